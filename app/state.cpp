@@ -1,0 +1,5 @@
+#include "app/state.h"
+
+namespace corvane {
+AppState app{};
+}

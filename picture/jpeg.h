@@ -1,0 +1,25 @@
+// JPEG encoding through GDI+, quality 95. Each call starts and shuts down GDI+.
+#pragma once
+#include "platform/types.h"
+
+namespace corvane {
+
+// Zero-based position of the encoder whose MIME type equals mimeType exactly
+// (same code units, same length), or -1. clsid is written only on success.
+int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid);
+
+// 1 when the JPEG file was written over outputPath, else 0. The bitmap is only
+// read: the caller still owns it (it may stay selected into a memory DC).
+int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap);
+
+// 1 when sourcePath was decoded and written to outputPath as JPEG, else 0;
+// on failure the output file is left as it was.
+int ConvertFileToJpeg(const char16_t* outputPath, const char16_t* sourcePath);
+
+// The temporary JPEG file: an empty file made by the platform in the user's
+// temporary folder with the prefix "rarodor". Returns false (and leaves name
+// empty) when no name was made for this picture; nothing may then be written,
+// uploaded or deleted under it.
+bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]);
+
+}  // namespace corvane

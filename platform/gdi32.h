@@ -1,0 +1,24 @@
+// Windows graphics: device contexts, bitmaps, pens and brushes.
+#pragma once
+#include "platform/types.h"
+
+namespace platform {
+
+Hdc CreateCompatibleDC(Hdc dc);
+Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height);
+Hgdiobj SelectObject(Hdc dc, Hgdiobj object);
+Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
+            std::int32_t srcX, std::int32_t srcY, std::uint32_t rop);
+Bool DeleteDC(Hdc dc);
+Bool DeleteObject(Hgdiobj object);
+Hgdiobj GetStockObject(std::int32_t index);
+Hgdiobj CreateSolidBrush(std::uint32_t color);
+Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color);
+Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
+
+inline constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return r | (g << 8) | (static_cast<std::uint32_t>(b) << 16);
+}
+inline Hgdiobj AsObject(Hbitmap bitmap) { return reinterpret_cast<Hgdiobj>(bitmap); }
+
+}  // namespace platform

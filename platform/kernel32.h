@@ -1,0 +1,38 @@
+// Kernel: module path, working directory, environment, files, folders,
+// temporary names, threads, global memory and code pages.
+#pragma once
+#include "platform/types.h"
+
+namespace platform {
+
+std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t capacity);
+Bool SetCurrentDirectoryW(const char16_t* path);
+std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity);
+Bool CreateDirectoryW(const char16_t* path, void* security);
+std::uint32_t GetLastError();
+std::uint32_t GetTempPathW(std::uint32_t capacity, char16_t* path);
+std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
+                               char16_t* name);
+Bool DeleteFileW(const char16_t* path);
+
+Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
+                   std::uint32_t disposition, std::uint32_t flags, Handle templateFile);
+Bool ReadFile(Handle file, void* buffer, std::uint32_t toRead, std::uint32_t* read, void* overlapped);
+Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint32_t* written,
+               void* overlapped);
+Bool CloseHandle(Handle handle);
+
+Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, void* parameter,
+                    std::uint32_t flags, std::uint32_t* threadId);
+
+Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes);
+void* GlobalLock(Hglobal block);
+Bool GlobalUnlock(Hglobal block);
+Hglobal GlobalFree(Hglobal block);
+
+std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                 std::int32_t length, char16_t* wide, std::int32_t capacity);
+
+Hinstance GetModuleHandleW(const char16_t* name);
+
+}  // namespace platform

@@ -1,0 +1,248 @@
+// Portable mirrors of the Windows types the system uses. Records that cross the
+// seam keep the exact field order and widths of the platform's own (64-bit), so
+// the adapter can hand them over as they are (it static_asserts the layouts).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// Opaque handles: never dereferenced by the logic.
+struct HwndTag;      using Hwnd = HwndTag*;
+struct HdcTag;       using Hdc = HdcTag*;
+struct HbitmapTag;   using Hbitmap = HbitmapTag*;
+struct HgdiobjTag;   using Hgdiobj = HgdiobjTag*;   // pens, brushes, bitmaps as selected objects
+struct HmenuTag;     using Hmenu = HmenuTag*;
+struct HiconTag;     using Hicon = HiconTag*;
+struct HcursorTag;   using Hcursor = HcursorTag*;
+struct HinstanceTag; using Hinstance = HinstanceTag*;
+struct HkeyTag;      using Hkey = HkeyTag*;
+struct HinternetTag; using Hinternet = HinternetTag*;
+struct HglobalTag;   using Hglobal = HglobalTag*;
+struct HandleTag;    using Handle = HandleTag*;      // kernel objects: files, threads
+struct GpImageTag;   using GpImage = GpImageTag*;    // GDI+ native image
+struct ItemIdListTag; using ItemIdList = ItemIdListTag*;
+
+using Wparam = std::uintptr_t;
+using Lparam = std::intptr_t;
+using Lresult = std::intptr_t;
+using Bool = std::int32_t;   // the platform's 32-bit BOOL
+
+using WindowProc = Lresult (*)(Hwnd, std::uint32_t, Wparam, Lparam);
+using ThreadProc = std::uint32_t (*)(void*);
+
+struct Point { std::int32_t x, y; };
+struct Rect { std::int32_t left, top, right, bottom; };
+
+struct Guid {
+  std::uint32_t data1;
+  std::uint16_t data2, data3;
+  std::uint8_t data4[8];
+};
+
+struct Msg {
+  Hwnd hwnd;
+  std::uint32_t message;
+  Wparam wParam;
+  Lparam lParam;
+  std::uint32_t time;
+  Point pt;
+  std::uint32_t lPrivate;
+};
+
+struct WndClass {
+  std::uint32_t style;
+  WindowProc lpfnWndProc;
+  std::int32_t cbClsExtra;
+  std::int32_t cbWndExtra;
+  Hinstance hInstance;
+  Hicon hIcon;
+  Hcursor hCursor;
+  Hgdiobj hbrBackground;
+  const char16_t* lpszMenuName;
+  const char16_t* lpszClassName;
+};
+
+struct PaintStruct {
+  Hdc hdc;
+  Bool fErase;
+  Rect rcPaint;
+  Bool fRestore;
+  Bool fIncUpdate;
+  std::uint8_t rgbReserved[32];
+};
+
+struct NotifyIconData {
+  std::uint32_t cbSize;
+  Hwnd hWnd;
+  std::uint32_t uID;
+  std::uint32_t uFlags;
+  std::uint32_t uCallbackMessage;
+  Hicon hIcon;
+  char16_t szTip[128];
+  std::uint32_t dwState;
+  std::uint32_t dwStateMask;
+  char16_t szInfo[256];
+  std::uint32_t uTimeoutOrVersion;
+  char16_t szInfoTitle[64];
+  std::uint32_t dwInfoFlags;
+  Guid guidItem;
+  Hicon hBalloonIcon;
+};
+
+struct OpenFileName {
+  std::uint32_t lStructSize;
+  Hwnd hwndOwner;
+  Hinstance hInstance;
+  const char16_t* lpstrFilter;
+  char16_t* lpstrCustomFilter;
+  std::uint32_t nMaxCustFilter;
+  std::uint32_t nFilterIndex;
+  char16_t* lpstrFile;
+  std::uint32_t nMaxFile;
+  char16_t* lpstrFileTitle;
+  std::uint32_t nMaxFileTitle;
+  const char16_t* lpstrInitialDir;
+  const char16_t* lpstrTitle;
+  std::uint32_t Flags;
+  std::uint16_t nFileOffset;
+  std::uint16_t nFileExtension;
+  const char16_t* lpstrDefExt;
+  Lparam lCustData;
+  void* lpfnHook;
+  const char16_t* lpTemplateName;
+  void* pvReserved;
+  std::uint32_t dwReserved;
+  std::uint32_t FlagsEx;
+};
+
+struct BrowseInfo {
+  Hwnd hwndOwner;
+  ItemIdList pidlRoot;
+  char16_t* pszDisplayName;
+  const char16_t* lpszTitle;
+  std::uint32_t ulFlags;
+  void* lpfn;
+  Lparam lParam;
+  std::int32_t iImage;
+};
+
+struct ShellExecuteInfo {
+  std::uint32_t cbSize;
+  std::uint32_t fMask;
+  Hwnd hwnd;
+  const char16_t* lpVerb;
+  const char16_t* lpFile;
+  const char16_t* lpParameters;
+  const char16_t* lpDirectory;
+  std::int32_t nShow;
+  Hinstance hInstApp;
+  void* lpIDList;
+  const char16_t* lpClass;
+  Hkey hkeyClass;
+  std::uint32_t dwHotKey;
+  Handle hIconOrMonitor;
+  Handle hProcess;
+};
+
+// GDI+ records of the flat interface.
+struct GdiplusStartupInput {
+  std::uint32_t GdiplusVersion;
+  void* DebugEventCallback;
+  Bool SuppressBackgroundThread;
+  Bool SuppressExternalCodecs;
+};
+
+struct ImageCodecInfo {
+  Guid Clsid;
+  Guid FormatID;
+  const char16_t* CodecName;
+  const char16_t* DllName;
+  const char16_t* FormatDescription;
+  const char16_t* FilenameExtension;
+  const char16_t* MimeType;
+  std::uint32_t Flags;
+  std::uint32_t Version;
+  std::uint32_t SigCount;
+  std::uint32_t SigSize;
+  const std::uint8_t* SigPattern;
+  const std::uint8_t* SigMask;
+};
+
+struct EncoderParameter {
+  Guid Guid_;
+  std::uint32_t NumberOfValues;
+  std::uint32_t Type;
+  void* Value;
+};
+
+struct EncoderParameters {
+  std::uint32_t Count;
+  EncoderParameter Parameter[1];
+};
+
+using GpStatus = std::int32_t;  // 0 = Ok
+
+// Messages, flags and error codes, with the platform's values.
+inline constexpr std::uint32_t WM_DESTROY = 0x0002, WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014,
+  WM_COMMAND = 0x0111, WM_HOTKEY = 0x0312, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
+  WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
+  WM_QUIT = 0x0012, WM_USER = 0x0400, WM_SETCURSOR = 0x0020;
+
+inline constexpr std::uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002;
+inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
+inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008, WS_EX_TRANSPARENT = 0x00000020,
+  WS_EX_TOOLWINDOW = 0x00000080, WS_EX_LAYERED = 0x00080000, WS_EX_NOACTIVATE = 0x08000000;
+inline constexpr std::int32_t SW_HIDE = 0, SW_SHOW = 5;
+inline constexpr std::int32_t SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
+  SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79;
+inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
+inline constexpr std::uint32_t MOD_ALT = 0x0001;
+inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
+inline constexpr std::uint32_t MF_BYPOSITION = 0x0400, MF_CHECKED = 0x0008, MF_SEPARATOR = 0x0800;
+inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020;
+inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONERROR = 0x10,
+  MB_ICONINFORMATION = 0x40, MB_TOPMOST = 0x40000;
+inline constexpr std::int32_t IDYES = 6, IDNO = 7;
+inline constexpr std::uint32_t IMAGE_ICON = 1, LR_DEFAULTCOLOR = 0;
+inline constexpr std::uint32_t NIM_ADD = 0, NIM_DELETE = 2;
+inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
+inline constexpr std::int32_t WHITE_BRUSH = 0, NULL_BRUSH = 5;
+inline constexpr std::int32_t PS_DOT = 2;
+inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+inline constexpr std::uint32_t CF_TEXT = 1;
+inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;
+// Stock cursor ids, passed to LoadCursorW with no instance.
+inline constexpr std::uintptr_t IDC_ARROW = 32512, IDC_WAIT = 32514;
+
+inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x1000,
+  OFN_NONETWORKBUTTON = 0x20000;
+
+inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
+  INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
+  HTTP_QUERY_STATUS_CODE = 19;
+inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80;
+
+// Registry: predefined root, rights, types, options.
+inline const Hkey HKEY_CURRENT_USER = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000001u));
+inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001, KEY_SET_VALUE = 0x0002, KEY_ALL_ACCESS = 0xF003F;
+inline constexpr std::uint32_t REG_SZ = 1, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
+
+inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,
+  ERROR_ACCESS_DENIED = 5, ERROR_MORE_DATA = 234, ERROR_ALREADY_EXISTS = 183;
+
+// Files (CreateFileW).
+inline constexpr std::uint32_t GENERIC_READ = 0x80000000u, GENERIC_WRITE = 0x40000000u;
+inline constexpr std::uint32_t FILE_SHARE_READ = 1, FILE_SHARE_WRITE = 2;
+inline constexpr std::uint32_t CREATE_ALWAYS = 2, OPEN_EXISTING = 3;
+inline const Handle INVALID_HANDLE_VALUE = reinterpret_cast<Handle>(static_cast<std::intptr_t>(-1));
+
+inline constexpr std::uint32_t CP_ACP = 0;
+inline constexpr std::uint32_t COINIT_APARTMENTTHREADED = 0x2, COINIT_DISABLE_OLE1DDE = 0x4;
+
+inline constexpr std::uint32_t MAX_PATH = 260;
+
+// Makes an integer resource or stock id into the name pointer the platform expects.
+inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_cast<const char16_t*>(id); }
+
+}  // namespace platform

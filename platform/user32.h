@@ -1,0 +1,63 @@
+// Windows user interface: windows, messages, hot keys, menus, cursors,
+// message boxes and the clipboard. Thin forwards; see platform/types.h.
+#pragma once
+#include "platform/types.h"
+
+namespace platform {
+
+std::uint16_t RegisterClassW(const WndClass* wc);  // 0 on failure
+Hwnd CreateWindowExW(std::uint32_t exStyle, const char16_t* className, const char16_t* title,
+                     std::uint32_t style, std::int32_t x, std::int32_t y, std::int32_t width,
+                     std::int32_t height, Hwnd parent, Hmenu menu, Hinstance instance, void* param);
+Bool DestroyWindow(Hwnd window);
+Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                Bool repaint);
+Bool ShowWindow(Hwnd window, std::int32_t command);
+Bool UpdateWindow(Hwnd window);
+Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase);
+Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha,
+                                std::uint32_t flags);
+std::int32_t GetSystemMetrics(std::int32_t index);
+Bool GetClientRect(Hwnd window, Rect* rect);
+Hicon LoadIconW(Hinstance instance, const char16_t* name);
+Hcursor LoadCursorW(Hinstance instance, const char16_t* name);
+Hicon LoadImageIconW(Hinstance instance, const char16_t* name, std::uint32_t type, std::int32_t cx,
+                     std::int32_t cy, std::uint32_t flags);  // LoadImageW for IMAGE_ICON
+Lresult DefWindowProcW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam);
+
+Bool GetMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last);  // 0 on WM_QUIT, -1 on error
+Bool TranslateMessage(const Msg* msg);
+Lresult DispatchMessageW(const Msg* msg);
+Lresult SendMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam);
+Bool PostMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam);
+void PostQuitMessage(std::int32_t exitCode);
+
+Bool RegisterHotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::uint32_t key);
+Bool UnregisterHotKey(Hwnd window, std::int32_t id);
+
+Hmenu CreatePopupMenu();
+Bool DestroyMenu(Hmenu menu);
+Bool InsertMenuW(Hmenu menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
+                 const char16_t* label);
+Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_t y,
+                    std::int32_t reserved, Hwnd window, const Rect* rect);
+Bool SetForegroundWindow(Hwnd window);
+Bool GetCursorPos(Point* point);
+Hwnd SetCapture(Hwnd window);
+Bool ReleaseCapture();
+Hcursor SetCursor(Hcursor cursor);
+std::int32_t ShowCursor(Bool show);
+
+std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type);
+
+Hdc GetDC(Hwnd window);  // null window: the whole screen
+std::int32_t ReleaseDC(Hwnd window, Hdc dc);
+Hdc BeginPaint(Hwnd window, PaintStruct* paint);
+Bool EndPaint(Hwnd window, const PaintStruct* paint);
+
+Bool OpenClipboard(Hwnd owner);
+Bool EmptyClipboard();
+Handle SetClipboardData(std::uint32_t format, Hglobal block);
+Bool CloseClipboard();
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#include "platform/gdi32.h"
+#include "platform/win32/win.h"
+
+namespace platform {
+using namespace win32;
+
+Hdc CreateCompatibleDC(Hdc dc) { return As<Hdc>(::CreateCompatibleDC(As<HDC>(dc))); }
+Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height) {
+  return As<Hbitmap>(::CreateCompatibleBitmap(As<HDC>(dc), width, height));
+}
+Hgdiobj SelectObject(Hdc dc, Hgdiobj object) { return As<Hgdiobj>(::SelectObject(As<HDC>(dc), As<HGDIOBJ>(object))); }
+Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
+            std::int32_t srcX, std::int32_t srcY, std::uint32_t rop) {
+  return ::BitBlt(As<HDC>(dest), x, y, width, height, As<HDC>(src), srcX, srcY, rop);
+}
+Bool DeleteDC(Hdc dc) { return ::DeleteDC(As<HDC>(dc)); }
+Bool DeleteObject(Hgdiobj object) { return ::DeleteObject(As<HGDIOBJ>(object)); }
+Hgdiobj GetStockObject(std::int32_t index) { return As<Hgdiobj>(::GetStockObject(index)); }
+Hgdiobj CreateSolidBrush(std::uint32_t color) { return As<Hgdiobj>(::CreateSolidBrush(color)); }
+Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color) {
+  return As<Hgdiobj>(::CreatePen(style, width, color));
+}
+Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+  return ::Rectangle(As<HDC>(dc), left, top, right, bottom);
+}
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+#include "platform/kernel32.h"
+#include "platform/win32/win.h"
+
+namespace platform {
+using namespace win32;
+
+std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t capacity) {
+  return ::GetModuleFileNameW(As<HMODULE>(module), W(path), capacity);
+}
+Bool SetCurrentDirectoryW(const char16_t* path) { return ::SetCurrentDirectoryW(W(path)); }
+std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity) {
+  return ::GetEnvironmentVariableW(W(name), W(value), capacity);
+}
+Bool CreateDirectoryW(const char16_t* path, void* security) {
+  return ::CreateDirectoryW(W(path), As<LPSECURITY_ATTRIBUTES>(security));
+}
+std::uint32_t GetLastError() { return ::GetLastError(); }
+std::uint32_t GetTempPathW(std::uint32_t capacity, char16_t* path) { return ::GetTempPathW(capacity, W(path)); }
+std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, std::uint32_t unique, char16_t* name) {
+  return ::GetTempFileNameW(W(folder), W(prefix), unique, W(name));
+}
+Bool DeleteFileW(const char16_t* path) { return ::DeleteFileW(W(path)); }
+Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
+                   std::uint32_t disposition, std::uint32_t flags, Handle templateFile) {
+  return As<Handle>(::CreateFileW(W(path), access, share, As<LPSECURITY_ATTRIBUTES>(security), disposition, flags,
+                                  As<HANDLE>(templateFile)));
+}
+Bool ReadFile(Handle file, void* buffer, std::uint32_t toRead, std::uint32_t* read, void* overlapped) {
+  return ::ReadFile(As<HANDLE>(file), buffer, toRead, As<LPDWORD>(read), As<LPOVERLAPPED>(overlapped));
+}
+Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint32_t* written, void* overlapped) {
+  return ::WriteFile(As<HANDLE>(file), buffer, toWrite, As<LPDWORD>(written), As<LPOVERLAPPED>(overlapped));
+}
+Bool CloseHandle(Handle handle) { return ::CloseHandle(As<HANDLE>(handle)); }
+Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, void* parameter, std::uint32_t flags,
+                    std::uint32_t* threadId) {
+  // On x64 there is one calling convention, so the portable start routine is a
+  // valid LPTHREAD_START_ROUTINE.
+  return As<Handle>(::CreateThread(As<LPSECURITY_ATTRIBUTES>(security), stackSize,
+                                   As<LPTHREAD_START_ROUTINE>(start), parameter, flags, As<LPDWORD>(threadId)));
+}
+Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes) { return As<Hglobal>(::GlobalAlloc(flags, bytes)); }
+void* GlobalLock(Hglobal block) { return ::GlobalLock(As<HGLOBAL>(block)); }
+Bool GlobalUnlock(Hglobal block) { return ::GlobalUnlock(As<HGLOBAL>(block)); }
+Hglobal GlobalFree(Hglobal block) { return As<Hglobal>(::GlobalFree(As<HGLOBAL>(block))); }
+std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text, std::int32_t length,
+                                 char16_t* wide, std::int32_t capacity) {
+  return ::MultiByteToWideChar(codePage, flags, text, length, W(wide), capacity);
+}
+Hinstance GetModuleHandleW(const char16_t* name) { return As<Hinstance>(::GetModuleHandleW(W(name))); }
+
+}  // namespace platform

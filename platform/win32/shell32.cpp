@@ -1,0 +1,60 @@
+#include "platform/shell32.h"
+#include "platform/win32/win.h"
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <cstring>
+#include <cwchar>
+
+namespace platform {
+using namespace win32;
+
+CORVANE_SAME_LAYOUT(NotifyIconData, NOTIFYICONDATAW);
+CORVANE_SAME_OFFSET(NotifyIconData, NOTIFYICONDATAW, guidItem, guidItem);
+CORVANE_SAME_OFFSET(NotifyIconData, NOTIFYICONDATAW, hBalloonIcon, hBalloonIcon);
+CORVANE_SAME_LAYOUT(BrowseInfo, BROWSEINFOW);
+CORVANE_SAME_LAYOUT(ShellExecuteInfo, SHELLEXECUTEINFOW);
+CORVANE_SAME_OFFSET(ShellExecuteInfo, SHELLEXECUTEINFOW, hProcess, hProcess);
+
+Bool Shell_NotifyIconW(std::uint32_t message, NotifyIconData* data) {
+  return ::Shell_NotifyIconW(message, As<NOTIFYICONDATAW*>(data));
+}
+Bool ShellExecuteExW(ShellExecuteInfo* info) { return ::ShellExecuteExW(As<SHELLEXECUTEINFOW*>(info)); }
+ItemIdList SHBrowseForFolderW(const BrowseInfo* info) {
+  return As<ItemIdList>(::SHBrowseForFolderW(As<BROWSEINFOW*>(const_cast<BrowseInfo*>(info))));
+}
+Bool SHGetPathFromIDListW(ItemIdList item, char16_t* path) {
+  return ::SHGetPathFromIDListW(As<PCIDLIST_ABSOLUTE>(item), W(path));
+}
+Bool SHFreeItemIdList(ItemIdList item) {
+  IMalloc* allocator = nullptr;
+  if (FAILED(::SHGetMalloc(&allocator)) || allocator == nullptr) return FALSE;
+  allocator->Free(item);
+  allocator->Release();
+  return TRUE;
+}
+Bool GetCommandLineArgs(std::int32_t* count, char16_t*** args) {
+  int n = 0;
+  LPWSTR* parsed = ::CommandLineToArgvW(::GetCommandLineW(), &n);
+  if (parsed == nullptr) return FALSE;
+  auto** copy = new char16_t*[n + 1];
+  for (int i = 0; i < n; ++i) {
+    std::size_t len = std::wcslen(parsed[i]);
+    copy[i] = new char16_t[len + 1];
+    std::memcpy(copy[i], parsed[i], (len + 1) * sizeof(char16_t));
+  }
+  copy[n] = nullptr;
+  ::LocalFree(parsed);
+  *count = n;
+  *args = copy;
+  return TRUE;
+}
+void FreeCommandLineArgs(char16_t** args) {
+  if (args == nullptr) return;
+  for (char16_t** p = args; *p != nullptr; ++p) delete[] *p;
+  delete[] args;
+}
+std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags) { return ::CoInitializeEx(reserved, flags); }
+void CoUninitialize() { ::CoUninitialize(); }
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+// The simulated Windows: each platform call appends a record to the call log
+// and returns a scripted result (or a plain default). State is kept only where
+// the system's behaviour depends on it. Tests call sim::reset() first.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+#include "platform/types.h"
+
+namespace sim {
+
+struct Call {
+  std::string name;
+  std::vector<std::string> args;
+  std::string text() const;  // "Name(a, b, c)"
+};
+
+// Renders one argument for the log: integers in decimal, text as UTF-8 in
+// quotes, null text as null, handles as h<N>.
+std::string arg(std::int64_t v);
+std::string arg(std::uint64_t v);
+std::string arg(std::int32_t v);
+std::string arg(std::uint32_t v);
+std::string arg(std::uint16_t v);
+std::string arg(std::uint8_t v);
+std::string arg(bool v);
+std::string arg(const char16_t* text);
+std::string arg(const char* text);
+std::string arg(const void* handle);
+
+template <typename... A>
+void record(const char* name, const A&... a) {
+  extern std::vector<Call>& log();
+  log().push_back(Call{name, {arg(a)...}});
+}
+
+std::vector<Call>& log();
+std::vector<std::string> names();                 // the names of all calls, in order
+std::vector<std::string> names(std::string_view prefixFilter);
+int count(std::string_view name);                 // how often name was called
+const Call* last(std::string_view name);          // the last call of that name, or null
+
+// Scripted results: queued per function name, used in order; once a queue is
+// empty the function returns its default.
+void script(const std::string& name, std::int64_t result);
+bool scripted(const std::string& name, std::int64_t* result);
+template <typename T>
+T result(const std::string& name, T fallback) {
+  std::int64_t v;
+  return scripted(name, &v) ? static_cast<T>(v) : fallback;
+}
+
+// Fresh fake handles, never null, never reused within a test.
+template <typename H>
+H handle() {
+  extern std::uintptr_t nextHandle();
+  return reinterpret_cast<H>(nextHandle());
+}
+std::uintptr_t nextHandle();
+
+std::string utf8(std::u16string_view text);
+std::u16string utf16(std::string_view text);
+
+// Hooks that tests (or the simulation's stateful parts) may set; cleared by reset().
+using ResetHook = void (*)();
+void onReset(ResetHook hook);  // registered once per stateful part, run by every reset()
+
+void reset();
+
+}  // namespace sim
