@@ -88,6 +88,13 @@ std::u16string utf16(std::string_view text) {
   return out;
 }
 
+std::uint32_t copyOut(std::u16string_view s, char16_t* out, std::uint32_t capacity) {
+  if (s.size() + 1 > capacity) return static_cast<std::uint32_t>(s.size() + 1);
+  for (std::size_t i = 0; i < s.size(); ++i) out[i] = s[i];
+  out[s.size()] = 0;
+  return static_cast<std::uint32_t>(s.size());
+}
+
 void onReset(ResetHook hook) { hooks().push_back(hook); }
 
 void reset() {

@@ -68,6 +68,20 @@ std::u16string utf16(std::string_view text);
 using ResetHook = void (*)();
 void onReset(ResetHook hook);  // registered once per stateful part, run by every reset()
 
+// Copies s with its terminator into out when it fits: returns its length; else
+// returns the capacity it needs (length + 1), as the platform's string getters do.
+std::uint32_t copyOut(std::u16string_view s, char16_t* out, std::uint32_t capacity);
+
+// Simulated files (kernel32_files.cpp): path -> bytes, names compared without
+// regard to letter case, as on Windows.
+void putFile(std::u16string_view path, std::string bytes);
+bool hasFile(std::u16string_view path);
+std::string fileBytes(std::u16string_view path);   // empty when missing
+std::vector<std::u16string> filesIn(std::u16string_view folder);  // full paths directly in folder
+void putFolder(std::u16string_view path);         // with its parents; putFile adds its folder too
+bool hasFolder(std::u16string_view path);         // a drive root always exists
+void setLastError(std::uint32_t code);            // kernel32_env.cpp
+
 void reset();
 
 }  // namespace sim

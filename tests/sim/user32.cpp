@@ -115,12 +115,5 @@ Hdc BeginPaint(Hwnd window, PaintStruct* paint) {
   return paint->hdc;
 }
 Bool EndPaint(Hwnd window, const PaintStruct*) { record("EndPaint", window); return 1; }
-Bool OpenClipboard(Hwnd owner) { record("OpenClipboard", owner); return result<Bool>("OpenClipboard", 1); }
-Bool EmptyClipboard() { record("EmptyClipboard"); return 1; }
-Handle SetClipboardData(std::uint32_t format, Hglobal block) {
-  record("SetClipboardData", format, block);
-  return reinterpret_cast<Handle>(block);
-}
-Bool CloseClipboard() { record("CloseClipboard"); return 1; }
 
 }  // namespace platform
