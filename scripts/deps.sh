@@ -1,0 +1,19 @@
+# Sourced by the scripts: installs the Debian packages that building and testing
+# need, when the machine lacks any of them (one apt-get update, then one install).
+CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
+                  imagemagick x11-utils python3-pytest python3-pil libjpeg-turbo-progs)
+
+corvane_install_deps() {
+  local missing=() p
+  for p in "${CORVANE_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q >/dev/null || { echo "apt-get update failed" >&2; return 1; }
+  $sudo apt-get install -y -q "${missing[@]}" >/tmp/corvane-apt.log 2>&1 ||
+    { tail -20 /tmp/corvane-apt.log >&2; return 1; }
+}

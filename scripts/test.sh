@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Builds corvane.exe and runs every test layer: unit (native, sanitizers), win32
+# (the real adapter under Wine) and e2e (the real program under Wine on Xvfb).
+# Installs what the machine lacks first. Ends with "N passed, N failed".
+set -uo pipefail
+
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+PY=/usr/bin/python3
+JOBS=2
+
+# shellcheck source=scripts/deps.sh
+. scripts/deps.sh
+
+WORK=$(mktemp -d /tmp/corvane-test.XXXXXX)
+XVFB_PID=""
+SERVICE_PID=""
+export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+cleanup() {
+  local code=$?
+  trap - EXIT INT TERM
+  if [ -n "$SERVICE_PID" ]; then kill "$SERVICE_PID" 2>/dev/null; wait "$SERVICE_PID" 2>/dev/null; fi
+  if [ -d "$WINEPREFIX" ] && command -v wineserver >/dev/null; then
+    wineserver -k >/dev/null 2>&1
+    timeout 30 wineserver -w >/dev/null 2>&1
+  fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
+  rm -rf "$WORK"
+  exit "$code"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+PASSED=0 FAILED=0 SKIPPED=0
+SUMMARY=()
+
+now() { date +%s; }
+note() { printf '== %s\n' "$*"; }
+# layer NAME SECONDS PASSED FAILED SKIPPED [remark]
+layer() {
+  PASSED=$((PASSED + $3)); FAILED=$((FAILED + $4)); SKIPPED=$((SKIPPED + $5))
+  local line
+  line=$(printf '%-7s %3d passed, %d failed, %d skipped  (%ss)%s' "$1:" "$3" "$4" "$5" "$2" "${6:+  $6}")
+  SUMMARY+=("$line")
+  note "$line"
+}
+
+# ---- what the machine lacks ------------------------------------------------
+corvane_install_deps || exit 1
+
+# ---- build -------------------------------------------------------------------
+build() {
+  local preset=$1 start
+  start=$(now)
+  if cmake --preset "$preset" >"$WORK/configure-$preset.log" 2>&1 &&
+     cmake --build --preset "$preset" -j"$JOBS" >"$WORK/build-$preset.log" 2>&1; then
+    note "build $preset: ok ($(( $(now) - start ))s)"
+    return 0
+  fi
+  tail -40 "$WORK/configure-$preset.log" "$WORK/build-$preset.log"
+  layer "build" $(( $(now) - start )) 0 1 0 "the $preset preset does not build"
+  return 1
+}
+NATIVE_OK=0; WINDOWS_OK=0
+build native && NATIVE_OK=1
+build windows && WINDOWS_OK=1
+
+# GoogleTest's own summary lines: "[  PASSED  ] N tests", "[  FAILED  ] N tests, listed below".
+gtest_count() {
+  local word=$1 log=$2
+  grep -oE "\[  $word  ?\] [0-9]+ tests?[,.]" "$log" | tail -1 | sed -E 's/^[^]]*\] ([0-9]+).*/\1/'
+}
+# ctest runs the binary; its verbose output carries GoogleTest's counts.
+run_ctest() {
+  local name=$1 preset=$2 start code p f s
+  start=$(now)
+  ctest --preset "$preset" -V >"$WORK/$name.log" 2>&1
+  code=$?
+  p=$(gtest_count PASSED "$WORK/$name.log"); f=$(gtest_count FAILED "$WORK/$name.log")
+  s=$(gtest_count SKIPPED "$WORK/$name.log")
+  p=${p:-0}; f=${f:-0}; s=${s:-0}
+  if [ "$code" -ne 0 ] && [ "$f" -eq 0 ]; then
+    f=1  # the binary crashed or did not run: no GoogleTest summary to count
+    tail -30 "$WORK/$name.log"
+  elif [ "$f" -gt 0 ]; then
+    grep -E '^\[  FAILED  \]|Failure|error:' "$WORK/$name.log" | head -40
+  fi
+  layer "$name" $(( $(now) - start )) "$p" "$f" "$s"
+}
+
+# ---- unit ----------------------------------------------------------------------
+if [ "$NATIVE_OK" = 1 ]; then run_ctest unit native; fi
+
+# ---- a display, a Wine prefix and the web service for the Windows layers --------
+start_display() {
+  local fd_file="$WORK/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
+  [ -s "$fd_file" ] || return 1
+  export DISPLAY=":$(tr -d '\n' <"$fd_file")"
+}
+start_service() {
+  [ -f service/webservice.py ] || return 0
+  "$PY" scripts/serve.py "$WORK/service.port" --store "$WORK/store" >"$WORK/service.log" 2>&1 &
+  SERVICE_PID=$!
+  for _ in $(seq 100); do [ -s "$WORK/service.port" ] && break; sleep 0.1; done
+  [ -s "$WORK/service.port" ] || { cat "$WORK/service.log"; return 1; }
+  export CORVANE_SERVICE_PORT
+  CORVANE_SERVICE_PORT=$(cat "$WORK/service.port")
+  export http_proxy="http://127.0.0.1:$CORVANE_SERVICE_PORT"
+}
+
+# ---- win32 ---------------------------------------------------------------------
+if [ "$WINDOWS_OK" = 1 ]; then
+  if [ -f build/windows/corvane_win32_tests.exe ]; then
+    start=$(now)
+    if start_display && { wineserver -p >/dev/null 2>&1; wineboot -i >/dev/null 2>&1; } && start_service; then
+      note "wine prefix ready ($(( $(now) - start ))s)"
+      run_ctest win32 windows
+    else
+      layer win32 $(( $(now) - start )) 0 1 0 "no display, prefix or service"
+    fi
+    unset http_proxy
+    wineserver -k >/dev/null 2>&1
+  else
+    layer win32 0 0 0 0 "no tests/win32 sources yet"
+  fi
+fi
+
+# ---- e2e -------------------------------------------------------------------------
+run_pytest() {
+  local name=$1 start code p f s e
+  shift
+  start=$(now)
+  "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1
+  code=$?
+  local last
+  last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
+           "$WORK/$name.log" | tail -1)
+  count() { echo "$last" | grep -oE "[0-9]+ $1" | head -1 | grep -oE '^[0-9]+' || echo 0; }
+  p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
+  f=$((f + e))
+  case "$code" in
+    0) ;;
+    5) f=$((f + 1)); echo "pytest collected no tests in $*" ;;  # test files exist: none ran is a fault
+    1) tail -80 "$WORK/$name.log" ;;
+    *) [ "$f" -gt 0 ] || f=1; tail -40 "$WORK/$name.log" ;;
+  esac
+  layer "$name" $(( $(now) - start )) "$p" "$f" "$s"
+}
+if [ "$WINDOWS_OK" = 1 ]; then
+  targets=()
+  [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ] && targets+=(tests/e2e)
+  [ -f service/test_webservice.py ] && targets+=(service/test_webservice.py)
+  if [ ${#targets[@]} -gt 0 ]; then
+    # The harness makes its own display and prefix.
+    run_pytest e2e "${targets[@]}"
+  else
+    layer e2e 0 0 0 0 "no test files"
+  fi
+fi
+
+echo
+for line in "${SUMMARY[@]}"; do echo "$line"; done
+if [ "$SKIPPED" -gt 0 ]; then
+  echo "$PASSED passed, $FAILED failed, $SKIPPED skipped"
+else
+  echo "$PASSED passed, $FAILED failed"
+fi
+[ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]

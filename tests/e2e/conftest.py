@@ -1,0 +1,145 @@
+"""Fixtures of the end-to-end layer: one display and one Wine prefix for the whole
+session, the local web service behind the prefix's proxy setting, and the program."""
+
+import os
+import sys
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import corvane_e2e as e2e  # noqa: E402
+
+
+def _service_class():
+    path = e2e.REPO / "service"
+    if not (path / "webservice.py").exists():
+        return None
+    sys.path.insert(0, str(path))
+    from webservice import WebService  # noqa: E402
+    return WebService
+
+
+@pytest.fixture(scope="session")
+def desktop():
+    build = e2e.build_dir()
+    missing = [name for name in ("corvane", "input", "probe") if not (build / f"{name}.exe").exists()]
+    if missing:
+        pytest.fail(f"build the windows preset first: {', '.join(missing)} missing in {build}")
+    workdir = e2e.temp_workdir()
+    desk = e2e.Desktop(workdir)
+    try:
+        desk.start()
+        desk.picture_path = workdir / "desktop.png"
+        desk.picture = e2e.make_desktop_picture(desk.picture_path)
+        desk.show_picture(desk.picture_path)
+        yield desk
+    finally:
+        desk.stop()
+        keep = os.environ.get("CORVANE_E2E_KEEP")
+        if keep:
+            print(f"\ne2e work folder kept: {workdir}")
+        else:
+            e2e.remove_tree(workdir)
+
+
+@pytest.fixture(scope="session")
+def service(desktop):
+    """The local web service, reached through the prefix's proxy setting; None
+    while the service is not part of the tree."""
+    cls = _service_class()
+    if cls is None:
+        yield None
+        return
+    store = desktop.workdir / "store"
+    store.mkdir(exist_ok=True)
+    svc = cls(port=0, store_dir=str(store))
+    svc.start()
+    desktop.use_proxy(svc.port)
+    try:
+        yield svc
+    finally:
+        svc.stop()
+
+
+@pytest.fixture
+def web(service):
+    """The web service, fresh for this test; skips the test without one."""
+    if service is None:
+        pytest.skip("the local web service is not in the tree yet")
+    service.reset()
+    service.version_reply = b"N"
+    return service
+
+
+@pytest.fixture
+def shots(desktop, request):
+    """Saves screenshots under the work folder, named after the test."""
+    folder = desktop.workdir / "shots"
+    folder.mkdir(exist_ok=True)
+    base = request.node.name.replace("/", "_").replace("[", "_").replace("]", "")
+
+    def take(label):
+        return desktop.screenshot(folder / f"{base}-{label}.png")
+
+    return take
+
+
+class Runs:
+    """Starts the program and makes sure no run outlives its test."""
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.started = []
+
+    def start(self, *args, cwd=None, exe=None):
+        run = self.desktop.start_program(*args, cwd=cwd, exe=exe)
+        self.started.append(run)
+        return run
+
+    def start_resident(self):
+        """Starts the tray program and waits for its tray icon."""
+        run = self.start()
+        e2e.wait_for(lambda: self.desktop.tray() or not run.running(), 20, what="the tray icon")
+        assert run.running(), f"the program ended at start-up with code {run.proc.returncode}"
+        return run
+
+    def stop_all(self):
+        for run in self.started:
+            run.kill()
+        self.started.clear()
+        # A killed program's tray icon can outlive it: wait until the shell has let it go.
+        try:
+            e2e.wait_for(lambda: not self.desktop.shown(process="corvane.exe"), 10,
+                         what="the program's windows to go")
+        except e2e.Timeout:
+            pass
+
+
+@pytest.fixture
+def corvane(desktop):
+    runs = Runs(desktop)
+    try:
+        yield runs
+    finally:
+        runs.stop_all()
+
+
+@pytest.fixture(scope="module")
+def resident(desktop, service):
+    """One tray program kept running across a module's tests, for the tests that
+    leave it idle as they found it. Starts from default settings with the version
+    check off, so that no question interrupts."""
+    desktop.reset_settings(version_check=False, quick_capture=False, autostart=False,
+                           save_folder=desktop.profile + "\\ReDoda\\")
+    runs = Runs(desktop)
+    run = runs.start_resident()
+    try:
+        yield run
+    finally:
+        runs.stop_all()
+
+
+def pytest_report_header(config):
+    return f"corvane build: {e2e.build_dir()}"

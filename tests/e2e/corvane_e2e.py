@@ -1,0 +1,538 @@
+"""The desktop the end-to-end tests drive: a virtual X display, one Wine prefix,
+the program under test, and the ways a user (and the tests) see and touch it.
+
+Standard library and PIL only; run with Debian's /usr/bin/python3.
+"""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+
+MAIN_CLASS = "ZURAZIZIZIZAR"
+SELECTION_CLASS = "VOVIDEDIDIZEZA"
+MENU_CLASS = "#32768"
+DIALOG_CLASS = "#32770"
+TRAY_TITLE = "Wine System Tray"
+TRAY_TIP = "Corvane Tool 2.6 - Left click to enter capture mode"
+
+SETTINGS_KEY = r"HKCU\Software\Corvane\Corvane1"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+INTERNET_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+
+SCREEN = (1280, 800)
+
+# The tray menu's entries with labels, top to bottom, mnemonics left out.
+TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "File upload", "Capture mode",
+                "Exit"]
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def wait_for(predicate, timeout=10.0, interval=0.1, what="condition"):
+    """Polls predicate until it returns something truthy; returns that value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Timeout(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+def build_dir():
+    return Path(os.environ.get("CORVANE_BUILD_DIR", REPO / "build" / "windows")).resolve()
+
+
+class Window:
+    """One top-level window as the probe saw it."""
+
+    def __init__(self, record):
+        self.record = record
+        self.hwnd = record["hwnd"]
+        self.process = record["process"].lower()
+        self.cls = record["class"]
+        self.visible = record["visible"]
+        self.rect = tuple(record["rect"])  # left, top, right, bottom (exclusive)
+        self.title = record["title"]
+        self.controls = record.get("controls", [])
+
+    @property
+    def size(self):
+        return self.rect[2] - self.rect[0], self.rect[3] - self.rect[1]
+
+    def texts(self, cls=None):
+        return [c["text"] for c in self.controls
+                if c["visible"] and c["text"] and (cls is None or c["class"].lower() == cls.lower())]
+
+    @property
+    def message(self):
+        """The text of a message box: its static controls' text, without the icon."""
+        return "\n".join(self.texts("Static"))
+
+    @property
+    def buttons(self):
+        return [c["text"].replace("&", "") for c in self.controls
+                if c["visible"] and c["class"].lower() == "button"]
+
+    def __repr__(self):
+        return (f"Window({self.process}, {self.cls!r}, visible={self.visible}, rect={self.rect}, "
+                f"title={self.title!r})")
+
+
+class Desktop:
+    """An Xvfb display and a Wine prefix of their own, for one test session."""
+
+    def __init__(self, workdir, width=SCREEN[0], height=SCREEN[1]):
+        self.workdir = Path(workdir)
+        self.width, self.height = width, height
+        self.prefix = self.workdir / "prefix"
+        self.browser_log = self.workdir / "browser.log"
+        self.xvfb = None
+        self.display = None
+        self.tools = build_dir()
+        self._temp_folder = None
+
+    # ---- life ----------------------------------------------------------------
+    def start(self):
+        self._start_xvfb()
+        self.prefix.mkdir(parents=True, exist_ok=True)
+        # A persistent server first: otherwise the daemons that wineboot leaves behind
+        # inherit our pipes, and the next command hangs on them.
+        subprocess.run(["wineserver", "-p"], env=self.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
+        subprocess.run(["wineboot", "-i"], env=self.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=180)
+        browser = self.workdir / "browser.sh"
+        browser.write_text('#!/bin/sh\nprintf "%s\\n" "$1" >> "' + str(self.browser_log) + '"\n')
+        browser.chmod(0o755)
+        self.reg_import({
+            r"HKCU\Software\Wine\WineBrowser": {"Browsers": str(browser)},
+        })
+
+    def stop(self):
+        if self.prefix.exists():
+            subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False, timeout=60)
+            try:
+                subprocess.run(["wineserver", "-w"], env=self.env(), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, check=False, timeout=30)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.send_signal(signal.SIGTERM)
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+
+    def _start_xvfb(self):
+        # -displayfd lets the server pick a free display and tell us its number.
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.width}x{self.height}x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 20
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+
+    def env(self, **extra):
+        env = dict(os.environ)
+        env.update({"WINEPREFIX": str(self.prefix), "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="})
+        if self.display:
+            env["DISPLAY"] = self.display
+        # The program reaches the service through the prefix's proxy setting only.
+        for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "no_proxy"):
+            env.pop(name, None)
+        env.update(extra)
+        return env
+
+    # ---- running Windows programs --------------------------------------------
+    def wine(self, *args, timeout=60, check=True):
+        """Runs a Windows console program to its end; returns its standard output."""
+        result = subprocess.run(["wine", *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"wine {' '.join(map(str, args))} ended with {result.returncode}")
+        return result.stdout.decode("utf-8", "replace")
+
+    def tool(self, name, *args, timeout=30, check=True):
+        return self.wine(self.tools / f"{name}.exe", *args, timeout=timeout, check=check)
+
+    def start_program(self, *args, exe=None, cwd=None):
+        return Program(self, exe or self.tools / "corvane.exe", args, cwd)
+
+    def winpath(self, path):
+        return dos_path(path)
+
+    def unixpath(self, path):
+        return Path(self.wine("winepath", "-u", path).strip())
+
+    # ---- windows -------------------------------------------------------------
+    def windows(self, process=None):
+        out = self.tool("probe", "list")
+        found = [Window(json.loads(line)) for line in out.splitlines() if line.startswith("{")]
+        if process:
+            found = [w for w in found if w.process == process.lower()]
+        return found
+
+    def shown(self, cls=None, process="corvane.exe", title=None):
+        return [w for w in self.windows(process) if w.visible and (cls is None or w.cls == cls)
+                and (title is None or w.title == title)]
+
+    def wait_shown(self, cls=None, process="corvane.exe", title=None, timeout=10):
+        return wait_for(lambda: self.shown(cls, process, title), timeout,
+                        what=f"a shown window {cls or ''} {title or ''} of {process}")[0]
+
+    def wait_gone(self, cls=None, process="corvane.exe", title=None, timeout=10):
+        wait_for(lambda: not self.shown(cls, process, title), timeout,
+                 what=f"no shown window {cls or ''} {title or ''} of {process}")
+
+    def message_box(self, title=None, timeout=10):
+        """Waits for a shown message box of the program and returns it."""
+        return self.wait_shown(DIALOG_CLASS, title=title, timeout=timeout)
+
+    def press(self, label, title=None):
+        args = ["press", label] + ([title] if title else [])
+        return self.tool("probe", *args, check=False).strip()
+
+    def open_file(self, path, title=None):
+        args = ["openfile", path] + ([title] if title else [])
+        self.tool("probe", *args)
+
+    def tips(self):
+        return self.tool("probe", "tip").splitlines()
+
+    def tray(self):
+        found = [w for w in self.windows() if w.title == TRAY_TITLE and w.visible]
+        return found[0] if found else None
+
+    def tray_icon_point(self):
+        """The middle of the first icon in the tray (icons fill it from the left)."""
+        tray = wait_for(self.tray, 10, what="the tray window")
+        left, top, _, bottom = tray.rect
+        side = bottom - top
+        return left + side // 2, top + side // 2
+
+    # ---- menus ---------------------------------------------------------------
+    def menu_entries(self, menu, picture):
+        """The entries of a shown popup menu, top to bottom, as (top, bottom, checked):
+        rows of dark label pixels make an entry; a dark mark left of the labels is a check."""
+        left, top, right, bottom = menu.rect
+        crop = picture.crop(menu.rect).convert("L")
+        width, height = crop.size
+        pixels = crop.load()
+        label_from = 18  # labels start right of the check-mark column
+
+        def dark(x, y):
+            return pixels[x, y] < 90
+
+        rows = [any(dark(x, y) for x in range(label_from, width - 4)) for y in range(height)]
+        entries, y = [], 0
+        while y < height:
+            if rows[y]:
+                start = y
+                while y < height and rows[y]:
+                    y += 1
+                checked = any(dark(x, yy) for x in range(2, label_from - 2)
+                              for yy in range(max(0, start - 2), min(height, y + 2)))
+                entries.append((top + start, top + y, checked))
+            y += 1
+        return entries
+
+    def open_tray_menu(self):
+        x, y = self.tray_icon_point()
+        self.click(x, y, button=3)
+        return self.wait_shown(MENU_CLASS)
+
+    def tray_menu(self, shot_path=None):
+        """Opens the tray menu and reads it: [(label, checked)] for its seven entries."""
+        menu = self.open_tray_menu()
+        picture = self.screenshot(shot_path or self.workdir / "menu.png")
+        entries = self.menu_entries(menu, picture)
+        return menu, entries
+
+    def choose_tray_entry(self, label):
+        """Opens the tray menu and clicks the entry with that label."""
+        menu, entries = self.tray_menu()
+        index = TRAY_ENTRIES.index(label)
+        assert len(entries) == len(TRAY_ENTRIES), f"the tray menu shows {len(entries)} entries: {entries}"
+        top, bottom, _ = entries[index]
+        self.click(menu.rect[0] + 40, (top + bottom) // 2)
+        self.wait_gone(MENU_CLASS)
+
+    def tray_checks(self, shot_path=None):
+        """{label: checked} of the tray menu's three switches; closes the menu again."""
+        menu, entries = self.tray_menu(shot_path)
+        self.close_menus()
+        assert len(entries) == len(TRAY_ENTRIES), f"the tray menu shows {len(entries)} entries: {entries}"
+        return {label: entries[i][2] for i, label in enumerate(TRAY_ENTRIES[:3])}
+
+    def close_menus(self):
+        for _ in range(3):
+            if not self.shown(MENU_CLASS):
+                return
+            self.keys("escape")
+            try:
+                self.wait_gone(MENU_CLASS, timeout=3)
+            except Timeout:
+                continue
+        self.wait_gone(MENU_CLASS, timeout=1)
+
+    def back_to_idle(self):
+        """Leaves capture mode and any menu however the last step left them."""
+        for attempt in range(4):
+            if self.shown(MENU_CLASS):
+                self.close_menus()
+            if not self.shown(MAIN_CLASS) and not self.shown(SELECTION_CLASS):
+                return
+            # A move ends a dismissed post-selection menu; a right click ends a wait for the press.
+            self.move(640 + attempt, 420)
+            try:
+                self.wait_gone(MAIN_CLASS, timeout=2)
+                return
+            except Timeout:
+                self.click(640, 420, button=3)
+                try:
+                    self.wait_gone(MAIN_CLASS, timeout=2)
+                    return
+                except Timeout:
+                    pass
+        raise Timeout("the program did not return to the idle state")
+
+    # ---- input ---------------------------------------------------------------
+    def keys(self, *steps):
+        """Keys through the Windows input queue, where global hot keys see them."""
+        self.tool("input", *steps)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env(), check=True, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def move(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", x, y, "sleep", "0.1", "click", button)
+
+    def press_button(self, x, y, button=1):
+        self.xdotool("mousemove", x, y, "sleep", "0.1", "mousedown", button)
+
+    def drag_to(self, x, y, steps=4):
+        """Moves with the button held, in a few steps so each move is seen."""
+        # xdotool cannot report the pointer portably in every version: ask it.
+        out = subprocess.run(["xdotool", "getmouselocation", "--shell"], env=self.env(),
+                             stdout=subprocess.PIPE, check=True, timeout=10).stdout.decode()
+        loc = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        x0, y0 = int(loc["X"]), int(loc["Y"])
+        args = []
+        for i in range(1, steps + 1):
+            args += ["mousemove", x0 + (x - x0) * i // steps, y0 + (y - y0) * i // steps, "sleep", "0.05"]
+        self.xdotool(*args)
+
+    def release_button(self, button=1):
+        self.xdotool("mouseup", button)
+
+    def drag(self, x1, y1, x2, y2):
+        self.press_button(x1, y1)
+        self.drag_to(x2, y2)
+        self.release_button()
+
+    # ---- what the screen, the clipboard and the files hold ------------------
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env(), check=True, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        from PIL import Image
+        with Image.open(path) as image:
+            return image.convert("RGB")
+
+    def show_picture(self, path):
+        """Puts a picture on the desktop (the root window's background)."""
+        subprocess.run(["display", "-window", "root", str(path)], env=self.env(), check=False, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def clipboard(self):
+        result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env(),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
+        return result.stdout.decode("utf-8", "replace") if result.returncode == 0 else None
+
+    def clear_clipboard(self):
+        proc = subprocess.run(["xclip", "-i", "-selection", "clipboard", "-loops", "0"], input=b"",
+                              env=self.env(), timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return proc.returncode == 0
+
+    def browser_launches(self):
+        if not self.browser_log.exists():
+            return []
+        return self.browser_log.read_text().splitlines()
+
+    def clear_browser_log(self):
+        self.browser_log.unlink(missing_ok=True)
+
+    @property
+    def temp_folder(self):
+        if self._temp_folder is None:
+            self._temp_folder = self.unixpath(self.wine("cmd", "/c", "echo %TEMP%").strip())
+        return self._temp_folder
+
+    def temp_files(self, pattern="rar*.tmp"):
+        return sorted(p.name for p in self.temp_folder.glob(pattern))
+
+    @property
+    def profile(self):
+        """The Windows path of the user's profile folder."""
+        return self.wine("cmd", "/c", "echo %USERPROFILE%").strip()
+
+    # ---- registry ------------------------------------------------------------
+    def reg_import(self, keys, delete=()):
+        """Writes keys in one regedit run. keys: {key: {name: str | int | None}};
+        a None value deletes that value; delete lists whole keys to remove."""
+        roots = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
+
+        def full(key):
+            root, _, rest = key.partition("\\")
+            return roots.get(root, root) + "\\" + rest
+
+        def quote(text):
+            return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for key in delete:
+            lines += [f"[-{full(key)}]", ""]
+        for key, values in keys.items():
+            lines.append(f"[{full(key)}]")
+            for name, value in values.items():
+                if value is None:
+                    lines.append(f"{quote(name)}=-")
+                elif isinstance(value, bool) or isinstance(value, int):
+                    lines.append(f"{quote(name)}=dword:{int(value):08x}")
+                else:
+                    lines.append(f"{quote(name)}={quote(value)}")
+            lines.append("")
+        reg_file = self.workdir / "import.reg"
+        reg_file.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+        self.wine("regedit", "/S", dos_path(reg_file))
+
+    def reg_query(self, key):
+        """The values of a key as {name: (type, data)}, or None when the key is missing."""
+        result = subprocess.run(["wine", "reg", "query", key], env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+        if result.returncode != 0:
+            return None
+        values = {}
+        for line in result.stdout.decode("utf-8", "replace").splitlines():
+            if not line.startswith("    "):
+                continue
+            parts = line.strip().split("    ")
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                name = "" if parts[0] == "(Default)" else parts[0]
+                data = parts[2] if len(parts) > 2 else ""
+                values[name] = (parts[1], data)
+        return values
+
+    def reset_settings(self, quick_capture=None, version_check=None, autostart=None, save_folder=None):
+        """Removes the program's settings; with any argument given, writes them as a
+        start before this one would have left them, so the next start is a later one."""
+        keys = {RUN_KEY: {"corvane.exe": None}}
+        if any(v is not None for v in (quick_capture, version_check, autostart, save_folder)):
+            values = {"set": 1}
+            if quick_capture:
+                values["simplemode"] = 1
+            if version_check:
+                values["versioncheck"] = 1
+            values["ReDoda"] = save_folder or (self.profile + "\\ReDoda\\")
+            keys[SETTINGS_KEY] = values
+            if autostart:
+                keys[RUN_KEY] = {"corvane.exe": self.winpath(self.tools / "corvane.exe")}
+        self.reg_import(keys, delete=[r"HKCU\Software\Corvane"])
+
+    def use_proxy(self, port):
+        self.reg_import({INTERNET_KEY: {"ProxyEnable": 1, "ProxyServer": f"127.0.0.1:{port}"}})
+
+
+class Program:
+    """One run of a Windows program, started without waiting for it."""
+
+    def __init__(self, desktop, exe, args, cwd=None):
+        self.desktop = desktop
+        self.proc = subprocess.Popen(["wine", str(exe), *map(str, args)], env=desktop.env(), cwd=cwd,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait(self, timeout=20):
+        """The exit code; fails the test if the program does not end in time."""
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Timeout(f"the program did not end within {timeout} s") from None
+
+    def kill(self):
+        if self.running():
+            self.proc.kill()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+
+
+def make_desktop_picture(path, size=SCREEN):
+    """A picture in which every region is told apart from its neighbours: smooth
+    colour ramps across the screen and a checker of 64-pixel squares."""
+    from PIL import Image
+    width, height = size
+    red = bytes((x * 255) // (width - 1) for x in range(width))
+    rows = []
+    for y in range(height):
+        green = (y * 255) // (height - 1)
+        row = bytearray(width * 3)
+        for x in range(width):
+            row[3 * x] = red[x]
+            row[3 * x + 1] = green
+            row[3 * x + 2] = 230 if ((x // 64) + (y // 64)) % 2 else 40
+        rows.append(bytes(row))
+    image = Image.frombytes("RGB", size, b"".join(rows))
+    image.save(path)
+    return image
+
+
+def mean_difference(a, b):
+    """Mean absolute difference per channel of two pictures of the same size (0..255)."""
+    from PIL import ImageChops, ImageStat
+    assert a.size == b.size, f"sizes differ: {a.size} and {b.size}"
+    diff = ImageChops.difference(a.convert("RGB"), b.convert("RGB"))
+    return sum(ImageStat.Stat(diff).mean) / 3
+
+
+def dos_path(path):
+    """The Windows name of a Unix path, through the prefix's Z: drive."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def temp_workdir():
+    return Path(tempfile.mkdtemp(prefix="corvane-e2e-"))
+
+
+def remove_tree(path):
+    shutil.rmtree(path, ignore_errors=True)

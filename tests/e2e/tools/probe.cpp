@@ -1,0 +1,261 @@
+// Looks at and operates the windows of the desktop for the end-to-end tests.
+//
+//   probe.exe list                   one JSON object per top-level window: handle, process,
+//                                    class, visible, rect, title, and for dialogs their controls
+//   probe.exe press LABEL [TITLE]    press the button LABEL (text without '&', or a numeric id)
+//                                    of a shown dialog, optionally the one titled TITLE
+//   probe.exe openfile PATH [TITLE]  type PATH into a shown file dialog's name field and confirm
+//   probe.exe tip                    the texts of the tooltips of every process, one per line
+//
+// Exit code 0 on success, 1 when nothing matched, 2 on a usage error.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cwchar>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                 nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+std::string json(const std::wstring& text) {
+  std::string out = "\"";
+  for (unsigned char c : utf8(text)) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buffer[8];
+      snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::wstring windowText(HWND window) {
+  // WM_GETTEXT rather than GetWindowTextW: the latter does not ask other processes' controls.
+  wchar_t buffer[2048] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                           &length))
+    return {};
+  return std::wstring(buffer, wcsnlen(buffer, 2048));
+}
+
+std::wstring className(HWND window) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(window, buffer, 256);
+  return buffer;
+}
+
+std::wstring processName(HWND window, DWORD* pid) {
+  GetWindowThreadProcessId(window, pid);
+  std::wstring name;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *pid);
+  if (process) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (QueryFullProcessImageNameW(process, 0, path, &size)) {
+      name = path;
+      size_t slash = name.find_last_of(L"\\/");
+      if (slash != std::wstring::npos) name = name.substr(slash + 1);
+    }
+    CloseHandle(process);
+  }
+  return name;
+}
+
+std::string rectJson(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  char buffer[96];
+  snprintf(buffer, sizeof buffer, "[%ld, %ld, %ld, %ld]", r.left, r.top, r.right, r.bottom);
+  return buffer;
+}
+
+std::vector<HWND> children(HWND parent) {
+  std::vector<HWND> found;
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM param) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::vector<HWND> topLevelWindows() {
+  std::vector<HWND> found;
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool isDialog(HWND window) { return className(window) == L"#32770"; }
+
+int list() {
+  for (HWND window : topLevelWindows()) {
+    DWORD pid = 0;
+    std::wstring process = processName(window, &pid);
+    std::string line = "{\"hwnd\": " + std::to_string(reinterpret_cast<uintptr_t>(window)) +
+                       ", \"pid\": " + std::to_string(pid) + ", \"process\": " + json(process) +
+                       ", \"class\": " + json(className(window)) +
+                       ", \"visible\": " + (IsWindowVisible(window) ? "true" : "false") +
+                       ", \"rect\": " + rectJson(window) + ", \"title\": " + json(windowText(window)) +
+                       ", \"owner\": " +
+                       std::to_string(reinterpret_cast<uintptr_t>(GetWindow(window, GW_OWNER)));
+    if (isDialog(window)) {
+      line += ", \"controls\": [";
+      bool first = true;
+      for (HWND child : children(window)) {
+        if (!first) line += ", ";
+        first = false;
+        line += "{\"class\": " + json(className(child)) + ", \"id\": " + std::to_string(GetDlgCtrlID(child)) +
+                ", \"visible\": " + (IsWindowVisible(child) ? "true" : "false") +
+                ", \"text\": " + json(windowText(child)) + "}";
+      }
+      line += "]";
+    }
+    line += "}\n";
+    fputs(line.c_str(), stdout);
+  }
+  return 0;
+}
+
+std::wstring withoutMnemonic(const std::wstring& label) {
+  std::wstring out;
+  for (size_t i = 0; i < label.size(); ++i) {
+    if (label[i] == L'&' && i + 1 < label.size()) ++i;
+    out += static_cast<wchar_t>(std::towlower(label[i]));
+  }
+  return out;
+}
+
+std::wstring lower(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+std::vector<HWND> shownDialogs(const wchar_t* title) {
+  std::vector<HWND> found;
+  for (HWND window : topLevelWindows()) {
+    if (!isDialog(window) || !IsWindowVisible(window)) continue;
+    if (title && windowText(window) != title) continue;
+    found.push_back(window);
+  }
+  return found;
+}
+
+int press(const wchar_t* label, const wchar_t* title) {
+  wchar_t* end = nullptr;
+  long id = wcstol(label, &end, 10);
+  bool numeric = end && *end == 0 && *label != 0;
+  std::wstring wanted = withoutMnemonic(label);
+  for (HWND dialog : shownDialogs(title)) {
+    for (HWND child : children(dialog)) {
+      if (lower(className(child)) != L"button" || !IsWindowVisible(child)) continue;
+      int childId = GetDlgCtrlID(child);
+      if (numeric ? childId == id : withoutMnemonic(windowText(child)) == wanted) {
+        // What a click on the button sends its dialog; works across processes.
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(childId, BN_CLICKED), reinterpret_cast<LPARAM>(child));
+        printf("%s\n", utf8(windowText(dialog)).c_str());
+        return 0;
+      }
+    }
+  }
+  return 1;
+}
+
+// The name field of the open dialog: an edit box, in newer layouts inside a combo box.
+HWND fileNameField(HWND dialog) {
+  HWND combo = GetDlgItem(dialog, 0x47c);  // cmb13
+  if (combo) {
+    HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    if (edit) return edit;
+  }
+  HWND edit = GetDlgItem(dialog, 0x480);  // edt1
+  if (edit) return edit;
+  for (HWND child : children(dialog))
+    if (lower(className(child)) == L"edit" && IsWindowVisible(child)) return child;
+  return nullptr;
+}
+
+int openFile(const wchar_t* path, const wchar_t* title) {
+  for (HWND dialog : shownDialogs(title)) {
+    HWND field = fileNameField(dialog);
+    if (!field) continue;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path), SMTO_ABORTIFHUNG, 2000, &ignored);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    printf("%s\n", utf8(windowText(dialog)).c_str());
+    return 0;
+  }
+  return 1;
+}
+
+// Tooltip texts live in the memory of the process that shows them: ask for them
+// through a buffer made inside that process.
+int tips() {
+  for (HWND window : topLevelWindows()) {
+    if (className(window) != TOOLTIPS_CLASSW) continue;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) continue;
+    const SIZE_T textBytes = 1024 * sizeof(wchar_t);
+    auto* remote = static_cast<unsigned char*>(
+        VirtualAllocEx(process, nullptr, sizeof(TTTOOLINFOW) + textBytes, MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+      DWORD_PTR count = 0;
+      SendMessageTimeoutW(window, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+      for (DWORD_PTR i = 0; i < count; ++i) {
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+        std::vector<wchar_t> empty(1024, 0);
+        WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
+        WriteProcessMemory(process, remote + sizeof info, empty.data(), textBytes, nullptr);
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutW(window, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000,
+                            &ok);
+        if (!ok) continue;
+        std::vector<wchar_t> text(1024, 0);
+        ReadProcessMemory(process, remote + sizeof info, text.data(), textBytes - sizeof(wchar_t), nullptr);
+        std::wstring tip(text.data());
+        if (!tip.empty()) printf("%s\n", utf8(tip).c_str());
+      }
+      VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"list") return list();
+  if (command == L"tip") return tips();
+  if (command == L"press" && argc >= 3) return press(argv[2], argc > 3 ? argv[3] : nullptr);
+  if (command == L"openfile" && argc >= 3) return openFile(argv[2], argc > 3 ? argv[3] : nullptr);
+  fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE]\n", stderr);
+  return 2;
+}
