@@ -27,7 +27,7 @@ corvane_install_deps || exit 1
 
 echo "== building the windows preset"
 { cmake --preset windows && cmake --build --preset windows -j2; } >/tmp/corvane-run-build.log 2>&1 ||
-  { tail -30 /tmp/corvane-run-build.log; exit 1; }
+  { tail -n 30 /tmp/corvane-run-build.log; exit 1; }
 BIN="$ROOT/build/windows"
 
 RUN_DIR="${CORVANE_RUN_DIR:-$ROOT/build/run}"
@@ -146,7 +146,7 @@ poll 100 opened || echo "   (no browser launch logged)"
 
 read -r _ ID PICTURE < <(grep '^stored ' "$RUN_DIR/service.log" | tail -1)
 echo
-echo "link opened in the browser: $(tail -1 "$BROWSER_LOG")"
+echo "link opened in the browser: $(tail -n 1 "$BROWSER_LOG")"
 echo "clipboard holds:            $(xclip -o -selection clipboard 2>/dev/null)"
 echo "service stored picture $ID: $PICTURE ($(identify -format '%wx%h %m' "$PICTURE" 2>/dev/null))"
 echo "expected size:              $((X2 - X1 + 1))x$((Y2 - Y1 + 1))"

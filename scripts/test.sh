@@ -59,7 +59,14 @@ build() {
     note "build $preset: ok ($(( $(now) - start ))s)"
     return 0
   fi
-  tail -40 "$WORK/configure-$preset.log" "$WORK/build-$preset.log"
+  # A build folder configured before a toolchain change keeps the old compilers: start it afresh once.
+  note "build $preset failed; configuring it afresh"
+  if cmake --preset "$preset" --fresh >"$WORK/configure-$preset.log" 2>&1 &&
+     cmake --build --preset "$preset" -j"$JOBS" >"$WORK/build-$preset.log" 2>&1; then
+    note "build $preset: ok ($(( $(now) - start ))s)"
+    return 0
+  fi
+  tail -n 40 "$WORK/configure-$preset.log" "$WORK/build-$preset.log"
   layer "build" $(( $(now) - start )) 0 1 0 "the $preset preset does not build"
   return 1
 }
@@ -70,7 +77,7 @@ build windows && WINDOWS_OK=1
 # GoogleTest's own summary lines: "[  PASSED  ] N tests", "[  FAILED  ] N tests, listed below".
 gtest_count() {
   local word=$1 log=$2
-  grep -oE "\[  $word  ?\] [0-9]+ tests?[,.]" "$log" | tail -1 | sed -E 's/^[^]]*\] ([0-9]+).*/\1/'
+  grep -oE "\[  $word  ?\] [0-9]+ tests?[,.]" "$log" | tail -n 1 | sed -E 's/^[^]]*\] ([0-9]+).*/\1/'
 }
 # ctest runs the binary; its verbose output carries GoogleTest's counts.
 run_ctest() {
@@ -83,7 +90,7 @@ run_ctest() {
   p=${p:-0}; f=${f:-0}; s=${s:-0}
   if [ "$code" -ne 0 ] && [ "$f" -eq 0 ]; then
     f=1  # the binary crashed or did not run: no GoogleTest summary to count
-    tail -30 "$WORK/$name.log"
+    tail -n 30 "$WORK/$name.log"
   elif [ "$f" -gt 0 ]; then
     grep -E '^\[  FAILED  \]|Failure|error:' "$WORK/$name.log" | head -40
   fi
@@ -146,8 +153,8 @@ run_pytest() {
   case "$code" in
     0) ;;
     5) f=$((f + 1)); echo "pytest collected no tests in $*" ;;  # test files exist: none ran is a fault
-    1) tail -80 "$WORK/$name.log" ;;
-    *) [ "$f" -gt 0 ] || f=1; tail -40 "$WORK/$name.log" ;;
+    1) tail -n 80 "$WORK/$name.log" ;;
+    *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
   esac
   layer "$name" $(( $(now) - start )) "$p" "$f" "$s"
 }

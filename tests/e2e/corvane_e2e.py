@@ -247,16 +247,23 @@ class Desktop:
             return pixels[x, y] < 90
 
         rows = [any(dark(x, y) for x in range(label_from, width - 4)) for y in range(height)]
-        entries, y = [], 0
+        groups, y = [], 0
         while y < height:
             if rows[y]:
                 start = y
                 while y < height and rows[y]:
                     y += 1
-                checked = any(dark(x, yy) for x in range(2, label_from - 2)
-                              for yy in range(max(0, start - 2), min(height, y + 2)))
-                entries.append((top + start, top + y, checked))
+                # A mnemonic's underline sits a row or two below its label.
+                if groups and start - groups[-1][1] <= 2:
+                    groups[-1][1] = y
+                else:
+                    groups.append([start, y])
             y += 1
+        entries = []
+        for start, end in groups:
+            checked = any(dark(x, yy) for x in range(2, label_from - 3)
+                          for yy in range(max(0, start - 2), min(height, end + 2)))
+            entries.append((top + start, top + end, checked))
         return entries
 
     def open_tray_menu(self):
