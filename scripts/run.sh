@@ -50,18 +50,19 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# waits up to $1 tenths of a second for the command that follows to succeed
+# waits up to $1 seconds for the command that follows to succeed
 poll() {
-  local tries=$1
+  local deadline=$((SECONDS + $1))
   shift
-  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
-  return 1
+  while [ "$SECONDS" -lt "$deadline" ]; do "$@" && return 0; sleep 0.1; done
+  "$@"
 }
+running() { kill -0 "$CORVANE_PID" 2>/dev/null; }
 
 if [ -z "${DISPLAY:-}" ]; then
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$RUN_DIR/display" >/dev/null 2>&1 &
   XVFB_PID=$!
-  poll 100 test -s "$RUN_DIR/display" || { echo "Xvfb did not start" >&2; exit 1; }
+  poll 10 test -s "$RUN_DIR/display" || { echo "Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$(tr -d '\n' <"$RUN_DIR/display")"
   echo "== virtual display $DISPLAY"
 fi
@@ -73,7 +74,7 @@ wineboot -i >/dev/null 2>&1
 rm -f "$RUN_DIR/service.port"
 "$PY" scripts/serve.py "$RUN_DIR/service.port" --store "$RUN_DIR/store" >"$RUN_DIR/service.log" 2>&1 &
 SERVICE_PID=$!
-poll 100 test -s "$RUN_DIR/service.port" || { cat "$RUN_DIR/service.log"; exit 1; }
+poll 10 test -s "$RUN_DIR/service.port" || { cat "$RUN_DIR/service.log"; exit 1; }
 PORT=$(cat "$RUN_DIR/service.port")
 echo "== web service on 127.0.0.1:$PORT, pictures stored in $RUN_DIR/store"
 
@@ -133,16 +134,19 @@ import sys; sys.path.insert(0, 'tests/e2e')
 import corvane_e2e; corvane_e2e.make_desktop_picture('$RUN_DIR/desktop.png')"
   display -window root "$RUN_DIR/desktop.png" >/dev/null 2>&1
 fi
-poll 300 tray_shown || { echo "no tray icon appeared" >&2; exit 1; }
+tray_or_end() { tray_shown || ! running; }
+poll 30 tray_or_end
+running || { wait "$CORVANE_PID"; echo "corvane.exe ended at start-up with code $?" >&2; CORVANE_PID=""; exit 1; }
+tray_shown || { echo "no tray icon appeared" >&2; exit 1; }
 echo "   tray icon shown"
 wine "$BIN/input.exe" alt+c >/dev/null 2>&1
-poll 100 capture_mode || { echo "Alt+C did not start capture mode" >&2; exit 1; }
+poll 10 capture_mode || { echo "Alt+C did not start capture mode" >&2; exit 1; }
 X1=200 Y1=150 X2=599 Y2=449
 echo "   capture mode: dragging from ($X1, $Y1) to ($X2, $Y2)"
 xdotool mousemove $X1 $Y1 sleep 0.2 mousedown 1 \
   mousemove 300 250 sleep 0.1 mousemove 500 350 sleep 0.1 mousemove $X2 $Y2 sleep 0.2 mouseup 1
-poll 300 stored || { echo "the service stored no picture" >&2; cat "$RUN_DIR/service.log"; exit 1; }
-poll 100 opened || echo "   (no browser launch logged)"
+poll 30 stored || { echo "the service stored no picture" >&2; cat "$RUN_DIR/service.log"; exit 1; }
+poll 10 opened || echo "   (no browser launch logged)"
 
 read -r _ ID PICTURE < <(grep '^stored ' "$RUN_DIR/service.log" | tail -1)
 echo
