@@ -241,10 +241,11 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
     def _read_body(self):
         # Whatever is refused here leaves unread bytes behind: the connection ends with it.
+        keep = self.close_connection
         self.close_connection = True
         body = self._read_body_bounded()
         if body is not None:
-            self.close_connection = False
+            self.close_connection = keep
         return body
 
     def _read_body_bounded(self):
