@@ -2,6 +2,7 @@
 #include "net/multipart.h"
 #include <algorithm>
 #include <limits>
+#include <new>
 #include "platform/kernel32.h"
 #include "platform/wininet.h"
 
@@ -23,14 +24,31 @@ void BeginPart(MultipartBody& body, std::string_view name) {
 }
 
 // Reads the rest of an open file onto the end of out. False when a read fails.
+// The file's size, when known, is reserved at once and read straight into
+// place: a large picture is neither copied twice nor regrown step by step.
 bool AppendFileBytes(platform::Handle file, std::string& out) {
-  constexpr std::uint32_t kChunk = 64 * 1024;
+  constexpr std::size_t kChunk = 64 * 1024;
+  constexpr std::size_t kLargestRead = 64 * 1024 * 1024;
+  constexpr std::size_t kTail = 64;  // the CR LF and closing line that follow
+  std::int64_t size = 0;
+  if (platform::GetFileSizeEx(file, &size) && size > 0) out.reserve(out.size() + static_cast<std::size_t>(size) + kTail);
   for (;;) {
     std::size_t used = out.size();
-    out.resize(used + kChunk);  // read straight into the body: no second copy of a large picture
+    std::size_t room = out.capacity() - used;
     std::uint32_t read = 0;
-    bool ok = platform::ReadFile(file, out.data() + used, kChunk, &read, nullptr) != 0;
-    out.resize(used + (ok ? std::min(read, kChunk) : 0));
+    if (room < kChunk + kTail) {
+      // Past the size reserved (or none was known): small reads, appended, so
+      // that the last read, which finds the end, does not regrow the body.
+      char buffer[4096];
+      if (!platform::ReadFile(file, buffer, sizeof buffer, &read, nullptr)) return false;
+      if (read == 0) return true;
+      out.append(buffer, std::min<std::size_t>(read, sizeof buffer));
+      continue;
+    }
+    std::uint32_t want = static_cast<std::uint32_t>(std::min(room - kTail, kLargestRead));
+    out.resize(used + want);
+    bool ok = platform::ReadFile(file, out.data() + used, want, &read, nullptr) != 0;
+    out.resize(used + (ok ? std::min(read, want) : 0));
     if (!ok) return false;
     if (read == 0) return true;
   }
@@ -101,10 +119,19 @@ bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* pa
   Handle file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                             nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  BeginPart(body, name);
-  bool ok = AppendFileBytes(file, body.bytes);
+  std::size_t before = body.bytes.size();
+  bool ok = false;
+  try {
+    BeginPart(body, name);
+    ok = AppendFileBytes(file, body.bytes);
+    body.bytes += kCrLf;
+  } catch (const std::bad_alloc&) {
+    // A picture too large for memory fails like an unreadable one; nothing
+    // may throw through the window procedure that called the upload.
+    body.bytes.resize(before);
+    body.bytes.shrink_to_fit();
+  }
   CloseHandle(file);
-  body.bytes += kCrLf;
   return ok;
 }
 

@@ -138,6 +138,13 @@ Bool CloseHandle(Handle handle) {
   g_open.erase(reinterpret_cast<std::uintptr_t>(handle));
   return 1;
 }
+Bool GetFileSizeEx(Handle file, std::int64_t* size) {
+  record("GetFileSizeEx", file);
+  auto it = g_open.find(reinterpret_cast<std::uintptr_t>(file));
+  if (it == g_open.end()) return 0;
+  *size = static_cast<std::int64_t>(g_files[it->second.key].second.size());
+  return 1;
+}
 Hinstance GetModuleHandleW(const char16_t* name) { record("GetModuleHandleW", name); return sim::handle<Hinstance>(); }
 
 }  // namespace platform

@@ -53,7 +53,7 @@ TEST(MultipartBody, UploadBodyIsThePictureWrappedLineByLine) {
   const Case cases[] = {
       {"empty file", ""},
       {"bytes with NUL, CR LF and the delimiter line itself", std::string("\xFF\xD8\0\r\n", 5) + kDelimiter + kClosing},
-      {"larger than one read", Repeat('\x5A', 200 * 1024 + 7)},
+      {"larger than a read chunk", Repeat('\x5A', 200 * 1024 + 7)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -113,7 +113,8 @@ TEST(PostMultipart, MakesTheRequestWithTheArgumentsThatMatter) {
   EXPECT_EQ(query[2], "8");
   EXPECT_EQ(query[3], "null");
   for (const auto& c : sim::log()) {
-    if (c.name == "InternetReadFile") EXPECT_EQ(c.args[1], "1024");
+    if (c.name != "InternetReadFile") continue;
+    EXPECT_EQ(c.args[1], "1024");
   }
   EXPECT_EQ(sim::internetHandlesOpen(), 0);
   EXPECT_EQ(sim::count("InternetCloseHandle"), 3);
