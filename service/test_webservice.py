@@ -155,6 +155,7 @@ def test_control_over_http(ws):
     assert status == 200
     assert [r["target_path"] for r in records] == ["/upload.php", "/vcheck.php"]  # control is not recorded
     assert base64.b64decode(records[0]["body"]) == upload_body(b"P")
+    assert request(ws, "GET", "/_control/last_body") == (200, b"v")
     assert request(ws, "POST", "/_control/script", b"{not json")[0] == 400
     assert request(ws, "POST", "/_control/reset", b"")[0] == 200
     assert ws.requests == [] and ws.version_reply == b"N"

@@ -8,7 +8,8 @@ replies with a scripted text. Requests may come in proxy form
 ("POST http://<host>:80/upload.php"), so a client that knows only its built-in
 host reaches this service through the platform's proxy setting.
 
-Every request is recorded. The next answers for a path can be scripted (another
+Every request is recorded (GET /_control/requests as JSON with the bodies in
+base64, GET /_control/last_body the last body raw, GET /_control/uploads). The next answers for a path can be scripted (another
 status, another body, a delay, a dropped connection). Tests in another process
 use the same through /_control/* over HTTP.
 
@@ -328,6 +329,11 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         try:
             if target == "/_control/requests" and self.command == "GET":
                 return self._reply(200, json.dumps(service.requests_json()).encode(), "application/json")
+            if target == "/_control/last_body" and self.command == "GET":
+                # Raw, for clients that would rather not decode JSON and base64.
+                with service._lock:
+                    last = service.requests[-1]["body"] if service.requests else None
+                return self._reply(404, b"") if last is None else self._reply(200, last, "application/octet-stream")
             if target == "/_control/uploads" and self.command == "GET":
                 with service._lock:
                     listing = [{"id": u["id"], "path": u["path"], "size": len(u["bytes"])} for u in service.uploads]

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 #include "app/state.h"
@@ -12,6 +13,15 @@
 #include "platform/kernel32.h"
 #include "settings/settings.h"
 #include "tests/sim/sim.h"
+
+
+namespace corvane {
+// Readable stages in failure messages.
+void PrintTo(ExchangeStage stage, std::ostream* os) {
+  static const char* const kNames[] = {"Done", "Open", "Connect", "OpenRequest", "Send", "Status"};
+  *os << kNames[static_cast<int>(stage)];
+}
+}  // namespace corvane
 
 using namespace corvane;
 
