@@ -278,7 +278,7 @@ TEST(UploadPicture, CopyGoesIntoTheSaveFolderOnlyUnderAPlainName) {
   }
 }
 
-TEST(UploadPicture, CopyReplacesAnExistingFileAndIsNotLeftHalfWritten) {
+TEST(UploadPicture, CopyReplacesAnExistingFileOrIsSilentlyAbsent) {
   Prepare("NEWPICTURE", kLinkPrefix + "abc");
   SetSaveFolder(u"C:\\Saved");
   sim::putFile(u"C:\\Saved\\abc.jpg", "an older, longer picture");
@@ -294,6 +294,17 @@ TEST(UploadPicture, CopyReplacesAnExistingFileAndIsNotLeftHalfWritten) {
   EXPECT_FALSE(sim::hasFile(u"C:\\Missing\\abc.jpg"));
   EXPECT_EQ(sim::count("MessageBoxW"), 0);
   EXPECT_EQ(app.uploadChoice, 0);
+  EXPECT_EQ(sim::clipboardText(), kLinkPrefix + "abc");
+
+  // A copy that cannot be written whole (disk full) is not left behind cut short.
+  Prepare("NEWPICTURE", kLinkPrefix + "abc");
+  SetSaveFolder(u"C:\\Saved");
+  sim::putFolder(u"C:\\Saved");
+  sim::script("WriteFile", 0);
+  app.uploadChoice = 1;
+  EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
+  EXPECT_FALSE(sim::hasFile(u"C:\\Saved\\abc.jpg"));
+  EXPECT_EQ(sim::count("MessageBoxW"), 0);
   EXPECT_EQ(sim::clipboardText(), kLinkPrefix + "abc");
 }
 
