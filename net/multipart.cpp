@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include "platform/kernel32.h"
 #include "platform/wininet.h"
 
@@ -31,7 +32,11 @@ bool AppendFileBytes(platform::Handle file, std::string& out) {
   constexpr std::size_t kLargestRead = 64 * 1024 * 1024;
   constexpr std::size_t kTail = 64;  // the CR LF and closing line that follow
   std::int64_t size = 0;
-  if (platform::GetFileSizeEx(file, &size) && size > 0) out.reserve(out.size() + static_cast<std::size_t>(size) + kTail);
+  if (platform::GetFileSizeEx(file, &size) && size > 0) {
+    // A body's length goes to the platform as 32 bits: a larger file could never be sent.
+    if (static_cast<std::uint64_t>(size) > std::numeric_limits<std::uint32_t>::max()) return false;
+    out.reserve(out.size() + static_cast<std::size_t>(size) + kTail);
+  }
   for (;;) {
     std::size_t used = out.size();
     std::size_t room = out.capacity() - used;
@@ -93,7 +98,11 @@ Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
     std::uint32_t read = 0;
     // A failed read ends the reply; what came before it stands.
     if (!InternetReadFile(h.request, buffer, sizeof buffer, &read) || read == 0) break;
-    done.reply.append(buffer, std::min<std::uint32_t>(read, sizeof buffer));
+    try {
+      done.reply.append(buffer, std::min<std::uint32_t>(read, sizeof buffer));
+    } catch (const std::bad_alloc&) {
+      break;  // a reply beyond memory ends like a failed read, and nothing throws into the caller
+    }
   }
   // The reply is text up to its first NUL; the rest is never looked at.
   done.reply.resize(std::min(done.reply.size(), done.reply.find('\0')));
@@ -126,6 +135,11 @@ bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* pa
     ok = AppendFileBytes(file, body.bytes);
     body.bytes += kCrLf;
   } catch (const std::bad_alloc&) {
+    ok = false;
+  } catch (const std::length_error&) {
+    ok = false;
+  }
+  if (!ok) {
     // A picture too large for memory fails like an unreadable one; nothing
     // may throw through the window procedure that called the upload.
     body.bytes.resize(before);

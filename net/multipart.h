@@ -50,9 +50,8 @@ void AddField(MultipartBody& body, std::string_view name, std::string_view value
 
 // Appends one part whose value is every byte of the file at path, read raw,
 // the file opened for reading and shared with other readers and writers.
-// Returns false, with body unchanged, when the file cannot be opened; a read
-// that fails part-way, or a file too large for memory, also returns false
-// (body then unspecified: discard it).
+// Returns false, with body as it was, when the file cannot be opened or read
+// whole, is larger than one request can carry (4 GB), or does not fit in memory.
 bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* path);
 
 // Appends the closing line and hands over the bytes; body is empty afterwards.
