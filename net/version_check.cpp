@@ -1,11 +1,57 @@
-// Version check. (To be built.)
+// Version check: the web service alone decides whether a newer client exists.
 #include "net/version_check.h"
+#include <string>
+#include "app/state.h"
+#include "net/multipart.h"
+#include "net/upload.h"
+#include "platform/kernel32.h"
+#include "platform/shell32.h"
+#include "platform/user32.h"
 
 namespace corvane {
+namespace {
 
-int CheckVersion() { return 0; }
+// The first three characters of the reply in the system's ANSI code page.
+std::u16string VersionText(const std::string& reply) {
+  if (reply.empty()) return {};
+  // Three characters never take more than 12 bytes in any code page; a long
+  // reply (an error page served with 200, say) is not converted whole.
+  std::string head = reply.substr(0, 12);
+  int length = static_cast<int>(head.size());
+  int units = platform::MultiByteToWideChar(platform::CP_ACP, 0, head.data(), length, nullptr, 0);
+  if (units <= 0) return {};
+  std::u16string text(static_cast<std::size_t>(units), u'\0');
+  units = platform::MultiByteToWideChar(platform::CP_ACP, 0, head.data(), length, text.data(), units);
+  text.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+  if (text.size() > 3) text.resize(3);
+  return text;
+}
+
+}  // namespace
+
+int CheckVersion() {
+  MultipartBody body;
+  AddField(body, "version", kClientVersion);
+  Exchange exchange = PostMultipart(kVersionCheckPath, FinishBody(body));
+  if (exchange.stage != ExchangeStage::Done) return 0;
+  if (!exchange.reply.empty() && exchange.reply[0] == 'N') return 0;
+
+  std::u16string message = u"Version " + VersionText(exchange.reply) + u" is out!\nDo you want to go to " +
+                           kServiceHost + u" and get it?";
+  // No owner window: topmost, so the question is not lost behind other windows.
+  std::int32_t answer = platform::MessageBoxW(nullptr, message.c_str(), u"Update Corvane Tool",
+                                              platform::MB_YESNO | platform::MB_ICONINFORMATION |
+                                                  platform::MB_TOPMOST);
+  if (answer == platform::IDYES) OpenLink(("http://" + ServiceHostAscii() + "/download/").c_str());
+  return 0;
+}
+
 std::uint32_t VersionCheckThread(void*) {
+  // Launching the browser goes through the shell, which needs COM on this thread.
+  std::int32_t com = platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED |
+                                                           platform::COINIT_DISABLE_OLE1DDE);
   CheckVersion();
+  if (com >= 0) platform::CoUninitialize();
   return 0;
 }
 

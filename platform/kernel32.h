@@ -21,6 +21,8 @@ Bool ReadFile(Handle file, void* buffer, std::uint32_t toRead, std::uint32_t* re
 Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint32_t* written,
                void* overlapped);
 Bool CloseHandle(Handle handle);
+// The size of an open file in bytes; 0 on failure (size then untouched).
+Bool GetFileSizeEx(Handle file, std::int64_t* size);
 
 Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, void* parameter,
                     std::uint32_t flags, std::uint32_t* threadId);

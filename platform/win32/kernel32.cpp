@@ -32,6 +32,12 @@ Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint
   return ::WriteFile(As<HANDLE>(file), buffer, toWrite, As<LPDWORD>(written), As<LPOVERLAPPED>(overlapped));
 }
 Bool CloseHandle(Handle handle) { return ::CloseHandle(As<HANDLE>(handle)); }
+Bool GetFileSizeEx(Handle file, std::int64_t* size) {
+  LARGE_INTEGER value;
+  if (!::GetFileSizeEx(As<HANDLE>(file), &value)) return FALSE;
+  *size = value.QuadPart;
+  return TRUE;
+}
 Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, void* parameter, std::uint32_t flags,
                     std::uint32_t* threadId) {
   // On x64 there is one calling convention, so the portable start routine is a

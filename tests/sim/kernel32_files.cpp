@@ -133,7 +133,7 @@ Bool ReadFile(Handle file, void* buffer, std::uint32_t toRead, std::uint32_t* re
 Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint32_t* written, void*) {
   record("WriteFile", file, toWrite);
   auto it = g_open.find(reinterpret_cast<std::uintptr_t>(file));
-  if (it == g_open.end() || !it->second.writable) return 0;
+  if (it == g_open.end() || !it->second.writable || result<int>("WriteFile", 1) == 0) return 0;  // 0: disk full
   g_files[it->second.key].second.append(static_cast<const char*>(buffer), toWrite);
   *written = toWrite;
   return 1;
@@ -141,6 +141,13 @@ Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint
 Bool CloseHandle(Handle handle) {
   record("CloseHandle", handle);
   g_open.erase(reinterpret_cast<std::uintptr_t>(handle));
+  return 1;
+}
+Bool GetFileSizeEx(Handle file, std::int64_t* size) {
+  record("GetFileSizeEx", file);
+  auto it = g_open.find(reinterpret_cast<std::uintptr_t>(file));
+  if (it == g_open.end()) return 0;
+  *size = static_cast<std::int64_t>(g_files[it->second.key].second.size());
   return 1;
 }
 Hinstance GetModuleHandleW(const char16_t* name) { record("GetModuleHandleW", name); return sim::handle<Hinstance>(); }

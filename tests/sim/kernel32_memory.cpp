@@ -16,9 +16,13 @@ Handle CreateThread(void*, std::size_t stackSize, ThreadProc, void* parameter, s
 }
 Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes) {
   record("GlobalAlloc", flags, static_cast<std::uint64_t>(bytes));
+  if (result<int>("GlobalAlloc", 1) == 0) return nullptr;
   return reinterpret_cast<Hglobal>(std::calloc(bytes ? bytes : 1, 1));
 }
-void* GlobalLock(Hglobal block) { record("GlobalLock", block); return block; }
+void* GlobalLock(Hglobal block) {
+  record("GlobalLock", block);
+  return result<int>("GlobalLock", 1) ? block : nullptr;
+}
 Bool GlobalUnlock(Hglobal block) { record("GlobalUnlock", block); return 1; }
 Hglobal GlobalFree(Hglobal block) {
   record("GlobalFree", block);

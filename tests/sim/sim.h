@@ -82,6 +82,33 @@ void putFolder(std::u16string_view path);         // with its parents; putFile a
 bool hasFolder(std::u16string_view path);         // a drive root always exists
 void setLastError(std::uint32_t code);            // kernel32_env.cpp
 
+// Simulated WinINet (wininet.cpp): the exchange the next request meets.
+struct HttpExchange {
+  std::u16string status = u"200";   // what HttpQueryInfoW writes, if the caller's buffer holds it
+  std::vector<std::string> chunks;  // the reply; each read takes at most what the caller asks of one chunk
+  bool readFails = false;           // after the chunks a read fails instead of reporting 0 bytes
+};
+struct HttpSent {
+  std::u16string headers;  // the first headerLength units handed over
+  std::uint32_t headerLength = 0;
+  std::string body;
+};
+void scriptHttp(HttpExchange exchange);
+const HttpSent& lastHttpSend();
+int internetHandlesOpen();  // opened and not yet closed
+
+// Simulated clipboard (clipboard.cpp).
+bool clipboardHasText();
+std::string clipboardText();
+
+// Simulated launches (shell32_launch.cpp), in order; lpVerb and lpFile are
+// nulled in info, their text is kept in verb and file.
+struct Launch {
+  std::u16string verb, file;
+  platform::ShellExecuteInfo info;
+};
+const std::vector<Launch>& launches();
+
 // Simulated GDI+ (gdiplus.cpp). The encoder list starts as the platform's own
 // (bmp, jpeg, gif, tiff, png: "image/jpeg" at position 1). Scripts:
 // "GdiplusStartup", "GdipCreateBitmapFromHBITMAP", "GdipLoadImageFromFile",

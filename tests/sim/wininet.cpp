@@ -1,6 +1,40 @@
-// Simulated WinINet.
+// Simulated WinINet: one scripted exchange per test. Each stage fails when its
+// call is scripted to 0 (sim::script("HttpSendRequestW", 0) and so on).
 #include "platform/wininet.h"
+#include <algorithm>
+#include <cstring>
+#include <set>
 #include "tests/sim/sim.h"
+
+namespace {
+sim::HttpExchange g_exchange;
+sim::HttpSent g_sent;
+std::size_t g_chunk = 0, g_offset = 0;
+std::set<platform::Hinternet> g_open;
+const bool g_registered = (sim::onReset([] {
+                             g_exchange = {};
+                             g_sent = {};
+                             g_chunk = g_offset = 0;
+                             g_open.clear();
+                           }),
+                           true);
+
+platform::Hinternet open(const char* name) {
+  if (sim::result<int>(name, 1) == 0) return nullptr;
+  auto h = sim::handle<platform::Hinternet>();
+  g_open.insert(h);
+  return h;
+}
+}  // namespace
+
+namespace sim {
+void scriptHttp(HttpExchange exchange) {
+  g_exchange = std::move(exchange);
+  g_chunk = g_offset = 0;
+}
+const HttpSent& lastHttpSend() { return g_sent; }
+int internetHandlesOpen() { return static_cast<int>(g_open.size()); }
+}  // namespace sim
 
 namespace platform {
 using sim::record;
@@ -9,35 +43,59 @@ using sim::result;
 Hinternet InternetOpenW(const char16_t* agent, std::uint32_t accessType, const char16_t* proxy,
                         const char16_t* proxyBypass, std::uint32_t flags) {
   record("InternetOpenW", agent, accessType, proxy, proxyBypass, flags);
-  return sim::handle<Hinternet>();
+  return open("InternetOpenW");
 }
 Hinternet InternetConnectW(Hinternet internet, const char16_t* host, std::uint16_t port, const char16_t* user,
                            const char16_t* password, std::uint32_t service, std::uint32_t flags,
                            std::uintptr_t context) {
   record("InternetConnectW", internet, host, port, user, password, service, flags, static_cast<std::uint64_t>(context));
-  return sim::handle<Hinternet>();
+  return open("InternetConnectW");
 }
 Hinternet HttpOpenRequestW(Hinternet connection, const char16_t* verb, const char16_t* path, const char16_t* version,
-                           const char16_t* referrer, const char16_t* const*, std::uint32_t flags,
+                           const char16_t* referrer, const char16_t* const* acceptTypes, std::uint32_t flags,
                            std::uintptr_t context) {
-  record("HttpOpenRequestW", connection, verb, path, version, referrer, flags, static_cast<std::uint64_t>(context));
-  return sim::handle<Hinternet>();
+  record("HttpOpenRequestW", connection, verb, path, version, referrer, static_cast<const void*>(acceptTypes), flags,
+         static_cast<std::uint64_t>(context));
+  return open("HttpOpenRequestW");
 }
-Bool HttpSendRequestW(Hinternet request, const char16_t* headers, std::uint32_t headersLength, const void*,
+Bool HttpSendRequestW(Hinternet request, const char16_t* headers, std::uint32_t headersLength, const void* body,
                       std::uint32_t bodyLength) {
   record("HttpSendRequestW", request, headers, headersLength, bodyLength);
+  g_sent.headers = headers ? std::u16string(headers, headersLength) : std::u16string();
+  g_sent.headerLength = headersLength;
+  g_sent.body.assign(static_cast<const char*>(body), bodyLength);
+  return result<Bool>("HttpSendRequestW", 1);
+}
+Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, std::uint32_t* bufferLength,
+                    std::uint32_t* index) {
+  record("HttpQueryInfoW", request, infoLevel, *bufferLength, static_cast<const void*>(index));
+  if (result<Bool>("HttpQueryInfoW", 1) == 0) return 0;
+  // As the platform does: the text and its terminator, or the size it needs.
+  const std::u16string& status = g_exchange.status;
+  std::uint32_t need = static_cast<std::uint32_t>((status.size() + 1) * sizeof(char16_t));
+  if (need > *bufferLength) {
+    *bufferLength = need;
+    return 0;
+  }
+  std::memcpy(buffer, status.c_str(), need);
+  *bufferLength = need - sizeof(char16_t);
   return 1;
 }
-Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void*, std::uint32_t* bufferLength,
-                    std::uint32_t*) {
-  record("HttpQueryInfoW", request, infoLevel, *bufferLength);
-  return 0;
-}
-Bool InternetReadFile(Hinternet request, void*, std::uint32_t toRead, std::uint32_t* read) {
+Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
   record("InternetReadFile", request, toRead);
   *read = 0;
+  while (g_chunk < g_exchange.chunks.size() && g_offset == g_exchange.chunks[g_chunk].size()) ++g_chunk, g_offset = 0;
+  if (g_chunk == g_exchange.chunks.size()) return g_exchange.readFails ? 0 : 1;
+  const std::string& chunk = g_exchange.chunks[g_chunk];
+  std::size_t n = std::min<std::size_t>(toRead, chunk.size() - g_offset);
+  std::memcpy(buffer, chunk.data() + g_offset, n);
+  g_offset += n;
+  *read = static_cast<std::uint32_t>(n);
   return 1;
 }
-Bool InternetCloseHandle(Hinternet handle) { record("InternetCloseHandle", handle); return 1; }
+Bool InternetCloseHandle(Hinternet handle) {
+  record("InternetCloseHandle", handle);
+  return g_open.erase(handle) ? 1 : 0;
+}
 
 }  // namespace platform

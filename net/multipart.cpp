@@ -1,0 +1,181 @@
+// Multipart body and the HTTP exchange with the web service.
+#include "net/multipart.h"
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include "platform/kernel32.h"
+#include "platform/wininet.h"
+
+namespace corvane {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+void BeginPart(MultipartBody& body, std::string_view name) {
+  std::string& b = body.bytes;
+  b += "--";
+  b += kBoundary;
+  b += kCrLf;
+  b += "content-disposition: form-data; name=\"";
+  b += name;
+  b += '"';
+  b += kCrLf;
+  b += kCrLf;
+}
+
+// Reads the rest of an open file onto the end of out. False when a read fails.
+// The file's size, when known, is reserved at once and read straight into
+// place: a large picture is neither copied twice nor regrown step by step.
+bool AppendFileBytes(platform::Handle file, std::string& out) {
+  constexpr std::size_t kChunk = 64 * 1024;
+  constexpr std::size_t kLargestRead = 64 * 1024 * 1024;
+  constexpr std::size_t kTail = 64;  // the CR LF and closing line that follow
+  std::int64_t size = 0;
+  if (platform::GetFileSizeEx(file, &size) && size > 0) {
+    // A body's length goes to the platform as 32 bits: a larger file could never be sent.
+    if (static_cast<std::uint64_t>(size) > std::numeric_limits<std::uint32_t>::max()) return false;
+    out.reserve(out.size() + static_cast<std::size_t>(size) + kTail);
+  }
+  for (;;) {
+    std::size_t used = out.size();
+    std::size_t room = out.capacity() - used;
+    std::uint32_t read = 0;
+    if (room < kChunk + kTail) {
+      // Past the size reserved (or none was known): small reads, appended, so
+      // that the last read, which finds the end, does not regrow the body.
+      char buffer[4096];
+      if (!platform::ReadFile(file, buffer, sizeof buffer, &read, nullptr)) return false;
+      if (read == 0) return true;
+      out.append(buffer, std::min<std::size_t>(read, sizeof buffer));
+      continue;
+    }
+    std::uint32_t want = static_cast<std::uint32_t>(std::min(room - kTail, kLargestRead));
+    out.resize(used + want);
+    bool ok = platform::ReadFile(file, out.data() + used, want, &read, nullptr) != 0;
+    out.resize(used + (ok ? std::min(read, want) : 0));
+    if (!ok) return false;
+    if (read == 0) return true;
+  }
+}
+
+// The handles of one exchange, closed innermost first whatever happened.
+struct ExchangeHandles {
+  platform::Hinternet internet = nullptr, connection = nullptr, request = nullptr;
+};
+
+void CloseHandles(ExchangeHandles& h) {
+  if (h.request != nullptr) platform::InternetCloseHandle(h.request);
+  if (h.connection != nullptr) platform::InternetCloseHandle(h.connection);
+  if (h.internet != nullptr) platform::InternetCloseHandle(h.internet);
+}
+
+Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
+  using namespace platform;
+  // The platform's configured proxy applies (that is also how tests reach a local service).
+  h.internet = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (h.internet == nullptr) return {ExchangeStage::Open, {}};
+  h.connection = InternetConnectW(h.internet, kServiceHost, INTERNET_DEFAULT_HTTP_PORT, nullptr, nullptr,
+                                  INTERNET_SERVICE_HTTP, 0, 0);
+  if (h.connection == nullptr) return {ExchangeStage::Connect, {}};
+  h.request = HttpOpenRequestW(h.connection, u"POST", path, nullptr, nullptr, nullptr, kRequestFlags, 0);
+  if (h.request == nullptr) return {ExchangeStage::OpenRequest, {}};
+  // The platform takes a 32-bit body length; a larger body cannot be sent at all.
+  if (body.size() > std::numeric_limits<std::uint32_t>::max()) return {ExchangeStage::Send, {}};
+  if (!HttpSendRequestW(h.request, kRequestHeader, kRequestHeaderLength, body.data(),
+                        static_cast<std::uint32_t>(body.size())))
+    return {ExchangeStage::Send, {}};
+
+  char16_t status[4] = {};  // 8 bytes: a three-digit code and its terminator
+  std::uint32_t statusBytes = sizeof status;
+  if (!HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr) ||
+      ParseStatusCode(status, 4) != 200)
+    return {ExchangeStage::Status, {}};
+
+  Exchange done{ExchangeStage::Done, {}};
+  char buffer[1024];
+  for (;;) {
+    std::uint32_t read = 0;
+    // A failed read ends the reply; what came before it stands.
+    if (!InternetReadFile(h.request, buffer, sizeof buffer, &read) || read == 0) break;
+    try {
+      done.reply.append(buffer, std::min<std::uint32_t>(read, sizeof buffer));
+    } catch (const std::bad_alloc&) {
+      break;  // a reply beyond memory ends like a failed read, and nothing throws into the caller
+    }
+  }
+  // The reply is text up to its first NUL; the rest is never looked at.
+  done.reply.resize(std::min(done.reply.size(), done.reply.find('\0')));
+  return done;
+}
+
+}  // namespace
+
+std::string ServiceHostAscii() {
+  std::string host;
+  for (std::size_t i = 0; i < kServiceHostLength; ++i) host += static_cast<char>(kServiceHost[i]);
+  return host;
+}
+
+void AddField(MultipartBody& body, std::string_view name, std::string_view value) {
+  BeginPart(body, name);
+  body.bytes += value;
+  body.bytes += kCrLf;
+}
+
+bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* path) {
+  using namespace platform;
+  Handle file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::size_t before = body.bytes.size();
+  bool ok = false;
+  try {
+    BeginPart(body, name);
+    ok = AppendFileBytes(file, body.bytes);
+    body.bytes += kCrLf;
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  } catch (const std::length_error&) {
+    ok = false;
+  }
+  if (!ok) {
+    // A picture too large for memory fails like an unreadable one; nothing
+    // may throw through the window procedure that called the upload.
+    body.bytes.resize(before);
+    body.bytes.shrink_to_fit();
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+std::string FinishBody(MultipartBody& body) {
+  body.bytes += "--";
+  body.bytes += kBoundary;
+  body.bytes += "--";
+  body.bytes += kCrLf;
+  return std::move(body.bytes);
+}
+
+Exchange PostMultipart(const char16_t* path, std::string_view body) {
+  ExchangeHandles handles;
+  Exchange result = Run(path, body, handles);
+  CloseHandles(handles);
+  return result;
+}
+
+long ParseStatusCode(const char16_t* text, std::size_t count) {
+  std::size_t i = 0;
+  auto at = [&](std::size_t k) { return k < count ? text[k] : u'\0'; };
+  while (at(i) == u' ' || (at(i) >= u'\t' && at(i) <= u'\r')) ++i;
+  bool negative = at(i) == u'-';
+  if (at(i) == u'-' || at(i) == u'+') ++i;
+  long value = 0;
+  for (; at(i) >= u'0' && at(i) <= u'9'; ++i) {
+    if (value > (std::numeric_limits<long>::max() - 9) / 10) break;  // cannot happen in four units
+    value = value * 10 + (at(i) - u'0');
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace corvane

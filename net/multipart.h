@@ -1,0 +1,76 @@
+// The one kind of request the client makes: a multipart/form-data POST over
+// plain HTTP to the web service, with the whole reply read into memory.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include "platform/types.h"
+
+namespace corvane {
+
+// The web service host, fixed at build time (CMake cache variable CORVANE_SERVICE_HOST).
+inline constexpr char16_t kServiceHost[] = CORVANE_SERVICE_HOST;
+inline constexpr std::size_t kServiceHostLength = sizeof(kServiceHost) / sizeof(char16_t) - 1;
+static_assert(kServiceHostLength > 0 && kServiceHostLength < 50, "the host must fit its 50-character buffer");
+
+constexpr bool IsAsciiHost(const char16_t* host) {
+  for (; *host != 0; ++host)
+    if (*host <= u' ' || *host >= 0x7F) return false;
+  return true;
+}
+static_assert(IsAsciiHost(kServiceHost), "the host goes into 8-bit links as it is");
+
+// Links from the service begin with "http://" + host + "/"; the picture's
+// identifier follows.
+inline constexpr std::size_t kLinkPrefixLength = 7 + kServiceHostLength + 1;
+
+// The host as 8-bit text, for the links the client builds itself.
+std::string ServiceHostAscii();
+
+inline constexpr char kBoundary[] = "----BOUNDARYBOUNDARY----";
+inline constexpr char16_t kRequestHeader[] = u"Content-type: multipart/form-data; boundary=----BOUNDARYBOUNDARY----";
+inline constexpr std::uint32_t kRequestHeaderLength = sizeof(kRequestHeader) / sizeof(char16_t) - 1;
+static_assert(kRequestHeaderLength == 68);
+inline constexpr char16_t kUserAgent[] = u"zurazizizizar";
+inline constexpr std::uint32_t kRequestFlags =
+    platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE;  // never from or into the cache
+inline constexpr char16_t kUploadPath[] = u"/upload.php";
+inline constexpr char16_t kVersionCheckPath[] = u"/vcheck.php";
+
+// A body under construction: the bytes so far. Parts are added in order, then
+// FinishBody closes it. The boundary is fixed and never searched for in the
+// values: a value holding the delimiter line goes out unchanged.
+struct MultipartBody {
+  std::string bytes;
+};
+
+// Appends one complete part: delimiter line, disposition, empty line, value, CR LF.
+void AddField(MultipartBody& body, std::string_view name, std::string_view value);
+
+// Appends one part whose value is every byte of the file at path, read raw,
+// the file opened for reading and shared with other readers and writers.
+// Returns false, with body as it was, when the file cannot be opened or read
+// whole, is larger than one request can carry (4 GB), or does not fit in memory.
+bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* path);
+
+// Appends the closing line and hands over the bytes; body is empty afterwards.
+std::string FinishBody(MultipartBody& body);
+
+enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status };
+
+struct Exchange {
+  ExchangeStage stage;  // Done when a 200 reply was read; else where it stopped
+  std::string reply;    // the reply up to its first NUL byte; empty unless Done
+};
+
+// One POST of a finished body to path on the web service, port 80. Synchronous
+// and reentrant: every handle it opens is closed before it returns.
+Exchange PostMultipart(const char16_t* path, std::string_view body);
+
+// The status text as the platform's wide-to-long conversion reads it in base
+// 10: leading white space, an optional sign, digits up to the first other
+// unit; 0 without digits. Reads at most count units and stops at a NUL.
+long ParseStatusCode(const char16_t* text, std::size_t count);
+
+}  // namespace corvane

@@ -1,0 +1,187 @@
+"""The local web service: multipart parsing, proxy form, scripted answers, control."""
+
+import base64
+import http.client
+import json
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import pytest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from webservice import WebService, parse_multipart  # noqa: E402
+
+BOUNDARY = b"----BOUNDARYBOUNDARY----"
+CONTENT_TYPE = "multipart/form-data; boundary=----BOUNDARYBOUNDARY----"
+DELIMITER = b"--" + BOUNDARY + b"\r\n"
+CLOSING = b"--" + BOUNDARY + b"--\r\n"
+
+
+def field(name, value):
+    return DELIMITER + b'content-disposition: form-data; name="' + name + b'"\r\n\r\n' + value + b"\r\n"
+
+
+def upload_body(picture):
+    return field(b"cv", b"win:2.6") + field(b"imagedata", picture) + CLOSING
+
+
+@pytest.fixture
+def ws(tmp_path):
+    service = WebService(port=0, store_dir=str(tmp_path)).start()
+    yield service
+    service.stop()
+
+
+def request(ws, method, target, body=None, headers=None):
+    conn = http.client.HTTPConnection("127.0.0.1", ws.port, timeout=10)
+    try:
+        conn.putrequest(method, target, skip_host=True, skip_accept_encoding=True)
+        conn.putheader("Host", "corvane.net")
+        for k, v in (headers or {}).items():
+            conn.putheader(k, v)
+        if body is not None:
+            conn.putheader("Content-Length", str(len(body)))
+        conn.endheaders(body)
+        reply = conn.getresponse()
+        return reply.status, reply.read()
+    finally:
+        conn.close()
+
+
+def post_upload(ws, picture, target="/upload.php"):
+    return request(ws, "POST", target, upload_body(picture), {"Content-type": CONTENT_TYPE})
+
+
+@pytest.mark.parametrize("picture", [
+    b"",
+    b"\xff\xd8\xff\xe0JFIF\x00\r\n\xff\xd9",
+    b"before\r\n" + DELIMITER + b"\xff\x00 the delimiter line inside a picture",
+    b"\r\n--" + BOUNDARY + b"--\r\nmore after a closing line inside the picture",
+    bytes(range(256)) * 4000,
+], ids=["empty", "jpeg-like", "delimiter-inside", "closing-inside", "1MB"])
+def test_upload_stores_the_picture_and_serves_it_at_its_link(ws, picture):
+    status, link = post_upload(ws, picture)
+    assert status == 200
+    assert link.startswith(b"http://corvane.net/")
+    upload_id = link[len(b"http://corvane.net/"):].decode()
+    assert [u["id"] for u in ws.uploads] == [upload_id]
+    assert ws.uploads[0]["bytes"] == picture
+    with open(ws.uploads[0]["path"], "rb") as f:
+        assert f.read() == picture
+    assert request(ws, "GET", "/" + upload_id) == (200, picture)
+    assert request(ws, "GET", "http://corvane.net:80/" + upload_id) == (200, picture)
+
+
+@pytest.mark.parametrize("body, content_type", [
+    (b"no multipart at all", CONTENT_TYPE),
+    (upload_body(b"x"), "text/plain"),
+    (upload_body(b"x"), "multipart/form-data"),
+    (field(b"cv", b"win:2.6") + field(b"imagedata", b"never closed"), CONTENT_TYPE),
+    (field(b"cv", b"win:2.6") + CLOSING, CONTENT_TYPE),  # no picture
+    (DELIMITER + b"no header end" + b"\r\n" + CLOSING, CONTENT_TYPE),
+    (b"".join(field(b"f%d" % i, b"v") for i in range(40)) + CLOSING, CONTENT_TYPE),
+], ids=["not-multipart", "wrong-type", "no-boundary", "unclosed", "no-picture", "no-header-end", "too-many-parts"])
+def test_malformed_uploads_are_refused_and_store_nothing(ws, body, content_type):
+    status, _ = request(ws, "POST", "/upload.php", body, {"Content-type": content_type})
+    assert status == 400
+    assert ws.uploads == []
+    assert os.listdir(ws.store_dir) == []
+
+
+def test_parser_reads_quoted_boundary_and_other_part_headers():
+    body = (b"--xyz\r\nContent-Disposition: form-data; name=\"a\"\r\nContent-Type: text/plain\r\n\r\n1\r\n"
+            b"--xyz\r\ncontent-disposition: form-data; name=\"b\"\r\n\r\n2\r\n--xyz--")
+    assert parse_multipart(body, 'multipart/form-data; boundary="xyz"') == [("a", b"1"), ("b", b"2")]
+
+
+def test_proxy_form_reaches_the_same_handlers_and_is_recorded_as_received(ws):
+    status, link = post_upload(ws, b"JPEG", target="http://corvane.net:80/upload.php")
+    assert status == 200 and link.startswith(b"http://corvane.net/")
+    ws.version_reply = b"2.7"
+    assert request(ws, "POST", "http://corvane.net/vcheck.php", b"v") == (200, b"2.7")
+    assert [(r["method"], r["path"], r["target_path"]) for r in ws.requests] == [
+        ("POST", "http://corvane.net:80/upload.php", "/upload.php"),
+        ("POST", "http://corvane.net/vcheck.php", "/vcheck.php"),
+    ]
+    assert ws.requests[0]["body"] == upload_body(b"JPEG")
+    assert ws.requests[0]["headers"]["Content-type"] == CONTENT_TYPE
+
+
+def test_scripted_answers_apply_to_their_path_for_count_requests(ws):
+    ws.script("/upload.php", status=500, count=2)
+    ws.script("/upload.php", status=200, body=b"http://corvane.net/fixed\n")
+    ws.script("/vcheck.php", status=404)
+    assert post_upload(ws, b"a") == (500, b"")
+    assert post_upload(ws, b"b") == (500, b"")
+    assert post_upload(ws, b"c") == (200, b"http://corvane.net/fixed\n")
+    assert post_upload(ws, b"d")[0] == 200
+    assert [u["bytes"] for u in ws.uploads] == [b"d"]
+    assert request(ws, "POST", "/vcheck.php", b"v")[0] == 404
+    assert request(ws, "POST", "/vcheck.php", b"v") == (200, b"N")
+
+
+def test_delay_and_drop(ws):
+    ws.script("/vcheck.php", delay=0.5, body=b"2.7")
+    started = time.monotonic()
+    assert request(ws, "POST", "/vcheck.php", b"v") == (200, b"2.7")
+    assert time.monotonic() - started >= 0.5
+    ws.script("/upload.php", drop=True)
+    with pytest.raises((http.client.RemoteDisconnected, ConnectionError)):
+        post_upload(ws, b"x")
+    assert ws.uploads == []
+    assert len(ws.requests) == 2  # a dropped request is still recorded
+
+
+def test_oversized_body_is_refused_before_it_is_read(ws):
+    conn = http.client.HTTPConnection("127.0.0.1", ws.port, timeout=10)
+    conn.putrequest("POST", "/upload.php")
+    conn.putheader("Content-Length", str(1 << 40))
+    conn.endheaders()
+    assert conn.getresponse().status == 413
+    conn.close()
+
+
+def test_control_over_http(ws):
+    script = {"path": "/upload.php", "status": 200, "body": base64.b64encode(b"http://corvane.net/x").decode()}
+    assert request(ws, "POST", "/_control/script", json.dumps(script).encode())[0] == 200
+    assert request(ws, "POST", "/_control/version", b"3.1")[0] == 200
+    assert post_upload(ws, b"P") == (200, b"http://corvane.net/x")
+    assert request(ws, "POST", "http://corvane.net:80/vcheck.php", b"v") == (200, b"3.1")
+    status, listing = request(ws, "GET", "/_control/requests")
+    records = json.loads(listing)
+    assert status == 200
+    assert [r["target_path"] for r in records] == ["/upload.php", "/vcheck.php"]  # control is not recorded
+    assert base64.b64decode(records[0]["body"]) == upload_body(b"P")
+    assert request(ws, "GET", "/_control/last_body") == (200, b"v")
+    assert request(ws, "POST", "/_control/script", b"{not json")[0] == 400
+    assert request(ws, "POST", "/_control/reset", b"")[0] == 200
+    assert ws.requests == [] and ws.version_reply == b"N"
+
+
+def test_unknown_paths_and_ids_are_not_found(ws):
+    for target in ["/nothere", "/../etc/passwd", "/%2e%2e/x", "/abc.jpg", "/_control/nothing"]:
+        assert request(ws, "GET", target)[0] == 404
+
+
+def test_command_line_announces_its_port_and_stops_on_sigterm(tmp_path):
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "webservice.py")
+    proc = subprocess.Popen([sys.executable, script, "--port", "0", "--store", str(tmp_path), "--host", "example.test"],
+                            stdout=subprocess.PIPE, text=True)
+    try:
+        line = proc.stdout.readline()
+        assert line.startswith("listening on ")
+        port = int(line.split()[-1])
+        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+        body = upload_body(b"J")
+        conn.request("POST", "/upload.php", body, {"Content-type": CONTENT_TYPE})
+        assert conn.getresponse().read().startswith(b"http://example.test/")
+        conn.close()
+        proc.send_signal(signal.SIGTERM)
+        assert proc.wait(timeout=10) == 0
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
