@@ -97,6 +97,14 @@ reg_string() { printf '"%s"' "$(printf '%s' "$1" | sed 's/\\/\\\\/g')"; }
   echo
   echo "[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]"
   echo "\"Browsers\"=$(reg_string "$RUN_DIR/browser.sh")"
+  echo
+  echo "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]"
+  if [ -n "$XVFB_PID" ]; then
+    # No window manager here: hiding a full-screen window would wait for one for two seconds.
+    echo '"Managed"="N"'
+  else
+    echo '"Managed"=-'
+  fi
   if [ "$DEMO" = 1 ]; then
     # Quick capture on, so that the release uploads at once and no menu needs a choice.
     echo

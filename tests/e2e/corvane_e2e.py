@@ -117,6 +117,9 @@ class Desktop:
         browser.chmod(0o755)
         self.reg_import({
             r"HKCU\Software\Wine\WineBrowser": {"Browsers": str(browser)},
+            # Without a window manager, hiding a managed (full-screen) window waits two
+            # seconds for a reply that never comes.
+            r"HKCU\Software\Wine\X11 Driver": {"Managed": "N"},
         })
 
     def stop(self):
@@ -212,8 +215,12 @@ class Desktop:
         return self.wait_shown(DIALOG_CLASS, title=title, timeout=timeout)
 
     def press(self, label, title=None):
-        args = ["press", label] + ([title] if title else [])
-        return self.tool("probe", *args, check=False).strip()
+        """Presses a button of a shown dialog; True when there was one to press."""
+        args = ["probe", "press", label] + ([title] if title else [])
+        result = subprocess.run(["wine", str(self.tools / "probe.exe"), *args[1:]], env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, timeout=30)
+        return result.returncode == 0
 
     def open_file(self, path, title=None):
         args = ["openfile", path] + ([title] if title else [])
@@ -307,23 +314,28 @@ class Desktop:
 
     def back_to_idle(self):
         """Leaves capture mode and any menu however the last step left them."""
+        def settled():
+            shown = {w.cls for w in self.shown()}
+            if MENU_CLASS in shown:
+                return "menu"
+            if MAIN_CLASS not in shown and SELECTION_CLASS not in shown:
+                return "idle"
+            return None  # a menu may be about to open
+
         for attempt in range(4):
-            if self.shown(MENU_CLASS):
-                self.close_menus()
-            if not self.shown(MAIN_CLASS) and not self.shown(SELECTION_CLASS):
-                return
-            # A move ends a dismissed post-selection menu; a right click ends a wait for the press.
-            self.move(640 + attempt, 420)
             try:
-                self.wait_gone(MAIN_CLASS, timeout=2)
-                return
+                state = wait_for(settled, 2, what="a menu or the idle state")
             except Timeout:
-                self.click(640, 420, button=3)
-                try:
-                    self.wait_gone(MAIN_CLASS, timeout=2)
-                    return
-                except Timeout:
-                    pass
+                state = "capture"
+            if state == "idle":
+                return
+            if state == "menu":
+                self.close_menus()
+                # The first message after a dismissed menu ends it.
+                self.move(640 + attempt, 420)
+            else:
+                # A right click ends a wait for the press.
+                self.click(640, 420 + attempt, button=3)
         raise Timeout("the program did not return to the idle state")
 
     # ---- input ---------------------------------------------------------------

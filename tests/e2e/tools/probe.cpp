@@ -173,9 +173,11 @@ int press(const wchar_t* label, const wchar_t* title) {
       if (lower(className(child)) != L"button" || !IsWindowVisible(child)) continue;
       int childId = GetDlgCtrlID(child);
       if (numeric ? childId == id : withoutMnemonic(windowText(child)) == wanted) {
-        // What a click on the button sends its dialog; works across processes.
+        // What a click on the button sends its dialog; works across processes. The
+        // title is read first: the press may close the dialog at once.
+        std::string title = utf8(windowText(dialog));
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(childId, BN_CLICKED), reinterpret_cast<LPARAM>(child));
-        printf("%s\n", utf8(windowText(dialog)).c_str());
+        printf("%s\n", title.c_str());
         return 0;
       }
     }
@@ -203,8 +205,9 @@ int openFile(const wchar_t* path, const wchar_t* title) {
     if (!field) continue;
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path), SMTO_ABORTIFHUNG, 2000, &ignored);
+    std::string title = utf8(windowText(dialog));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    printf("%s\n", utf8(windowText(dialog)).c_str());
+    printf("%s\n", title.c_str());
     return 0;
   }
   return 1;
