@@ -22,6 +22,9 @@ void handleButtonRelease(std::int32_t x, std::int32_t y) {
     finishSelection(app.mainWindow);
     app.menuPending = false;
     app.captureMode = false;
+    // A release without a press (the button went down before capture mode
+    // began) would leave Escape taken from every other program.
+    platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
     return;
   }
   app.dragging = 0;
