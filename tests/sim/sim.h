@@ -86,6 +86,7 @@ void setLastError(std::uint32_t code);            // kernel32_env.cpp
 // of the window's registered class; UpdateWindow sends WM_PAINT to a window
 // shown since its last paint. TrackPopupMenu posts WM_COMMAND with the id
 // scripted for "TrackPopupMenu" (none scripted: the menu was dismissed).
+// MessageBoxW dispatches the queued messages, as its own loop would.
 bool windowVisible(platform::Hwnd window);
 bool windowExists(platform::Hwnd window);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle

@@ -242,8 +242,14 @@ Bool ReleaseCapture() {
 }
 Hcursor SetCursor(Hcursor cursor) { record("SetCursor", cursor); return nullptr; }
 std::int32_t ShowCursor(Bool show) { record("ShowCursor", show); return 0; }
+// A message box runs its own loop while it is up: queued messages are dispatched.
 std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type) {
   record("MessageBoxW", owner, text, caption, type);
+  while (!g_queue.empty() && g_queue.front().message != WM_QUIT) {
+    Msg m = g_queue.front();
+    g_queue.pop_front();
+    deliver(m.hwnd, m.message, m.wParam, m.lParam);
+  }
   return result<std::int32_t>("MessageBoxW", 1);
 }
 Hdc GetDC(Hwnd window) {

@@ -284,38 +284,5 @@ TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
   EXPECT_FALSE(sim::windowExists(selection));
 }
 
-TEST(TrayMenu, CaptureFileUploadAndUnknownCommands) {
-  struct Case {
-    std::uint32_t message;
-    platform::Wparam wParam;
-    platform::Lparam lParam;
-    State next;
-    bool defaultHandled;
-  } cases[] = {
-      {platform::WM_COMMAND, IDM_CAPTURE, 0, State::Waiting, false},
-      {platform::WM_COMMAND, 0x10000 | IDM_CAPTURE, 0, State::Waiting, false},  // only the low 16 bits count
-      {UM_TRAYICON, 0, platform::WM_LBUTTONUP, State::Waiting, false},
-      {UM_CAPTURE, 0, 0, State::Waiting, false},
-      {platform::WM_COMMAND, IDM_FILEUPLOAD, 0, State::Idle, false},
-      {UM_FILEUPLOAD, 0, 0, State::Idle, false},
-      {platform::WM_COMMAND, IDM_SAVEPATH, 0, State::Idle, false},
-      {platform::WM_COMMAND, 7, 0, State::Idle, false},
-      {UM_TRAYICON, 0, platform::WM_MOUSEMOVE, State::Idle, true},
-      {UM_TRAYICON, 0, platform::WM_LBUTTONDOWN, State::Idle, true},
-      {platform::WM_LBUTTONDOWN, 0, 0, State::Idle, true},
-      {platform::WM_LBUTTONUP, 0, 0, State::Idle, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.message << " " << c.wParam << " " << c.lParam);
-    startIdle();
-    send(c.message, c.wParam, c.lParam);
-    EXPECT_EQ(stateOf(), c.next);
-    EXPECT_EQ(sim::windowVisible(app.mainWindow), c.next == State::Waiting);
-    EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_ESCAPE), c.next == State::Waiting);
-    EXPECT_EQ(sim::count("DefWindowProcW") > 0, c.defaultHandled);
-    EXPECT_EQ(sim::count("DestroyWindow") + sim::count("PostQuitMessage"), 0);
-  }
-}
-
 }  // namespace
 }  // namespace corvane::testing
