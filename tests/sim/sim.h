@@ -150,6 +150,24 @@ struct OpenDialogSeen {
 };
 void setChosenFile(std::u16string path);
 const OpenDialogSeen& openDialog();
+// Windows (user32.cpp). Sent and dispatched messages run the window procedure
+// of the window's registered class; UpdateWindow sends WM_PAINT to a window
+// shown since its last paint. TrackPopupMenu posts WM_COMMAND with the id
+// scripted for "TrackPopupMenu" (none scripted: the menu was dismissed).
+// MessageBoxW dispatches the queued messages, as its own loop would.
+bool windowVisible(platform::Hwnd window);
+bool windowExists(platform::Hwnd window);
+platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
+bool hotKeyRegistered(std::int32_t id);
+platform::Hwnd capturedWindow();                    // null when the mouse is not captured
+// Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
+void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
+std::size_t queuedMessages();
+
+// GDI objects (gdi32.cpp) made and not yet released, as "kind h<N>": memory,
+// screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or
+// brush deleted while still selected into a DC stays live, as on the platform.
+std::vector<std::string> liveGdiObjects();
 
 void reset();
 
