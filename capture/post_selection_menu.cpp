@@ -21,6 +21,10 @@ bool showPostSelectionMenu() {
   // choice comes back later as WM_COMMAND.
   platform::TrackPopupMenu(menu, platform::TPM_BOTTOMALIGN, point.x, point.y, 0, app.mainWindow, nullptr);
   platform::DestroyMenu(menu);
+  // A chosen entry is already queued as WM_COMMAND; this empty message comes after
+  // it. When the menu was dismissed it is the first message, so capture mode ends
+  // at once instead of leaving the frozen desktop up until the mouse next moves.
+  platform::PostMessageW(app.mainWindow, platform::WM_NULL, 0, 0);
   return true;
 }
 

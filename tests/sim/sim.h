@@ -163,6 +163,7 @@ platform::Hwnd capturedWindow();                    // null when the mouse is no
 // Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
 std::size_t queuedMessages();
+void dropQueuedMessages();
 
 // GDI objects (gdi32.cpp) made and not yet released, as "kind h<N>": memory,
 // screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or

@@ -66,6 +66,7 @@ void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam
   post(window, message, wParam, lParam);
 }
 std::size_t queuedMessages() { return g_queue.size(); }
+void dropQueuedMessages() { g_queue.clear(); }
 }  // namespace sim
 
 namespace platform {

@@ -119,6 +119,26 @@ TEST(CaptureStates, EveryRowOfTheTable) {
   }
 }
 
+// A menu closed without a choice leaves nothing on screen by itself: the empty
+// message posted after it ends capture mode before the mouse moves again.
+TEST(PostSelectionMenu, DismissedMenuEndsCaptureModeWithoutFurtherInput) {
+  for (int choice : {-1, static_cast<int>(IDM_CANCEL), static_cast<int>(IDM_UPLOAD)}) {
+    SCOPED_TRACE(choice);
+    startIdle();
+    send(UM_CAPTURE);
+    send(WM_LBUTTONDOWN, 0, point(100, 50));
+    failEncoding();
+    if (choice >= 0) sim::script("TrackPopupMenu", choice);
+    send(WM_LBUTTONUP, 0, point(140, 80));
+    runMessageLoop();
+    EXPECT_EQ(nameOf(stateOf()), nameOf(State::Idle));
+    EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+    // The chosen command still comes first and is the one that counts.
+    EXPECT_EQ(sim::count("MessageBoxW"), choice == static_cast<int>(IDM_UPLOAD) ? 1 : 0);
+  }
+}
+
 TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
   struct Case {
     int originX, originY, startX, startY, endX, endY;  // client points of the full-screen window

@@ -59,6 +59,9 @@ inline void reach(State target) {
   if (target == State::Dragging) return;
   settings.quickCapture = false;
   send(platform::WM_LBUTTONUP, 0, point(140, 80));  // the menu is dismissed
+  // The state lasts until the loop reads the empty message posted after the
+  // menu: events that come before it meet MenuPending.
+  sim::dropQueuedMessages();
 }
 
 // Calls whose names are in the list, in order.
