@@ -42,8 +42,9 @@ std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t
   record("GetModuleFileNameW", module, capacity);
   if (capacity == 0) return 0;
   if (g_modulePath.size() < capacity) return sim::copyOut(g_modulePath, path, capacity);
-  // Too long: cut to capacity - 1 characters and the terminator, and say so.
-  sim::copyOut(std::u16string_view(g_modulePath).substr(0, capacity - 1), path, capacity);
+  // Too long: the full capacity comes back. Newer systems end the cut text in a
+  // terminator, older ones (and Wine) do not; the harsher of the two is kept here.
+  for (std::uint32_t i = 0; i < capacity; ++i) path[i] = g_modulePath[i];
   g_lastError = kInsufficientBuffer;
   return capacity;
 }

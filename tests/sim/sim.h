@@ -87,7 +87,7 @@ void setLastError(std::uint32_t code);            // kernel32_env.cpp
 // C:\Tools\corvane.exe and USERPROFILE is C:\Users\user1, a folder that exists.
 // CreateDirectoryW works on the file store above; sim::script("CreateDirectoryW",
 // code) makes its next call fail with that last-error code.
-void setModulePath(std::u16string_view path);     // GetModuleFileNameW cuts it as the platform does
+void setModulePath(std::u16string_view path);     // GetModuleFileNameW cuts it as the platform does, unterminated
 void setEnv(std::u16string_view name, std::u16string_view value);
 void unsetEnv(std::u16string_view name);
 
