@@ -1,9 +1,63 @@
-// File upload command and dropped-file upload. (To be built.)
+// The File upload command (Alt+F, tray menu) and the upload of a picture file
+// dropped on the executable: both convert the file into a temporary JPEG and
+// upload that, never the file itself.
 #include "picture/file_upload.h"
 
-namespace corvane {
+#include "net/upload.h"
+#include "picture/jpeg.h"
+#include "platform/comdlg32.h"
+#include "platform/kernel32.h"
+#include "platform/user32.h"
 
-void FileUploadCommand() {}
-void ConvertAndUploadFile(const char16_t*) {}
+namespace corvane {
+namespace {
+
+// The last path chosen in the dialog; the source of the conversion that follows.
+char16_t g_chosenPath[platform::MAX_PATH];
+
+constexpr char16_t kFilter[] = u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.gif;*.bmp;*.tif\0";
+
+void showConversionFailure() {
+  platform::MessageBoxW(nullptr, u"Could not convert image", u"Error", platform::MB_ICONERROR);
+}
+
+}  // namespace
+
+void FileUploadCommand() {
+  char16_t file[platform::MAX_PATH] = {};
+  platform::OpenFileName ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.lpstrFilter = kFilter;
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = platform::MAX_PATH;
+  ofn.lpstrTitle = u"Select pic to upload";
+  // The working directory may follow the chosen file: nothing here reads it again.
+  ofn.Flags = platform::OFN_PATHMUSTEXIST | platform::OFN_FILEMUSTEXIST | platform::OFN_NONETWORKBUTTON;
+  // Cancel, a closed dialog and a dialog error (a path too long for the buffer among them) end silently.
+  if (platform::GetOpenFileNameW(&ofn) == 0) return;
+
+  std::size_t i = 0;
+  for (; i + 1 < platform::MAX_PATH && file[i] != 0; ++i) g_chosenPath[i] = file[i];
+  g_chosenPath[i] = 0;
+  ConvertAndUploadFile(g_chosenPath);
+}
+
+void ConvertAndUploadFile(const char16_t* sourcePath) {
+  char16_t tempFolder[platform::MAX_PATH];
+  char16_t tempName[platform::MAX_PATH];
+  // Without a name made for this run there is nothing to write into, and
+  // nothing of ours to delete.
+  if (!MakeTempJpegFile(tempFolder, tempName)) {
+    showConversionFailure();
+    return;
+  }
+  if (ConvertFileToJpeg(tempName, sourcePath) == 1) {
+    UploadPicture(nullptr, tempName);  // shows its own failures
+  } else {
+    showConversionFailure();
+  }
+  platform::DeleteFileW(tempName);
+}
 
 }  // namespace corvane

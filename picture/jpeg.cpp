@@ -1,15 +1,146 @@
-// JPEG encoding. (To be built.)
+// JPEG encoding of a grabbed bitmap or of a picture file, through GDI+'s flat
+// interface. GDI+ runs only for the length of one encoding, so nothing of it
+// (token, images, encoder list) is kept between calls.
 #include "picture/jpeg.h"
 
-namespace corvane {
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string_view>
 
-int FindEncoderClsid(const char16_t*, platform::Guid*) { return -1; }
-int SaveBitmapAsJpeg(const char16_t*, platform::Hbitmap) { return 0; }
-int ConvertFileToJpeg(const char16_t*, const char16_t*) { return 0; }
+#include "platform/gdiplus.h"
+#include "platform/kernel32.h"
+
+namespace corvane {
+namespace {
+
+using platform::GpImage;
+using platform::GpStatus;
+
+constexpr GpStatus kOk = 0;
+constexpr std::uint32_t kJpegQuality = 95;
+constexpr std::uint32_t kEncoderParameterValueTypeLong = 4;
+constexpr platform::Guid kEncoderQuality{
+    0x1d5be4b5, 0xfa4a, 0x452d, {0x9c, 0xdd, 0x5d, 0xb3, 0x51, 0x05, 0xe7, 0xeb}};
+
+// One picture per encoding: the native image and the status of the call that
+// made it. Its memory is GDI+'s own, and it is destroyed before GDI+ shuts down.
+struct Picture {
+  GpImage native;
+  GpStatus lastStatus;
+};
+
+Picture* newPicture() {
+  void* memory = platform::GdipAlloc(sizeof(Picture));
+  return memory ? new (memory) Picture{nullptr, kOk} : nullptr;
+}
+
+void deletePicture(Picture* picture) {
+  // A failed create or load leaves no native image; disposing of null is harmless.
+  platform::GdipDisposeImage(picture->native);
+  picture->~Picture();
+  platform::GdipFree(picture);
+}
+
+struct FreeDeleter {
+  void operator()(void* block) const { std::free(block); }
+};
+
+// Starts GDI+, makes the picture with `make`, saves it as JPEG, destroys the
+// picture and shuts GDI+ down, in that order. `make` returns null when no memory
+// could be had; a picture whose status is not Ok is saved only when
+// `saveFailedPicture` is set (the save then fails on its missing image).
+template <typename Make>
+int encodeAsJpeg(const char16_t* outputPath, Make make, bool saveFailedPicture) {
+  int result = 0;
+  const platform::GdiplusStartupInput input{1, nullptr, 0, 0};
+  std::uintptr_t token = 0;
+  // Without GDI+ there is nothing to encode with, and no valid token to shut down.
+  if (platform::GdiplusStartup(&token, &input, nullptr) != kOk) return 0;
+
+  if (Picture* picture = make()) {
+    if (picture->lastStatus == kOk || saveFailedPicture) {
+      platform::Guid encoder{};
+      if (FindEncoderClsid(u"image/jpeg", &encoder) != -1) {
+        std::uint32_t quality = kJpegQuality;
+        platform::EncoderParameters params{};
+        params.Count = 1;
+        params.Parameter[0] = {kEncoderQuality, 1, kEncoderParameterValueTypeLong, &quality};
+        if (platform::GdipSaveImageToFile(picture->native, outputPath, &encoder, &params) == kOk) result = 1;
+      }
+    }
+    deletePicture(picture);
+  }
+
+  platform::GdiplusShutdown(token);
+  return result;
+}
+
+}  // namespace
+
+int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid) {
+  if (mimeType == nullptr || clsid == nullptr) return -1;
+  std::uint32_t count = 0;
+  std::uint32_t size = 0;
+  platform::GdipGetImageEncodersSize(&count, &size);
+  if (size == 0) return -1;
+
+  std::unique_ptr<void, FreeDeleter> block(std::malloc(size));
+  if (!block) return -1;
+  auto* encoders = static_cast<platform::ImageCodecInfo*>(block.get());
+  // A failed fill leaves no valid records, and the records must lie inside the block.
+  if (platform::GdipGetImageEncoders(count, size, encoders) != kOk) return -1;
+  if (count > size / sizeof(platform::ImageCodecInfo)) return -1;
+
+  const std::u16string_view wanted(mimeType);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (encoders[i].MimeType != nullptr && std::u16string_view(encoders[i].MimeType) == wanted) {
+      *clsid = encoders[i].Clsid;
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap) {
+  return encodeAsJpeg(
+      outputPath,
+      [bitmap]() -> Picture* {
+        Picture* picture = newPicture();
+        if (picture) {
+          // GDI+ copies the pixels: the caller keeps the handle, which may stay
+          // selected into its memory DC.
+          picture->lastStatus = platform::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &picture->native);
+        }
+        return picture;
+      },
+      /*saveFailedPicture=*/true);
+}
+
+int ConvertFileToJpeg(const char16_t* outputPath, const char16_t* sourcePath) {
+  return encodeAsJpeg(
+      outputPath,
+      [sourcePath]() -> Picture* {
+        Picture* picture = newPicture();
+        if (picture) picture->lastStatus = platform::GdipLoadImageFromFile(sourcePath, &picture->native);
+        return picture;
+      },
+      /*saveFailedPicture=*/false);
+}
+
 bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]) {
-  folder[0] = 0;
   name[0] = 0;
-  return false;
+  const std::uint32_t length = platform::GetTempPathW(platform::MAX_PATH, folder);
+  // 0 is a failure; a value past the buffer is the size the path would need.
+  if (length == 0 || length >= platform::MAX_PATH) {
+    folder[0] = 0;
+    return false;
+  }
+  if (platform::GetTempFileNameW(folder, u"rarodor", 0, name) == 0) {
+    name[0] = 0;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace corvane

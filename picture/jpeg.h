@@ -6,14 +6,16 @@ namespace corvane {
 
 // Zero-based position of the encoder whose MIME type equals mimeType exactly
 // (same code units, same length), or -1. clsid is written only on success.
+// GDI+ must be running: the encodings below call it inside their own session.
 int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid);
 
 // 1 when the JPEG file was written over outputPath, else 0. The bitmap is only
 // read: the caller still owns it (it may stay selected into a memory DC).
 int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap);
 
-// 1 when sourcePath was decoded and written to outputPath as JPEG, else 0;
-// on failure the output file is left as it was.
+// 1 when sourcePath was decoded and written to outputPath as JPEG, else 0.
+// A source that cannot be decoded leaves the output file as it was; a failed
+// save may leave anything there, which the file's maker deletes.
 int ConvertFileToJpeg(const char16_t* outputPath, const char16_t* sourcePath);
 
 // The temporary JPEG file: an empty file made by the platform in the user's

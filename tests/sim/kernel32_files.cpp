@@ -17,6 +17,7 @@ struct OpenFile {
 std::map<std::u16string, std::pair<std::u16string, std::string>> g_files;  // key -> (path, bytes)
 std::map<std::uintptr_t, OpenFile> g_open;
 std::set<std::u16string> g_folders;  // keys, without a trailing backslash
+std::u16string g_tempPath = u"C:\\Temp\\";
 
 std::u16string keyOf(std::u16string_view path) {
   std::u16string k(path);
@@ -28,11 +29,13 @@ const bool g_registered = (sim::onReset([] {
                              g_files.clear();
                              g_open.clear();
                              g_folders.clear();
+                             g_tempPath = u"C:\\Temp\\";
                            }),
                            true);
 }  // namespace
 
 namespace sim {
+void setTempPath(std::u16string path) { g_tempPath = std::move(path); }
 void putFile(std::u16string_view path, std::string bytes) {
   auto slash = path.rfind(u'\\');
   if (slash != std::u16string_view::npos) putFolder(path.substr(0, slash));
@@ -73,7 +76,8 @@ using sim::result;
 
 std::uint32_t GetTempPathW(std::uint32_t capacity, char16_t* path) {
   record("GetTempPathW", capacity);
-  return sim::copyOut(u"C:\\Temp\\", path, capacity);
+  if (sim::result<std::int64_t>("GetTempPathW", 1) == 0) return 0;
+  return sim::copyOut(g_tempPath, path, capacity);
 }
 std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, std::uint32_t unique, char16_t* name) {
   record("GetTempFileNameW", folder, prefix, unique);
@@ -85,6 +89,7 @@ std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, s
     std::snprintf(hex, sizeof hex, "%X", n);
     std::u16string path = std::u16string(folder) + std::u16string(prefix).substr(0, 3) + sim::utf16(hex) + u".tmp";
     if (!sim::hasFile(path)) {
+      if (path.size() + 1 > 260) return 0;  // the platform refuses folders this long
       sim::putFile(path, "");
       sim::copyOut(path, name, 260);
       return n;

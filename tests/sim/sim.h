@@ -122,6 +122,48 @@ void browseChoosesVirtual();                      // an item without one (the co
 std::u16string browseTitle();                     // the title of the last browser shown
 int browseItemsHeld();                            // items returned and not freed
 
+// Simulated GDI+ (gdiplus.cpp). The encoder list starts as the platform's own
+// (bmp, jpeg, gif, tiff, png: "image/jpeg" at position 1). Scripts:
+// "GdiplusStartup", "GdipCreateBitmapFromHBITMAP", "GdipLoadImageFromFile",
+// "GdipSaveImageToFile" (statuses), "GdipGetImageEncoders" (a status other than
+// 0 leaves stale records that would match "image/jpeg"), "GdipAlloc" (0: no memory).
+// A file loads when it exists and begins like a PNG, BMP, GIF, JPEG or TIFF file;
+// a save writes savedJpeg(origin), origin being the loaded file's bytes or
+// "bitmap h<N>" for an image made from a bitmap handle.
+struct Encoder {
+  platform::Guid clsid;
+  std::u16string mimeType;
+};
+std::vector<Encoder> defaultEncoders();
+void setEncoders(std::vector<Encoder> list);
+std::string guidText(const platform::Guid& guid);  // "{1d5be4b5-fa4a-452d-9cdd-5db35105e7eb}"
+std::string savedJpeg(std::string_view origin);
+struct GdiplusCounts {
+  int startups, shutdowns;
+  int badShutdowns;       // with a token that no running start-up handed out
+  int callsWhileStopped;  // Gdip* calls made while GDI+ was not running
+  int imagesAtShutdown;   // images still alive when GDI+ last stopped
+  int liveBlocks;         // GdipAlloc blocks not given back through GdipFree
+  int liveImages;         // native images not disposed of
+};
+GdiplusCounts gdiplus();
+
+// Temporary folder (kernel32_files.cpp): "C:\Temp\" by default; a "GetTempPathW"
+// script of 0 makes the call fail. A "GetTempFileNameW" script of 0 makes no name.
+void setTempPath(std::u16string path);
+
+// The open dialog (comdlg32.cpp): what the last GetOpenFileNameW was given, and the
+// path a confirmed dialog writes into lpstrFile. Script "GetOpenFileNameW" 1 to
+// confirm (default 0: cancelled); a path longer than nMaxFile fails the dialog.
+struct OpenDialogSeen {
+  platform::OpenFileName record;  // its pointers are not valid after the call
+  std::u16string filter;          // the whole double-terminated list, terminators included
+  std::u16string title;
+  std::u16string fileAtOpen;      // lpstrFile's content when the dialog opened
+};
+void setChosenFile(std::u16string path);
+const OpenDialogSeen& openDialog();
+
 void reset();
 
 }  // namespace sim

@@ -1,0 +1,355 @@
+// Picture preparation over the simulated Windows: encoder lookup, both JPEG
+// encodings, the temporary file, the open dialog and the file upload.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/state.h"
+#include "net/upload.h"
+#include "picture/file_upload.h"
+#include "picture/jpeg.h"
+#include "tests/sim/sim.h"
+
+using namespace corvane;
+using namespace std::string_literals;
+
+namespace {
+
+const platform::Guid kJpeg = sim::defaultEncoders()[1].clsid;
+const platform::Guid kPng = sim::defaultEncoders()[4].clsid;
+const platform::Guid kOther{0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+const platform::Guid kUntouched{0xdeadbeef, 0, 0, {}};
+const std::string kPngBytes = "\x89PNG\r\n\x1a\n pixels";
+const std::string kJpegBytes = "\xFF\xD8\xFF\xE0 photo";
+constexpr char16_t kPngPath[] = u"C:\\Pics\\shot.png";
+
+std::string text(const platform::Guid& g) { return sim::guidText(g); }
+std::string inQuotes(std::u16string_view s) { return "\"" + sim::utf8(s) + "\""; }
+
+// Position of the first logged call matching name (and, when given, first argument), or -1.
+int positionOf(std::string_view name, std::string_view firstArg = {}) {
+  for (std::size_t i = 0; i < sim::log().size(); ++i) {
+    const auto& c = sim::log()[i];
+    if (c.name == name && (firstArg.empty() || (!c.args.empty() && c.args[0] == firstArg))) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<std::string> gdiplusCalls() { return sim::names("Gdi"); }
+
+// The picture upload is another subsystem's; until it is built its stub touches nothing.
+bool uploadReadsFiles() {
+  sim::reset();
+  UploadPicture(nullptr, u"C:\\nowhere\\x.jpg");
+  const bool built = sim::count("CreateFileW") > 0;
+  sim::reset();
+  return built;
+}
+
+}  // namespace
+
+TEST(FindEncoderClsid, FindsExactMimeTypeOnly) {
+  struct Row {
+    const char* name;
+    std::vector<sim::Encoder> encoders;
+    bool listFails;
+    std::u16string mime;
+    int position;
+    platform::Guid clsid;
+  };
+  const Row rows[] = {
+      {"the platform's list", sim::defaultEncoders(), false, u"image/jpeg", 1, kJpeg},
+      {"jpeg at position 0", {{kOther, u"image/jpeg"}, {kPng, u"image/png"}}, false, u"image/jpeg", 0, kOther},
+      {"after a near miss", {{kPng, u"image/JPEG"}, {kOther, u"image/jpeg"}}, false, u"image/jpeg", 1, kOther},
+      {"missing", {{kPng, u"image/png"}, {kOther, u"image/gif"}}, false, u"image/jpeg", -1, kUntouched},
+      {"other letter case", {{kOther, u"image/JPEG"}}, false, u"image/jpeg", -1, kUntouched},
+      {"asked in other case", sim::defaultEncoders(), false, u"IMAGE/JPEG", -1, kUntouched},
+      {"longer type", {{kOther, u"image/jpeg2"}}, false, u"image/jpeg", -1, kUntouched},
+      {"shorter type", {{kOther, u"image/jpe"}}, false, u"image/jpeg", -1, kUntouched},
+      {"no encoders", {}, false, u"image/jpeg", -1, kUntouched},
+      {"list cannot be had", sim::defaultEncoders(), true, u"image/jpeg", -1, kUntouched},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::reset();
+    sim::setEncoders(row.encoders);
+    if (row.listFails) sim::script("GdipGetImageEncoders", 1);
+    platform::Guid clsid = kUntouched;
+    EXPECT_EQ(FindEncoderClsid(row.mime.c_str(), &clsid), row.position);
+    EXPECT_EQ(text(clsid), text(row.clsid));
+    // An empty list is not fetched at all.
+    EXPECT_EQ(sim::count("GdipGetImageEncoders"), row.encoders.empty() ? 0 : 1);
+  }
+}
+
+TEST(JpegEncoding, CallOrderAndResultForEachFailure) {
+  const std::vector<std::string> start = {"GdiplusStartup", "GdipAlloc"};
+  const std::vector<std::string> lookup = {"GdipGetImageEncodersSize", "GdipGetImageEncoders"};
+  const std::vector<std::string> end = {"GdipDisposeImage", "GdipFree", "GdiplusShutdown"};
+  auto seq = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  const std::vector<std::string> create = {"GdipCreateBitmapFromHBITMAP"}, load = {"GdipLoadImageFromFile"},
+                                 save = {"GdipSaveImageToFile"}, size = {"GdipGetImageEncodersSize"};
+
+  enum Op { Bitmap, File };
+  struct Row {
+    const char* name;
+    Op op;
+    std::string source;  // the file's bytes; empty: no file
+    std::function<void()> setup;
+    std::vector<std::string> calls;
+    int result;
+  };
+  auto none = [] {};
+  const Row rows[] = {
+      {"bitmap saved", Bitmap, "", none, seq({start, create, lookup, save, end}), 1},
+      {"bitmap: GDI+ does not start", Bitmap, "", [] { sim::script("GdiplusStartup", 1); }, {"GdiplusStartup"}, 0},
+      {"bitmap: no memory for the picture", Bitmap, "", [] { sim::script("GdipAlloc", 0); },
+       {"GdiplusStartup", "GdipAlloc", "GdiplusShutdown"}, 0},
+      {"bitmap: handle not taken", Bitmap, "", [] { sim::script("GdipCreateBitmapFromHBITMAP", 2); },
+       seq({start, create, lookup, save, end}), 0},
+      {"bitmap: no jpeg encoder", Bitmap, "", [] { sim::setEncoders({{kPng, u"image/png"}}); },
+       seq({start, create, lookup, end}), 0},
+      {"bitmap: encoder in other case", Bitmap, "", [] { sim::setEncoders({{kJpeg, u"image/JPEG"}}); },
+       seq({start, create, lookup, end}), 0},
+      {"bitmap: no encoders", Bitmap, "", [] { sim::setEncoders({}); }, seq({start, create, size, end}), 0},
+      {"bitmap: save fails", Bitmap, "", [] { sim::script("GdipSaveImageToFile", 7); },
+       seq({start, create, lookup, save, end}), 0},
+      {"png converted", File, kPngBytes, none, seq({start, load, lookup, save, end}), 1},
+      {"jpeg converted again", File, kJpegBytes, none, seq({start, load, lookup, save, end}), 1},
+      {"file: GDI+ does not start", File, kPngBytes, [] { sim::script("GdiplusStartup", 1); }, {"GdiplusStartup"}, 0},
+      {"file: no memory for the picture", File, kPngBytes, [] { sim::script("GdipAlloc", 0); },
+       {"GdiplusStartup", "GdipAlloc", "GdiplusShutdown"}, 0},
+      {"file missing", File, "", none, seq({start, load, end}), 0},
+      {"file not a picture", File, "hello, world", none, seq({start, load, end}), 0},
+      {"file: no jpeg encoder", File, kPngBytes, [] { sim::setEncoders({{kPng, u"image/png"}}); },
+       seq({start, load, lookup, end}), 0},
+      {"file: save fails", File, kPngBytes, [] { sim::script("GdipSaveImageToFile", 7); },
+       seq({start, load, lookup, save, end}), 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::reset();
+    char16_t folder[260], temp[260];
+    ASSERT_TRUE(MakeTempJpegFile(folder, temp));
+    if (!row.source.empty()) sim::putFile(kPngPath, row.source);
+    const auto bitmap = sim::handle<platform::Hbitmap>();
+    row.setup();
+    sim::log().clear();
+
+    const int result = row.op == Bitmap ? SaveBitmapAsJpeg(temp, bitmap) : ConvertFileToJpeg(temp, kPngPath);
+
+    EXPECT_EQ(result, row.result);
+    EXPECT_EQ(gdiplusCalls(), row.calls);
+    const std::string origin = row.op == Bitmap ? "bitmap " + sim::arg(static_cast<const void*>(bitmap)) : row.source;
+    // The .tmp file receives the JPEG, or keeps what it had: nothing.
+    EXPECT_EQ(sim::fileBytes(temp), row.result ? sim::savedJpeg(origin) : "");
+    EXPECT_EQ(sim::fileBytes(kPngPath), row.source);  // the source is only read
+    EXPECT_EQ(sim::count("DeleteObject"), 0);         // the bitmap stays the caller's
+    const auto gdiplus = sim::gdiplus();
+    EXPECT_EQ(gdiplus.startups, gdiplus.shutdowns);
+    EXPECT_EQ(gdiplus.badShutdowns, 0);
+    EXPECT_EQ(gdiplus.callsWhileStopped, 0);
+    EXPECT_EQ(gdiplus.imagesAtShutdown, 0);
+    EXPECT_EQ(gdiplus.liveImages, 0);
+    EXPECT_EQ(gdiplus.liveBlocks, 0);
+  }
+}
+
+TEST(JpegEncoding, StartsGdiplusPlainlyAndSavesWithTheJpegEncoderAtQuality95) {
+  const std::vector<sim::Encoder> lists[] = {sim::defaultEncoders(), {{kOther, u"image/jpeg"}}};
+  for (const auto& list : lists) {
+    for (bool fromFile : {false, true}) {
+      SCOPED_TRACE(text(list[0].clsid) + (fromFile ? " file" : " bitmap"));
+      sim::reset();
+      sim::setEncoders(list);
+      sim::putFile(kPngPath, kPngBytes);
+      sim::putFolder(u"C:\\Temp");
+      const int result = fromFile ? ConvertFileToJpeg(u"C:\\Temp\\out.tmp", kPngPath)
+                                  : SaveBitmapAsJpeg(u"C:\\Temp\\out.tmp", sim::handle<platform::Hbitmap>());
+      ASSERT_EQ(result, 1);
+      // Version 1, no debug callback, background thread and external codecs allowed, no output record.
+      EXPECT_EQ(sim::last("GdiplusStartup")->args, (std::vector<std::string>{"1", "null", "0", "0", "null"}));
+      const auto& save = sim::last("GdipSaveImageToFile")->args;
+      EXPECT_EQ(save[1], "\"C:\\Temp\\out.tmp\"");
+      EXPECT_EQ(save[2], inQuotes(sim::utf16(text(list.size() == 1 ? kOther : kJpeg))));
+      EXPECT_EQ(save[3], "\"1 {1d5be4b5-fa4a-452d-9cdd-5db35105e7eb} n1 t4 =95\"");
+      if (!fromFile) {
+        EXPECT_EQ(sim::last("GdipCreateBitmapFromHBITMAP")->args[1], "null");  // no palette
+      }
+    }
+  }
+}
+
+TEST(TempJpegFile, MadeInTheTempFolderOrNotAtAll) {
+  const std::u16string longFolder = u"C:\\" + std::u16string(250, u'd') + u"\\";
+  struct Row {
+    const char* name;
+    std::function<void()> setup;
+    bool made;
+    bool nameAsked;
+  };
+  const Row rows[] = {
+      {"made", [] {}, true, true},
+      {"no temp folder", [] { sim::script("GetTempPathW", 0); }, false, false},
+      {"temp folder longer than the buffer", [] { sim::setTempPath(u"C:\\" + std::u16string(300, u'x') + u"\\"); },
+       false, false},
+      {"no name made", [] { sim::script("GetTempFileNameW", 0); }, false, true},
+      {"folder too long for a name", [&] { sim::setTempPath(longFolder); }, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::reset();
+    row.setup();
+    char16_t folder[260], name[260];
+    name[0] = u'?';
+    EXPECT_EQ(MakeTempJpegFile(folder, name), row.made);
+    EXPECT_EQ(sim::last("GetTempPathW")->args[0], "260");
+    EXPECT_EQ(sim::count("GetTempFileNameW"), row.nameAsked ? 1 : 0);
+    if (row.nameAsked) {
+      EXPECT_EQ(sim::last("GetTempFileNameW")->args, (std::vector<std::string>{inQuotes(folder), "\"rarodor\"", "0"}));
+    }
+    if (row.made) {
+      EXPECT_EQ(std::u16string(name), u"C:\\Temp\\rar1.tmp");
+      EXPECT_TRUE(sim::hasFile(name));
+      EXPECT_EQ(sim::fileBytes(name), "");
+    } else {
+      EXPECT_EQ(name[0], 0);
+      EXPECT_TRUE(sim::filesIn(u"C:\\Temp").empty());
+    }
+  }
+}
+
+TEST(FileUploadCommand, OpensTheDialogAsTheToolAlwaysHas) {
+  sim::reset();
+  FileUploadCommand();  // cancelled
+  const auto& seen = sim::openDialog();
+  const auto& r = seen.record;
+  EXPECT_EQ(r.lStructSize, sizeof(platform::OpenFileName));
+  EXPECT_EQ(r.hwndOwner, nullptr);
+  EXPECT_EQ(r.hInstance, nullptr);
+  EXPECT_EQ(seen.filter, u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.gif;*.bmp;*.tif\0\0"s);
+  EXPECT_EQ(r.lpstrCustomFilter, nullptr);
+  EXPECT_EQ(r.nMaxCustFilter, 0u);
+  EXPECT_EQ(r.nFilterIndex, 1u);
+  EXPECT_NE(r.lpstrFile, nullptr);
+  EXPECT_EQ(seen.fileAtOpen, u"");
+  EXPECT_EQ(r.nMaxFile, 260u);
+  EXPECT_EQ(r.lpstrFileTitle, nullptr);
+  EXPECT_EQ(r.nMaxFileTitle, 0u);
+  EXPECT_EQ(r.lpstrInitialDir, nullptr);
+  EXPECT_EQ(seen.title, u"Select pic to upload");
+  EXPECT_EQ(r.Flags, 0x21800u);
+  EXPECT_EQ(r.nFileOffset, 0);
+  EXPECT_EQ(r.nFileExtension, 0);
+  EXPECT_EQ(r.lpstrDefExt, nullptr);
+  EXPECT_EQ(r.lCustData, 0);
+  EXPECT_EQ(r.lpfnHook, nullptr);
+  EXPECT_EQ(r.lpTemplateName, nullptr);
+  EXPECT_EQ(r.pvReserved, nullptr);
+  EXPECT_EQ(r.dwReserved, 0u);
+  EXPECT_EQ(r.FlagsEx, 0u);
+}
+
+TEST(FileUploadCommand, DialogWithoutAChoiceDoesNothing) {
+  struct Row {
+    const char* name;
+    std::int64_t dialogResult;
+    std::u16string chosen;
+  };
+  const Row rows[] = {
+      {"cancelled", 0, u"C:\\Pics\\shot.png"},
+      {"path too long for the buffer", 1, u"C:\\" + std::u16string(300, u'p') + u".png"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::reset();
+    sim::putFile(kPngPath, kPngBytes);
+    sim::script("GetOpenFileNameW", row.dialogResult);
+    sim::setChosenFile(row.chosen);
+    FileUploadCommand();
+    EXPECT_EQ(sim::names(), std::vector<std::string>{"GetOpenFileNameW"});
+    EXPECT_TRUE(sim::filesIn(u"C:\\Temp").empty());
+  }
+}
+
+TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
+  const bool uploadBuilt = uploadReadsFiles();
+  enum Via { Direct, Dialog };
+  struct Row {
+    const char* name;
+    Via via;
+    std::string source;  // empty: no such file
+    std::function<void()> setup;
+    bool converted;
+    bool tempMade;
+  };
+  auto none = [] {};
+  const Row rows[] = {
+      {"png uploaded", Direct, kPngBytes, none, true, true},
+      {"chosen in the dialog", Dialog, kPngBytes, none, true, true},
+      {"jpeg converted, not sent as it is", Direct, kJpegBytes, none, true, true},
+      {"not a picture", Direct, "plain text", none, false, true},
+      {"missing file", Direct, "", none, false, true},
+      {"chosen file not a picture", Dialog, "MZ program", none, false, true},
+      {"encoding fails", Direct, kPngBytes, [] { sim::script("GdipSaveImageToFile", 7); }, false, true},
+      {"no temp name", Direct, kPngBytes, [] { sim::script("GetTempFileNameW", 0); }, false, false},
+      {"no temp folder", Dialog, kPngBytes, [] { sim::script("GetTempPathW", 0); }, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::reset();
+    // An "Upload && Save" copy is never asked for here; any value but 1 is kept by the upload too.
+    app.uploadChoice = 2;
+    if (!row.source.empty()) sim::putFile(kPngPath, row.source);
+    sim::putFile(u"C:\\Temp\\old.tmp", "someone else's");
+    row.setup();
+    if (row.via == Dialog) {
+      sim::script("GetOpenFileNameW", 1);
+      sim::setChosenFile(kPngPath);
+      FileUploadCommand();
+    } else {
+      ConvertAndUploadFile(kPngPath);
+    }
+
+    const std::string temp = inQuotes(u"C:\\Temp\\rar1.tmp");
+    const int saved = positionOf("GdipSaveImageToFile");
+    const int deleted = positionOf("DeleteFileW");
+    const int uploadRead = positionOf("CreateFileW", temp);
+    if (row.tempMade) {
+      EXPECT_EQ(sim::last("GdipLoadImageFromFile")->args[0], inQuotes(kPngPath));
+      EXPECT_EQ(sim::count("DeleteFileW"), 1);
+      EXPECT_EQ(sim::last("DeleteFileW")->args[0], temp);
+    } else {
+      EXPECT_EQ(gdiplusCalls(), std::vector<std::string>{});
+      EXPECT_EQ(sim::count("DeleteFileW"), 0);  // no name of ours to delete
+    }
+    if (row.converted) {
+      EXPECT_LT(saved, deleted);
+      if (uploadBuilt) {
+        EXPECT_GT(uploadRead, saved);
+        EXPECT_LT(uploadRead, deleted);
+      }
+      for (const auto& call : sim::log()) {
+        if (call.name == "MessageBoxW") { EXPECT_NE(call.args[1], "\"Could not convert image\""); }
+      }
+    } else {
+      EXPECT_EQ(uploadRead, -1);
+      EXPECT_EQ(sim::count("MessageBoxW"), 1);
+      EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not convert image\", \"Error\", 16)");
+      if (row.tempMade) {
+        EXPECT_LT(positionOf("MessageBoxW"), deleted);
+      }
+    }
+    for (const auto& call : sim::log()) {
+      if (call.name == "MessageBoxW") { EXPECT_EQ(call.args[0], "null"); }  // no owner, ever
+    }
+    EXPECT_EQ(sim::filesIn(u"C:\\Temp"), std::vector<std::u16string>{u"C:\\Temp\\old.tmp"});
+    EXPECT_EQ(sim::fileBytes(kPngPath), row.source);
+    EXPECT_EQ(app.uploadChoice, 2);
+    EXPECT_EQ(sim::gdiplus().liveImages, 0);
+  }
+}
