@@ -227,6 +227,7 @@ inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80;
 inline const Hkey HKEY_CURRENT_USER = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000001u));
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001, KEY_SET_VALUE = 0x0002, KEY_ALL_ACCESS = 0xF003F;
 inline constexpr std::uint32_t REG_SZ = 1, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
+inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 
 inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,
   ERROR_ACCESS_DENIED = 5, ERROR_MORE_DATA = 234, ERROR_ALREADY_EXISTS = 183;
