@@ -1,5 +1,6 @@
 // Start-up, the message loop, the windows, the tray icon and the tray menu.
 #pragma once
+#include <cstddef>
 #include "platform/types.h"
 
 namespace corvane {
@@ -12,8 +13,16 @@ void registerWindowClasses(platform::Hinstance instance);
 bool createWindows(platform::Hinstance instance);
 platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
                                  platform::Lparam lParam);
+// Returns the wParam of WM_QUIT (1 if the platform could not deliver messages).
 int runMessageLoop();
 void showTrayMenu();
+
+// The branch of mainWindowProc taken when neither capture mode nor the
+// post-selection menu is on.
+platform::Lresult idleBranch(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
+                             platform::Lparam lParam);
+// Runs one tray menu command; ids the menu does not have do nothing.
+void runTrayCommand(std::uint32_t id);
 
 // Tray menu ids.
 inline constexpr std::uint32_t IDM_EXIT = 0;
@@ -23,5 +32,11 @@ inline constexpr std::uint32_t IDM_SAVEPATH = 3;
 inline constexpr std::uint32_t IDM_QUICKCAPTURE = 4;
 inline constexpr std::uint32_t IDM_AUTOSTART = 5;
 inline constexpr std::uint32_t IDM_AUTOUPDATE = 6;
+
+inline constexpr std::uint32_t kTrayIconId = 100;
+// The tray record as the shell knew it before balloon icons: up to and including
+// guidItem. Its size depends on the pointer width, so it is computed.
+inline constexpr std::uint32_t kTrayIconRecordSize =
+    offsetof(platform::NotifyIconData, guidItem) + sizeof(platform::Guid);
 
 }  // namespace corvane

@@ -184,7 +184,7 @@ struct EncoderParameters {
 using GpStatus = std::int32_t;  // 0 = Ok
 
 // Messages, flags and error codes, with the platform's values.
-inline constexpr std::uint32_t WM_DESTROY = 0x0002, WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014,
+inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014,
   WM_COMMAND = 0x0111, WM_HOTKEY = 0x0312, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
   WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
   WM_QUIT = 0x0012, WM_USER = 0x0400, WM_SETCURSOR = 0x0020;
@@ -227,6 +227,7 @@ inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80;
 inline const Hkey HKEY_CURRENT_USER = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000001u));
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001, KEY_SET_VALUE = 0x0002, KEY_ALL_ACCESS = 0xF003F;
 inline constexpr std::uint32_t REG_SZ = 1, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
+inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 
 inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,
   ERROR_ACCESS_DENIED = 5, ERROR_MORE_DATA = 234, ERROR_ALREADY_EXISTS = 183;

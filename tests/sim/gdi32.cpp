@@ -1,29 +1,133 @@
-// Simulated gdi32.
+// Simulated gdi32. Counts what is made and released, and knows what is selected
+// into which DC, because a bitmap, pen or brush still selected is not freed.
 #include "platform/gdi32.h"
+#include <map>
+#include <set>
+#include "tests/sim/gdi_objects.h"
 #include "tests/sim/sim.h"
+
+namespace {
+using sim::gdi::Kind;
+struct Live {
+  Kind kind;
+  const void* window;
+};
+std::map<const void*, Live> g_live;
+std::map<const void*, Kind> g_stock;                         // stock and DC default objects: never freed
+std::map<const void*, std::map<Kind, const void*>> g_selected;  // dc -> kind -> object
+
+const bool g_registered = (sim::onReset([] {
+                             g_live.clear();
+                             g_stock.clear();
+                             g_selected.clear();
+                           }),
+                           true);
+
+bool isDc(Kind k) { return k == Kind::MemoryDc || k == Kind::ScreenDc || k == Kind::WindowDc || k == Kind::PaintDc; }
+const char* name(Kind k) {
+  switch (k) {
+    case Kind::MemoryDc: return "memory DC";
+    case Kind::ScreenDc: return "screen DC";
+    case Kind::WindowDc: return "window DC";
+    case Kind::PaintDc: return "paint DC";
+    case Kind::Bitmap: return "bitmap";
+    case Kind::Pen: return "pen";
+    case Kind::Brush: return "brush";
+  }
+  return "?";
+}
+bool selectedAnywhere(const void* object) {
+  for (const auto& [dc, slots] : g_selected)
+    for (const auto& [kind, o] : slots)
+      if (o == object) return true;
+  return false;
+}
+}  // namespace
+
+namespace sim {
+namespace gdi {
+void made(const void* object, Kind kind, const void* window) { g_live[object] = {kind, window}; }
+bool releaseDc(const void* dc, Kind kind, const void* window) {
+  auto it = g_live.find(dc);
+  if (it == g_live.end() || it->second.kind != kind || it->second.window != window) return false;
+  g_live.erase(it);
+  g_selected.erase(dc);
+  return true;
+}
+}  // namespace gdi
+
+std::vector<std::string> liveGdiObjects() {
+  std::vector<std::string> out;
+  for (const auto& [object, live] : g_live) out.push_back(std::string(name(live.kind)) + " " + arg(object));
+  return out;
+}
+}  // namespace sim
 
 namespace platform {
 using sim::record;
 using sim::result;
 
-Hdc CreateCompatibleDC(Hdc dc) { record("CreateCompatibleDC", dc); return sim::handle<Hdc>(); }
+Hdc CreateCompatibleDC(Hdc dc) {
+  record("CreateCompatibleDC", dc);
+  auto h = sim::handle<Hdc>();
+  sim::gdi::made(h, Kind::MemoryDc);
+  return h;
+}
 Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height) {
   record("CreateCompatibleBitmap", dc, width, height);
-  return sim::handle<Hbitmap>();
+  auto h = sim::handle<Hbitmap>();
+  sim::gdi::made(h, Kind::Bitmap);
+  return h;
 }
-Hgdiobj SelectObject(Hdc dc, Hgdiobj object) { record("SelectObject", dc, object); return sim::handle<Hgdiobj>(); }
+Hgdiobj SelectObject(Hdc dc, Hgdiobj object) {
+  record("SelectObject", dc, object);
+  Kind kind;
+  if (auto live = g_live.find(object); live != g_live.end() && !isDc(live->second.kind)) kind = live->second.kind;
+  else if (auto stock = g_stock.find(object); stock != g_stock.end()) kind = stock->second;
+  else return nullptr;  // not an object: the platform fails
+  auto& slot = g_selected[dc][kind];
+  const void* previous = slot;
+  if (previous == nullptr) {  // a fresh DC holds a default object of each kind
+    previous = sim::handle<Hgdiobj>();
+    g_stock[previous] = kind;
+  }
+  slot = object;
+  return static_cast<Hgdiobj>(const_cast<void*>(previous));
+}
 Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
             std::int32_t srcX, std::int32_t srcY, std::uint32_t rop) {
   record("BitBlt", dest, x, y, width, height, src, srcX, srcY, rop);
   return 1;
 }
-Bool DeleteDC(Hdc dc) { record("DeleteDC", dc); return 1; }
-Bool DeleteObject(Hgdiobj object) { record("DeleteObject", object); return 1; }
-Hgdiobj GetStockObject(std::int32_t index) { record("GetStockObject", index); return sim::handle<Hgdiobj>(); }
-Hgdiobj CreateSolidBrush(std::uint32_t color) { record("CreateSolidBrush", color); return sim::handle<Hgdiobj>(); }
+Bool DeleteDC(Hdc dc) {
+  record("DeleteDC", dc);
+  return sim::gdi::releaseDc(dc, Kind::MemoryDc) ? 1 : 0;
+}
+Bool DeleteObject(Hgdiobj object) {
+  record("DeleteObject", object);
+  if (g_stock.count(object)) return 1;
+  auto it = g_live.find(object);
+  if (it == g_live.end() || isDc(it->second.kind) || selectedAnywhere(object)) return 0;
+  g_live.erase(it);
+  return 1;
+}
+Hgdiobj GetStockObject(std::int32_t index) {
+  record("GetStockObject", index);
+  auto h = sim::handle<Hgdiobj>();
+  g_stock[h] = Kind::Brush;
+  return h;
+}
+Hgdiobj CreateSolidBrush(std::uint32_t color) {
+  record("CreateSolidBrush", color);
+  auto h = sim::handle<Hgdiobj>();
+  sim::gdi::made(h, Kind::Brush);
+  return h;
+}
 Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color) {
   record("CreatePen", style, width, color);
-  return sim::handle<Hgdiobj>();
+  auto h = sim::handle<Hgdiobj>();
+  sim::gdi::made(h, Kind::Pen);
+  return h;
 }
 Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
   record("Rectangle", dc, left, top, right, bottom);

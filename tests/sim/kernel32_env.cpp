@@ -1,28 +1,93 @@
-// Simulated module path, environment and folders (kernel32).
+// Simulated module path, environment, folder creation and last error (kernel32).
+#include <map>
 #include "platform/kernel32.h"
-#include <cstdlib>
-#include <cstring>
 #include "tests/sim/sim.h"
 
 namespace {
+constexpr std::uint32_t kInsufficientBuffer = 122, kEnvVarNotFound = 203;
+constexpr char16_t kDefaultProfile[] = u"C:\\Users\\user1";
+
+std::u16string g_modulePath;
+std::map<std::u16string, std::u16string> g_env;  // upper name -> value
 std::uint32_t g_lastError = 0;
+
+std::u16string upper(std::u16string_view s) {
+  std::u16string u(s);
+  for (auto& c : u)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  return u;
 }
+
+void defaults() {
+  g_modulePath = u"C:\\Tools\\corvane.exe";
+  g_env = {{u"USERPROFILE", kDefaultProfile}};
+  g_lastError = 0;
+  sim::putFolder(kDefaultProfile);
+}
+
+// Registered at first use, not at static initialisation: reset hooks run in the
+// order registered, and this one must follow the file store's, which clears the
+// folders, so that the profile folder exists in every test.
+void ready() {
+  static const bool once = (sim::onReset(defaults), defaults(), true);
+  (void)once;
+}
+}  // namespace
 
 namespace platform {
 using sim::record;
-using sim::result;
 
 std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t capacity) {
+  ready();
   record("GetModuleFileNameW", module, capacity);
-  return sim::copyOut(u"C:\\Tools\\corvane.exe", path, capacity);
+  if (capacity == 0) return 0;
+  if (g_modulePath.size() < capacity) return sim::copyOut(g_modulePath, path, capacity);
+  // Too long: the full capacity comes back. Newer systems end the cut text in a
+  // terminator, older ones (and Wine) do not; the harsher of the two is kept here.
+  for (std::uint32_t i = 0; i < capacity; ++i) path[i] = g_modulePath[i];
+  g_lastError = kInsufficientBuffer;
+  return capacity;
 }
 Bool SetCurrentDirectoryW(const char16_t* path) { record("SetCurrentDirectoryW", path); return 1; }
-std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t*, std::uint32_t capacity) {
+std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity) {
+  ready();
   record("GetEnvironmentVariableW", name, capacity);
-  return 0;
+  auto it = g_env.find(upper(name));
+  if (it == g_env.end()) {
+    g_lastError = kEnvVarNotFound;
+    return 0;
+  }
+  return it->second.empty() ? 0 : sim::copyOut(it->second, value, capacity);
 }
-Bool CreateDirectoryW(const char16_t* path, void*) { record("CreateDirectoryW", path); return 1; }
+Bool CreateDirectoryW(const char16_t* path, void* security) {
+  ready();
+  record("CreateDirectoryW", path, security);
+  std::int64_t failure;
+  if (sim::scripted("CreateDirectoryW", &failure)) {
+    g_lastError = static_cast<std::uint32_t>(failure);
+    return 0;
+  }
+  std::u16string p(path);
+  while (!p.empty() && p.back() == u'\\') p.pop_back();
+  if (p.empty()) {
+    g_lastError = ERROR_PATH_NOT_FOUND;
+    return 0;
+  }
+  if (sim::hasFolder(p) || sim::hasFile(p)) {
+    g_lastError = ERROR_ALREADY_EXISTS;
+    return 0;
+  }
+  // Only the last component is made; a relative name's parent is the working folder.
+  const auto slash = p.rfind(u'\\');
+  if (slash != std::u16string::npos && !sim::hasFolder(p.substr(0, slash))) {
+    g_lastError = ERROR_PATH_NOT_FOUND;
+    return 0;
+  }
+  sim::putFolder(p);
+  return 1;
+}
 std::uint32_t GetLastError() {
+  ready();
   record("GetLastError");
   return g_lastError;
 }
@@ -30,5 +95,20 @@ std::uint32_t GetLastError() {
 }  // namespace platform
 
 namespace sim {
-void setLastError(std::uint32_t code) { g_lastError = code; }
+void setLastError(std::uint32_t code) {
+  ready();
+  g_lastError = code;
+}
+void setModulePath(std::u16string_view path) {
+  ready();
+  g_modulePath = path;
+}
+void setEnv(std::u16string_view name, std::u16string_view value) {
+  ready();
+  g_env[upper(name)] = value;
+}
+void unsetEnv(std::u16string_view name) {
+  ready();
+  g_env.erase(upper(name));
+}
 }  // namespace sim

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,44 @@ struct Launch {
   platform::ShellExecuteInfo info;
 };
 const std::vector<Launch>& launches();
+// Module path and environment (kernel32_env.cpp). After reset the executable is
+// C:\Tools\corvane.exe and USERPROFILE is C:\Users\user1, a folder that exists.
+// CreateDirectoryW works on the file store above; sim::script("CreateDirectoryW",
+// code) makes its next call fail with that last-error code.
+void setModulePath(std::u16string_view path);     // GetModuleFileNameW cuts it as the platform does, unterminated
+void setEnv(std::u16string_view name, std::u16string_view value);
+void unsetEnv(std::u16string_view name);
+
+// Registry (advapi32.cpp): keys below HKEY_CURRENT_USER by path, values of any
+// type as raw bytes. Handles check the rights they were opened with; a key
+// deleted while open answers ERROR_KEY_DELETED. The log names keys by path.
+struct RegValue {
+  std::uint32_t type;
+  std::string bytes;
+};
+void regPutKey(std::u16string_view key);          // with its parents
+void regPut(std::u16string_view key, std::u16string_view name, std::uint32_t type, std::string bytes);
+void regPutDword(std::u16string_view key, std::u16string_view name, std::uint32_t value);
+void regPutString(std::u16string_view key, std::u16string_view name, std::u16string_view text);  // REG_SZ, terminated
+bool regHasKey(std::u16string_view key);
+std::optional<RegValue> regGet(std::u16string_view key, std::u16string_view name);
+std::vector<std::u16string> regValueNames(std::u16string_view key);
+std::u16string regString(std::u16string_view key, std::u16string_view name);  // text up to the first null
+void regDeleteKey(std::u16string_view key);       // with its subkeys, as another program would
+// Every later call of op ("RegOpenKeyExW", "RegCreateKeyExW", "RegQueryValueExW",
+// "RegSetValueExW", "RegDeleteValueW") on key fails with error; for the opening
+// calls, access narrows it to one access right (0: any).
+void regFail(std::string_view op, std::u16string_view key, std::int32_t error, std::uint32_t access = 0);
+int regKeysOpen();                                // opened or created and not yet closed
+int regBadCloses();                               // RegCloseKey of a handle that was not open
+std::string utf16le(std::u16string_view text, bool terminator);  // raw bytes of a UTF-16 string
+
+// Folder browser (shell32_browse.cpp): what the user does in the next browser shown.
+void browseCancels();                             // the default after reset
+void browseChooses(std::u16string_view path);     // an item with a file-system path
+void browseChoosesVirtual();                      // an item without one (the computer, the network)
+std::u16string browseTitle();                     // the title of the last browser shown
+int browseItemsHeld();                            // items returned and not freed
 
 // Simulated GDI+ (gdiplus.cpp). The encoder list starts as the platform's own
 // (bmp, jpeg, gif, tiff, png: "image/jpeg" at position 1). Scripts:
@@ -150,6 +189,25 @@ struct OpenDialogSeen {
 };
 void setChosenFile(std::u16string path);
 const OpenDialogSeen& openDialog();
+// Windows (user32.cpp). Sent and dispatched messages run the window procedure
+// of the window's registered class; UpdateWindow sends WM_PAINT to a window
+// shown since its last paint. TrackPopupMenu posts WM_COMMAND with the id
+// scripted for "TrackPopupMenu" (none scripted: the menu was dismissed).
+// MessageBoxW dispatches the queued messages, as its own loop would.
+bool windowVisible(platform::Hwnd window);
+bool windowExists(platform::Hwnd window);
+platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
+bool hotKeyRegistered(std::int32_t id);
+platform::Hwnd capturedWindow();                    // null when the mouse is not captured
+// Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
+void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
+std::size_t queuedMessages();
+void dropQueuedMessages();
+
+// GDI objects (gdi32.cpp) made and not yet released, as "kind h<N>": memory,
+// screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or
+// brush deleted while still selected into a DC stays live, as on the platform.
+std::vector<std::string> liveGdiObjects();
 
 void reset();
 

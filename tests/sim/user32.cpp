@@ -1,14 +1,84 @@
-// Simulated user32: windows, messages, hot keys, menus, cursors, message boxes, clipboard.
+// Simulated user32: windows, messages, hot keys, menus, cursors, message boxes.
+// State is kept where the logic depends on it: windows (procedure, visibility,
+// rectangle, pending paint), the thread's message queue, hot keys and mouse capture.
 #include "platform/user32.h"
+#include <map>
+#include <set>
+#include "tests/sim/gdi_objects.h"
 #include "tests/sim/sim.h"
+
+namespace {
+using platform::Hwnd;
+struct Window {
+  platform::WindowProc proc;
+  Hwnd owner;
+  bool visible;
+  bool needsPaint;
+  platform::Rect rect;
+};
+std::map<std::u16string, platform::WindowProc> g_classes;
+std::map<Hwnd, Window> g_windows;
+std::deque<platform::Msg> g_queue;
+std::set<std::int32_t> g_hotKeys;
+Hwnd g_capture = nullptr;
+
+const bool g_registered = (sim::onReset([] {
+                             g_classes.clear();
+                             g_windows.clear();
+                             g_queue.clear();
+                             g_hotKeys.clear();
+                             g_capture = nullptr;
+                           }),
+                           true);
+
+Window* find(Hwnd window) {
+  auto it = g_windows.find(window);
+  return it == g_windows.end() ? nullptr : &it->second;
+}
+// Sent messages run the window procedure at once, as on the platform.
+platform::Lresult deliver(Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
+  Window* w = find(window);
+  return w != nullptr && w->proc != nullptr ? w->proc(window, message, wParam, lParam) : 0;
+}
+void post(Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
+  platform::Msg m{};
+  m.hwnd = window;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  g_queue.push_back(m);
+}
+}  // namespace
+
+namespace sim {
+bool windowVisible(platform::Hwnd window) {
+  Window* w = find(window);
+  return w != nullptr && w->visible;
+}
+platform::Rect windowRect(platform::Hwnd window) {
+  Window* w = find(window);
+  return w != nullptr ? w->rect : platform::Rect{};
+}
+bool windowExists(platform::Hwnd window) { return find(window) != nullptr; }
+bool hotKeyRegistered(std::int32_t id) { return g_hotKeys.count(id) != 0; }
+platform::Hwnd capturedWindow() { return g_capture; }
+void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
+  post(window, message, wParam, lParam);
+}
+std::size_t queuedMessages() { return g_queue.size(); }
+void dropQueuedMessages() { g_queue.clear(); }
+}  // namespace sim
 
 namespace platform {
 using sim::record;
 using sim::result;
 
 std::uint16_t RegisterClassW(const WndClass* wc) {
-  record("RegisterClassW", wc->lpszClassName, wc->style);
-  return result<std::uint16_t>("RegisterClassW", 0xC001);
+  record("RegisterClassW", wc->lpszClassName, wc->style, wc->hIcon, wc->hCursor, wc->hbrBackground,
+         wc->lpszMenuName, wc->cbClsExtra, wc->cbWndExtra);
+  auto atom = result<std::uint16_t>("RegisterClassW", 0xC001);
+  if (atom != 0) g_classes[wc->lpszClassName] = wc->lpfnWndProc;
+  return atom;
 }
 Hwnd CreateWindowExW(std::uint32_t exStyle, const char16_t* className, const char16_t* title, std::uint32_t style,
                      std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hwnd parent, Hmenu menu,
@@ -16,16 +86,53 @@ Hwnd CreateWindowExW(std::uint32_t exStyle, const char16_t* className, const cha
   record("CreateWindowExW", exStyle, className, title, style, x, y, width, height, parent, menu, instance, param);
   std::int64_t r;
   if (sim::scripted("CreateWindowExW", &r)) return reinterpret_cast<Hwnd>(r);
-  return sim::handle<Hwnd>();
+  auto cls = g_classes.find(className);
+  if (cls == g_classes.end()) return nullptr;  // class not registered
+  auto h = sim::handle<Hwnd>();
+  g_windows[h] = {cls->second, parent, false, false, {x, y, x + width, y + height}};
+  return h;
 }
-Bool DestroyWindow(Hwnd window) { record("DestroyWindow", window); return 1; }
-Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Bool repaint) {
-  record("MoveWindow", window, x, y, width, height, repaint);
+Bool DestroyWindow(Hwnd window) {
+  record("DestroyWindow", window);
+  if (find(window) == nullptr) return 0;
+  for (auto it = g_windows.begin(); it != g_windows.end();)  // owned windows go first
+    it = it->second.owner == window ? g_windows.erase(it) : std::next(it);
+  deliver(window, WM_DESTROY, 0, 0);
+  g_windows.erase(window);
+  if (g_capture == window) g_capture = nullptr;
   return 1;
 }
-Bool ShowWindow(Hwnd window, std::int32_t command) { record("ShowWindow", window, command); return 0; }
-Bool UpdateWindow(Hwnd window) { record("UpdateWindow", window); return 1; }
-Bool InvalidateRect(Hwnd window, const Rect*, Bool erase) { record("InvalidateRect", window, erase); return 1; }
+Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Bool repaint) {
+  record("MoveWindow", window, x, y, width, height, repaint);
+  Window* w = find(window);
+  if (w == nullptr) return 0;
+  w->rect = {x, y, x + width, y + height};
+  return 1;
+}
+Bool ShowWindow(Hwnd window, std::int32_t command) {
+  record("ShowWindow", window, command);
+  Window* w = find(window);
+  if (w == nullptr) return 0;
+  bool was = w->visible;
+  w->visible = command != SW_HIDE;
+  if (w->visible && !was) w->needsPaint = true;
+  return was ? 1 : 0;
+}
+Bool UpdateWindow(Hwnd window) {
+  record("UpdateWindow", window);
+  Window* w = find(window);
+  if (w == nullptr) return 0;
+  if (w->visible && w->needsPaint) {
+    w->needsPaint = false;
+    deliver(window, WM_PAINT, 0, 0);
+  }
+  return 1;
+}
+Bool InvalidateRect(Hwnd window, const Rect*, Bool erase) {
+  record("InvalidateRect", window, erase);
+  if (Window* w = find(window)) w->needsPaint = true;
+  return 1;
+}
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha, std::uint32_t flags) {
   record("SetLayeredWindowAttributes", window, colorKey, alpha, flags);
   return 1;
@@ -37,7 +144,8 @@ std::int32_t GetSystemMetrics(std::int32_t index) {
 }
 Bool GetClientRect(Hwnd window, Rect* rect) {
   record("GetClientRect", window);
-  *rect = {0, 0, 300, 300};
+  Window* w = find(window);
+  *rect = w != nullptr ? Rect{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top} : Rect{0, 0, 300, 300};
   return 1;
 }
 Hicon LoadIconW(Hinstance instance, const char16_t* name) { record("LoadIconW", instance, name); return sim::handle<Hicon>(); }
@@ -54,28 +162,48 @@ Lresult DefWindowProcW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam
   record("DefWindowProcW", window, message, static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam));
   return 0;
 }
+// Takes the queued messages in order; an empty queue reads as WM_QUIT with code 0.
 Bool GetMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last) {
   record("GetMessageW", window, first, last);
+  std::int64_t r;
+  if (sim::scripted("GetMessageW", &r)) return static_cast<Bool>(r);
   *msg = {};
   msg->message = WM_QUIT;
-  return 0;
+  if (!g_queue.empty()) {
+    *msg = g_queue.front();
+    g_queue.pop_front();
+  }
+  return msg->message == WM_QUIT ? 0 : 1;
 }
 Bool TranslateMessage(const Msg* msg) { record("TranslateMessage", msg->message); return 0; }
-Lresult DispatchMessageW(const Msg* msg) { record("DispatchMessageW", msg->message); return 0; }
+Lresult DispatchMessageW(const Msg* msg) {
+  record("DispatchMessageW", msg->hwnd, msg->message);
+  return deliver(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
 Lresult SendMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam) {
   record("SendMessageW", window, message, static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam));
-  return 0;
+  return deliver(window, message, wParam, lParam);
 }
 Bool PostMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam) {
   record("PostMessageW", window, message, static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam));
+  post(window, message, wParam, lParam);
   return 1;
 }
-void PostQuitMessage(std::int32_t exitCode) { record("PostQuitMessage", exitCode); }
+void PostQuitMessage(std::int32_t exitCode) {
+  record("PostQuitMessage", exitCode);
+  post(nullptr, WM_QUIT, static_cast<Wparam>(exitCode), 0);
+}
+// A key combination held already cannot be registered again.
 Bool RegisterHotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::uint32_t key) {
   record("RegisterHotKey", window, id, modifiers, key);
-  return result<Bool>("RegisterHotKey", 1);
+  if (!result<Bool>("RegisterHotKey", 1) || g_hotKeys.count(id)) return 0;
+  g_hotKeys.insert(id);
+  return 1;
 }
-Bool UnregisterHotKey(Hwnd window, std::int32_t id) { record("UnregisterHotKey", window, id); return 1; }
+Bool UnregisterHotKey(Hwnd window, std::int32_t id) {
+  record("UnregisterHotKey", window, id);
+  return g_hotKeys.erase(id) ? 1 : 0;
+}
 Hmenu CreatePopupMenu() {
   record("CreatePopupMenu");
   std::int64_t r;
@@ -87,9 +215,13 @@ Bool InsertMenuW(Hmenu menu, std::uint32_t position, std::uint32_t flags, std::u
   record("InsertMenuW", menu, position, flags, static_cast<std::uint64_t>(id), label);
   return 1;
 }
+// A scripted result is the entry the user picks: it is posted to the window as
+// WM_COMMAND, as the platform does once the menu has closed. Unscripted: dismissed.
 Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_t y, std::int32_t reserved,
                     Hwnd window, const Rect*) {
   record("TrackPopupMenu", menu, flags, x, y, reserved, window);
+  std::int64_t chosen;
+  if (sim::scripted("TrackPopupMenu", &chosen)) post(window, WM_COMMAND, static_cast<Wparam>(chosen), 0);
   return 1;
 }
 Bool SetForegroundWindow(Hwnd window) { record("SetForegroundWindow", window); return 1; }
@@ -98,22 +230,54 @@ Bool GetCursorPos(Point* point) {
   *point = {400, 300};
   return 1;
 }
-Hwnd SetCapture(Hwnd window) { record("SetCapture", window); return nullptr; }
-Bool ReleaseCapture() { record("ReleaseCapture"); return 1; }
+Hwnd SetCapture(Hwnd window) {
+  record("SetCapture", window);
+  Hwnd previous = g_capture;
+  g_capture = window;
+  return previous;
+}
+Bool ReleaseCapture() {
+  record("ReleaseCapture");
+  g_capture = nullptr;
+  return 1;
+}
 Hcursor SetCursor(Hcursor cursor) { record("SetCursor", cursor); return nullptr; }
 std::int32_t ShowCursor(Bool show) { record("ShowCursor", show); return 0; }
+// A message box runs its own loop while it is up: queued messages are dispatched.
 std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type) {
   record("MessageBoxW", owner, text, caption, type);
+  while (!g_queue.empty() && g_queue.front().message != WM_QUIT) {
+    Msg m = g_queue.front();
+    g_queue.pop_front();
+    deliver(m.hwnd, m.message, m.wParam, m.lParam);
+  }
   return result<std::int32_t>("MessageBoxW", 1);
 }
-Hdc GetDC(Hwnd window) { record("GetDC", window); return sim::handle<Hdc>(); }
-std::int32_t ReleaseDC(Hwnd window, Hdc dc) { record("ReleaseDC", window, dc); return 1; }
+Hdc GetDC(Hwnd window) {
+  record("GetDC", window);
+  auto dc = sim::handle<Hdc>();
+  sim::gdi::made(dc, window == nullptr ? sim::gdi::Kind::ScreenDc : sim::gdi::Kind::WindowDc, window);
+  return dc;
+}
+std::int32_t ReleaseDC(Hwnd window, Hdc dc) {
+  record("ReleaseDC", window, dc);
+  auto kind = window == nullptr ? sim::gdi::Kind::ScreenDc : sim::gdi::Kind::WindowDc;
+  return sim::gdi::releaseDc(dc, kind, window) ? 1 : 0;
+}
 Hdc BeginPaint(Hwnd window, PaintStruct* paint) {
   record("BeginPaint", window);
   *paint = {};
+  if (Window* w = find(window)) {
+    paint->rcPaint = {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    w->needsPaint = false;
+  }
   paint->hdc = sim::handle<Hdc>();
+  sim::gdi::made(paint->hdc, sim::gdi::Kind::PaintDc, window);
   return paint->hdc;
 }
-Bool EndPaint(Hwnd window, const PaintStruct*) { record("EndPaint", window); return 1; }
+Bool EndPaint(Hwnd window, const PaintStruct* paint) {
+  record("EndPaint", window);
+  return sim::gdi::releaseDc(paint->hdc, sim::gdi::Kind::PaintDc, window) ? 1 : 0;
+}
 
 }  // namespace platform

@@ -1,0 +1,72 @@
+// Process start-up: working directory, the dropped-file run, the resident run.
+#include "app/shell.h"
+#include "app/state.h"
+#include "capture/capture.h"
+#include "net/version_check.h"
+#include "picture/file_upload.h"
+#include "platform/kernel32.h"
+#include "platform/shell32.h"
+#include "platform/user32.h"
+#include "settings/settings.h"
+
+namespace corvane {
+namespace {
+
+// Relative paths (a dropped file given as "picture.png") count from the
+// executable's folder, not from wherever the shell started us.
+void enterExecutableFolder() {
+  char16_t path[platform::MAX_PATH] = {};
+  std::uint32_t length = platform::GetModuleFileNameW(nullptr, path, platform::MAX_PATH);
+  // A truncated path may come back without its terminator.
+  if (length >= platform::MAX_PATH) length = platform::MAX_PATH - 1;
+  path[length] = 0;
+  while (length > 0 && path[length - 1] != u'\\') --length;
+  if (length == 0) return;
+  path[length - 1] = 0;
+  platform::SetCurrentDirectoryW(path);
+}
+
+void startVersionCheck() {
+  platform::Handle thread = platform::CreateThread(nullptr, 0, VersionCheckThread, nullptr, 0, nullptr);
+  // Never waited for: the thread ends on its own after one exchange.
+  if (thread != nullptr) platform::CloseHandle(thread);
+}
+
+int runResident(platform::Hinstance instance) {
+  LoadSettings();
+  registerWindowClasses(instance);
+  if (!createWindows(instance)) return 0;
+  // A hot key another program holds simply never fires; the tray offers the same commands.
+  platform::UnregisterHotKey(nullptr, HOTKEY_CAPTURE);
+  platform::RegisterHotKey(nullptr, HOTKEY_CAPTURE, platform::MOD_ALT, 'C');
+  platform::UnregisterHotKey(nullptr, HOTKEY_FILEUPLOAD);
+  platform::RegisterHotKey(nullptr, HOTKEY_FILEUPLOAD, platform::MOD_ALT, 'F');
+  if (settings.versionCheck) startVersionCheck();
+  leaveCaptureMode(app.mainWindow);
+  return runMessageLoop();
+}
+
+}  // namespace
+
+int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
+  enterExecutableFolder();
+  if (argc > 2) {
+    platform::MessageBoxW(nullptr, u"Only one image at a time can be dropped!", u"Error", platform::MB_ICONERROR);
+    return 1;
+  }
+  // The folder browser and the browser launch are shell services that want a
+  // single-threaded apartment on the thread that calls them: this one.
+  const bool comReady =
+      platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE) >= 0;
+  int code;
+  if (argc == 2) {
+    ConvertAndUploadFile(args[1]);
+    code = 1;
+  } else {
+    code = runResident(instance);
+  }
+  if (comReady) platform::CoUninitialize();
+  return code;
+}
+
+}  // namespace corvane

@@ -1,0 +1,111 @@
+// The settings store: the switches live in the registry as presence flags (a
+// value exists = on), and autostart is the executable's entry in the Run key.
+#include "platform/advapi32.h"
+#include "settings/settings.h"
+#include "settings/settings_registry.h"
+
+namespace corvane {
+using namespace settings_detail;
+
+Settings settings{};
+
+namespace {
+
+// Writes the running executable's path as the autostart value. A path that
+// could not be had whole is not written: a cut path would start nothing at logon.
+void writeAutostartValue(const RegKey& runKey) {
+  char16_t path[kPathCapacity];
+  const std::uint32_t length = executablePath(path, kPathCapacity);
+  if (length != 0) writeText(runKey, kAutostartValue, path, length);
+}
+
+// A presence flag of the settings key, read for itself with its own key.
+void loadSwitch(const char16_t* name, bool& field) {
+  RegKey key;
+  if (openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) field = valueExists(key, name);
+}
+
+void loadFirstStart() {
+  RegKey key;
+  if (!createKey(kSettingsKey, key)) return;  // everything stays off; the Run key is left alone
+  writeOne(key, kFirstStartValue);
+  writeOne(key, kVersionCheckValue);
+  settings.quickCapture = false;
+  settings.versionCheck = true;
+  const bool haveSaveFolder = valueExists(key, kSaveFolderValue);
+  key.close();
+  if (!haveSaveFolder) SetDefaultSaveFolder();
+
+  RegKey runKey;
+  if (createKey(kRunKey, runKey)) writeAutostartValue(runKey);
+  settings.autostart = true;
+}
+
+void loadLaterStart() {
+  {
+    RegKey runKey;
+    bool present = false;
+    if (openKey(kRunKey, platform::KEY_QUERY_VALUE, runKey)) {
+      present = valueExists(runKey, kAutostartValue);
+      runKey.close();
+    }
+    if (present) {
+      // Rewritten on every start, so that a moved executable is still found at the next logon.
+      if (createKey(kRunKey, runKey)) writeAutostartValue(runKey);
+      settings.autostart = true;
+    }
+  }
+  {
+    RegKey key;
+    if (openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) {
+      const std::int32_t read = readSaveFolder(key);
+      key.close();
+      // Only a missing value brings the default back; a value that is there but
+      // unreadable is the user's and is not overwritten.
+      if (read == platform::ERROR_FILE_NOT_FOUND) SetDefaultSaveFolder();
+    }
+  }
+  loadSwitch(kQuickCaptureValue, settings.quickCapture);
+  loadSwitch(kVersionCheckValue, settings.versionCheck);
+}
+
+void setSwitch(const char16_t* name, bool on, bool& field) {
+  RegKey key;
+  if (on) {
+    if (createKey(kSettingsKey, key)) writeOne(key, name);
+  } else {
+    if (openKey(kSettingsKey, platform::KEY_SET_VALUE, key)) deleteValue(key, name);
+  }
+  // The menu shows the choice even when the registry refused it.
+  field = on;
+}
+
+}  // namespace
+
+void LoadSettings() {
+  // A key that can be opened for writing marks a later start.
+  RegKey probe;
+  const bool later = openKey(kSettingsKey, platform::KEY_SET_VALUE, probe);
+  probe.close();
+  if (later)
+    loadLaterStart();
+  else
+    loadFirstStart();
+}
+
+void SetVersionCheck(bool on) { setSwitch(kVersionCheckValue, on, settings.versionCheck); }
+void SetQuickCapture(bool on) { setSwitch(kQuickCaptureValue, on, settings.quickCapture); }
+
+void SetAutostart(bool on) {
+  RegKey runKey;
+  if (on) {
+    char16_t path[kPathCapacity];
+    const std::uint32_t length = executablePath(path, kPathCapacity);
+    if (createKey(kRunKey, runKey) && length != 0) writeText(runKey, kAutostartValue, path, length);
+  } else {
+    if (openKey(kRunKey, platform::KEY_SET_VALUE, runKey)) deleteValue(runKey, kAutostartValue);
+  }
+  settings.autostart = on;
+}
+
+}  // namespace corvane

@@ -1,0 +1,436 @@
+// The main window's states and events, the selection, the region grab, the
+// post-selection menu and finishSelection, and what capture mode holds and frees.
+#include <algorithm>
+#include <functional>
+#include "tests/unit/shell_fixture.h"
+
+namespace corvane::testing {
+namespace {
+using platform::WM_COMMAND;
+using platform::WM_LBUTTONDOWN;
+using platform::WM_LBUTTONUP;
+using platform::WM_MOUSEMOVE;
+using platform::WM_RBUTTONDOWN;
+
+void hotKey(int id) {
+  sim::queueMessage(nullptr, platform::WM_HOTKEY, id, 0);
+  runMessageLoop();
+}
+// Encoding fails, so nothing goes on to the upload and what was chosen stays readable.
+void failEncoding() {
+  for (int i = 0; i < 4; ++i) sim::script("GdiplusStartup", 2);
+}
+// Whether the main window passed a message (any, when 0) to the default handling.
+bool defaultHandled(std::uint32_t message) {
+  for (const auto& c : sim::log())
+    if (c.name == "DefWindowProcW" && c.args[0] == h(app.mainWindow) &&
+        (message == 0 || c.args[1] == std::to_string(message)))
+      return true;
+  return false;
+}
+
+TEST(CaptureStates, EveryRowOfTheTable) {
+  enum { kUnchanged = 7 };
+  struct Row {
+    const char* name;
+    State from;
+    bool quick;
+    std::function<void()> event;
+    std::uint32_t message;  // the message whose default handling is checked
+    State next;
+    bool mainShown, escape, captured, byDefault, snapshot, grab;
+    int uploadChoice = kUnchanged;
+  };
+  auto msg = [](std::uint32_t m, platform::Wparam w = 0, platform::Lparam l = 0) {
+    return [=] { send(m, w, l); };
+  };
+  auto noMenu = [] {
+    sim::script("CreatePopupMenu", 0);
+    send(WM_LBUTTONUP, 0, point(140, 80));
+  };
+  const Row rows[] = {
+      // name, from, quick, event, message, next, shown, escape, captured, default, snapshot, grab
+      {"idle: hot key 1", State::Idle, false, [] { hotKey(1); }, 0, State::Waiting, true, true, false, false, true, false},
+      {"idle: tray left click", State::Idle, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), 0, State::Waiting, true, true, false, false, true, false},
+      {"idle: tray capture command", State::Idle, false, msg(WM_COMMAND, IDM_CAPTURE), 0, State::Waiting, true, true, false, false, true, false},
+      {"idle: hot key 3", State::Idle, false, [] { hotKey(3); }, 0, State::Idle, false, false, false, false, false, false},
+      {"idle: tray file upload", State::Idle, false, msg(WM_COMMAND, IDM_FILEUPLOAD), 0, State::Idle, false, false, false, false, false, false},
+      {"idle: tray right click", State::Idle, false, msg(UM_TRAYICON, 0, platform::WM_RBUTTONUP), 0, State::Idle, false, false, false, false, false, false},
+      {"idle: tray capture, high bits set", State::Idle, false, msg(WM_COMMAND, 0x10000 | IDM_CAPTURE), 0, State::Waiting, true, true, false, false, true, false},
+      {"idle: unknown command", State::Idle, false, msg(WM_COMMAND, 7), 0, State::Idle, false, false, false, false, false, false},
+      {"idle: other tray event", State::Idle, false, msg(UM_TRAYICON, 0, WM_LBUTTONDOWN), UM_TRAYICON, State::Idle, false, false, false, true, false, false},
+      {"idle: mouse", State::Idle, false, msg(WM_LBUTTONDOWN), WM_LBUTTONDOWN, State::Idle, false, false, false, true, false, false},
+      {"waiting: Escape", State::Waiting, false, [] { hotKey(4); }, 0, State::Idle, false, false, false, false, false, false},
+      {"waiting: right click", State::Waiting, false, msg(WM_RBUTTONDOWN), 0, State::Idle, false, false, false, false, false, false},
+      {"waiting: press", State::Waiting, false, msg(WM_LBUTTONDOWN, 0, point(5, 6)), 0, State::Dragging, true, false, true, false, true, false},
+      {"waiting: move", State::Waiting, false, msg(WM_MOUSEMOVE, 0, point(5, 6)), 0, State::Waiting, true, true, false, false, true, false},
+      {"waiting: release, menu", State::Waiting, false, msg(WM_LBUTTONUP, 0, point(5, 6)), 0, State::MenuPending, true, true, false, false, true, true},
+      {"waiting: release, quick", State::Waiting, true, msg(WM_LBUTTONUP, 0, point(5, 6)), 0, State::Idle, false, false, false, false, false, false, 0},
+      {"waiting: hot key 1", State::Waiting, false, [] { hotKey(1); }, 0, State::Waiting, true, true, false, false, true, false},
+      {"waiting: hot key 3", State::Waiting, false, [] { hotKey(3); }, 0, State::Waiting, true, true, false, false, true, false},
+      {"waiting: tray click", State::Waiting, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), UM_TRAYICON, State::Waiting, true, true, false, true, true, false},
+      {"waiting: double click", State::Waiting, false, msg(platform::WM_LBUTTONDBLCLK), platform::WM_LBUTTONDBLCLK, State::Waiting, true, true, false, true, true, false},
+      {"dragging: hot key 1", State::Dragging, false, [] { hotKey(1); }, 0, State::Dragging, true, false, true, false, true, false},
+      {"dragging: hot key 3", State::Dragging, false, [] { hotKey(3); }, 0, State::Dragging, true, false, true, false, true, false},
+      {"dragging: tray click", State::Dragging, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), UM_TRAYICON, State::Dragging, true, false, true, true, true, false},
+      {"dragging: move", State::Dragging, false, msg(WM_MOUSEMOVE, 0, point(30, 40)), 0, State::Dragging, true, false, true, false, true, false},
+      {"dragging: right click", State::Dragging, false, msg(WM_RBUTTONDOWN), 0, State::Dragging, true, false, true, false, true, false},
+      {"dragging: press again", State::Dragging, false, msg(WM_LBUTTONDOWN, 0, point(7, 8)), 0, State::Dragging, true, false, true, false, true, false},
+      {"dragging: release, quick", State::Dragging, true, msg(WM_LBUTTONUP, 0, point(30, 40)), 0, State::Idle, false, false, false, false, false, false, 0},
+      {"dragging: release, menu", State::Dragging, false, msg(WM_LBUTTONUP, 0, point(30, 40)), 0, State::MenuPending, true, false, false, false, true, true},
+      {"dragging: release, no menu", State::Dragging, false, noMenu, 0, State::Waiting, true, false, false, false, true, true},
+      {"menu: Upload", State::MenuPending, false, msg(WM_COMMAND, IDM_UPLOAD), 0, State::Idle, false, false, false, false, false, false, 0},
+      {"menu: Upload && Save", State::MenuPending, false, msg(WM_COMMAND, IDM_UPLOADSAVE), 0, State::Idle, false, false, false, false, false, false, 1},
+      {"menu: Cancel", State::MenuPending, false, msg(WM_COMMAND, IDM_CANCEL), 0, State::Idle, false, false, false, false, false, false, 0},
+      {"menu: another id", State::MenuPending, false, msg(WM_COMMAND, 2), 0, State::Idle, true, false, false, false, true, true},
+      {"menu: destroyed", State::MenuPending, false, msg(platform::WM_DESTROY), 0, State::Idle, true, false, false, false, true, true},
+      {"menu dismissed: press", State::MenuPending, false, msg(WM_LBUTTONDOWN), 0, State::Idle, false, false, false, false, false, false},
+      {"menu dismissed: right press", State::MenuPending, false, msg(WM_RBUTTONDOWN), 0, State::Idle, false, false, false, false, false, false},
+      {"menu dismissed: move", State::MenuPending, false, msg(WM_MOUSEMOVE), 0, State::Idle, false, false, false, false, false, false},
+      {"menu dismissed: paint", State::MenuPending, false, msg(platform::WM_PAINT), 0, State::Idle, false, false, false, false, false, false},
+      {"menu dismissed: tray click", State::MenuPending, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), 0, State::Idle, false, false, false, false, false, false},
+      {"menu: hot key 1", State::MenuPending, false, [] { hotKey(1); }, 0, State::MenuPending, true, false, false, false, true, true},
+      {"menu: hot key 3", State::MenuPending, false, [] { hotKey(3); }, 0, State::MenuPending, true, false, false, false, true, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    startIdle();
+    reach(r.from);
+    ASSERT_EQ(stateOf(), r.from);
+    settings.quickCapture = r.quick;
+    app.uploadChoice = kUnchanged;
+    failEncoding();
+    sim::log().clear();
+    r.event();
+    EXPECT_EQ(nameOf(stateOf()), nameOf(r.next));
+    EXPECT_EQ(sim::windowVisible(app.mainWindow), r.mainShown);
+    EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_ESCAPE), r.escape);
+    EXPECT_EQ(sim::capturedWindow(), r.captured ? app.mainWindow : nullptr);
+    EXPECT_EQ(defaultHandled(r.message), r.byDefault);
+    EXPECT_EQ(app.snapshotDC != nullptr, r.snapshot);
+    EXPECT_EQ(app.grabHeld, r.grab);
+    if (!r.snapshot && !r.grab) {
+      EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+    }
+    EXPECT_EQ(app.uploadChoice, r.uploadChoice);
+    // The selection window shows only while a rectangle is dragged.
+    EXPECT_EQ(sim::windowVisible(app.selectionWindow), r.next == State::Dragging && r.message == 0 &&
+                                                           std::string(r.name) == "dragging: move");
+  }
+}
+
+// A menu closed without a choice leaves nothing on screen by itself: the empty
+// message posted after it ends capture mode before the mouse moves again.
+TEST(PostSelectionMenu, DismissedMenuEndsCaptureModeWithoutFurtherInput) {
+  for (int choice : {-1, static_cast<int>(IDM_CANCEL), static_cast<int>(IDM_UPLOAD)}) {
+    SCOPED_TRACE(choice);
+    startIdle();
+    send(UM_CAPTURE);
+    send(WM_LBUTTONDOWN, 0, point(100, 50));
+    failEncoding();
+    if (choice >= 0) sim::script("TrackPopupMenu", choice);
+    send(WM_LBUTTONUP, 0, point(140, 80));
+    runMessageLoop();
+    EXPECT_EQ(nameOf(stateOf()), nameOf(State::Idle));
+    EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+    // The chosen command still comes first and is the one that counts.
+    EXPECT_EQ(sim::count("MessageBoxW"), choice == static_cast<int>(IDM_UPLOAD) ? 1 : 0);
+  }
+}
+
+TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
+  struct Case {
+    int originX, originY, startX, startY, endX, endY;  // client points of the full-screen window
+    int left, top, width, height;                      // virtual screen
+  } cases[] = {
+      {0, 0, 10, 20, 110, 70, 10, 20, 101, 51},
+      {0, 0, 110, 70, 10, 20, 10, 20, 101, 51},    // towards the top left
+      {0, 0, 110, 20, 10, 70, 10, 20, 101, 51},
+      {0, 0, 33, 44, 33, 44, 33, 44, 1, 1},        // a click without a drag
+      {-1280, -200, 0, 0, 9, 4, -1280, -200, 10, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.startX << "," << c.startY << " -> " << c.endX << "," << c.endY);
+    sim::reset();
+    for (int v : {c.originX, c.originY, 3200, 1280}) sim::script("GetSystemMetrics", v);
+    auto instance = sim::handle<platform::Hinstance>();
+    registerWindowClasses(instance);
+    ASSERT_TRUE(createWindows(instance));
+    settings.quickCapture = false;
+    send(UM_CAPTURE);
+    send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
+    send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
+    auto r = sim::windowRect(app.selectionWindow);
+    EXPECT_TRUE(sim::windowVisible(app.selectionWindow));
+    EXPECT_EQ((std::vector<int>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<int>{c.left, c.top, c.width, c.height}));
+    EXPECT_EQ(app.selection.startX, c.startX + c.originX);
+    EXPECT_EQ(app.selection.endY, c.endY + c.originY);
+
+    sim::log().clear();
+    send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
+    // The grab is the same rectangle, its pixels taken from the snapshot, whose
+    // (0, 0) is the virtual screen's origin.
+    EXPECT_EQ(sim::last("CreateCompatibleBitmap")->text(),
+              "CreateCompatibleBitmap(" + h(app.grabScreenDC) + ", " + std::to_string(c.width) + ", " +
+                  std::to_string(c.height) + ")");
+    EXPECT_EQ(sim::last("BitBlt")->text(), "BitBlt(" + h(app.grabMemoryDC) + ", 0, 0, " + std::to_string(c.width) +
+                                               ", " + std::to_string(c.height) + ", " + h(app.snapshotDC) + ", " +
+                                               std::to_string(c.left - c.originX) + ", " +
+                                               std::to_string(c.top - c.originY) + ", 13369376)");
+    // The selection window was hidden before the copy and is not left up.
+    EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
+  }
+}
+
+TEST(Selection, WindowPaintsAGreyBoxWithADottedBorderAndFreesItsTools) {
+  startIdle();
+  placeSelectionWindow(10, 10, 59, 29, false);
+  sim::log().clear();
+  EXPECT_EQ(selectionWindowProc(app.selectionWindow, platform::WM_ERASEBKGND, 0, 0), 1);
+  EXPECT_TRUE(called("CreateSolidBrush(6579300)"));      // RGB(100, 100, 100)
+  EXPECT_TRUE(called("CreatePen(2, 1, 16714240)"));      // dotted, RGB(0, 10, 255)
+  const auto* rect = sim::last("Rectangle");
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(std::vector<std::string>(rect->args.begin() + 1, rect->args.end()),
+            (std::vector<std::string>{"0", "0", "50", "20"}));
+  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  for (std::uint32_t m : {platform::WM_PAINT, WM_MOUSEMOVE}) {
+    sim::log().clear();
+    selectionWindowProc(app.selectionWindow, m, 0, 0);
+    EXPECT_EQ(sim::names(), std::vector<std::string>{"DefWindowProcW"});
+  }
+}
+
+TEST(Snapshot, TakenBeforeTheWindowShowsAndPaintedByIt) {
+  startIdle();
+  send(UM_CAPTURE);
+  const std::string snap = h(app.snapshotDC), main = h(app.mainWindow);
+  ASSERT_EQ(sim::log().front().text(), "GetDC(null)");
+  const std::string screen = sim::log()[1].args[0];  // CreateCompatibleDC(screen)
+  EXPECT_EQ(callsOf({"BitBlt", "ReleaseDC", "ShowWindow", "EndPaint"}),
+            (std::vector<std::string>{
+                "BitBlt(" + snap + ", 0, 0, 1920, 1080, " + screen + ", 0, 0, 13369376)",
+                "ReleaseDC(null, " + screen + ")",
+                "ShowWindow(" + main + ", 5)",
+                // UpdateWindow's paint copies the desktop picture into the window.
+                sim::last("BitBlt")->text(),
+                "EndPaint(" + main + ")",
+            }));
+  EXPECT_TRUE(sim::last("BitBlt")->text().ends_with(", 0, 0, 1920, 1080, " + snap + ", 0, 0, 13369376)"));
+  EXPECT_EQ(sim::liveGdiObjects().size(), 2u) << "the snapshot's DC and bitmap";
+}
+
+TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
+  startIdle();
+  reach(State::Dragging);
+  settings.quickCapture = false;
+  sim::log().clear();
+  send(WM_LBUTTONUP, 0, point(140, 80));
+  const std::string menu = sim::last("TrackPopupMenu")->args[0], main = h(app.mainWindow);
+  const std::string at = "InsertMenuW(" + menu + ", 4294967295, ";
+  EXPECT_EQ(callsOf({"InsertMenuW", "GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "DestroyMenu"}),
+            (std::vector<std::string>{"GetCursorPos()", at + "1024, 3, \"Cancel\")", at + "2048, 0, null)",
+                                      at + "1024, 1, \"Upload && Save\")", at + "1024, 0, \"Upload\")",
+                                      "SetForegroundWindow(" + main + ")",
+                                      "TrackPopupMenu(" + menu + ", 32, 400, 300, 0, " + main + ")",
+                                      "DestroyMenu(" + menu + ")"}));
+  // The grab came first, before anything else could change the screen.
+  EXPECT_EQ(sim::names()[0], "ReleaseCapture");
+  EXPECT_EQ(sim::names()[1], "GetDC");
+  EXPECT_EQ(sim::count("SetCursor"), 0);
+}
+
+TEST(ReleaseHandling, WithoutAMenuCaptureGoesOnAndTheNextGrabReplacesTheFirst) {
+  startIdle();
+  reach(State::Dragging);
+  settings.quickCapture = false;
+  sim::script("CreatePopupMenu", 0);
+  send(WM_LBUTTONUP, 0, point(140, 80));
+  ASSERT_EQ(stateOf(), State::Waiting);
+  EXPECT_EQ(sim::count("InsertMenuW"), 0);
+  const auto firstMemory = app.grabMemoryDC;
+  const auto firstBitmap = app.grabBitmap;
+  sim::log().clear();
+  send(WM_LBUTTONDOWN, 0, point(10, 10));
+  send(WM_LBUTTONUP, 0, point(20, 20));
+  EXPECT_EQ(stateOf(), State::MenuPending);
+  EXPECT_TRUE(called("DeleteDC(" + h(firstMemory) + ")"));
+  EXPECT_TRUE(called("DeleteObject(" + h(firstBitmap) + ")"));
+  send(WM_MOUSEMOVE);  // dismissed
+  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+}
+
+TEST(PostSelection, AChoiceIsUploadedWhileTheWindowStillShowsTheDesktop) {
+  for (std::uint32_t id : {IDM_UPLOAD, IDM_UPLOADSAVE}) {
+    startIdle();
+    reach(State::MenuPending);
+    failEncoding();
+    const std::string snap = h(app.snapshotDC);
+    sim::log().clear();
+    send(WM_COMMAND, id);
+    // No second way out of capture mode inside the first one.
+    EXPECT_EQ(sim::count("ReleaseCapture"), 0);
+    bool painted = false;
+    for (const auto& c : sim::log()) painted |= c.name == "BitBlt" && c.args[5] == snap;
+    EXPECT_TRUE(painted) << "the window shown for the upload paints the snapshot";
+    EXPECT_EQ(stateOf(), State::Idle);
+  }
+  // A tray click that reaches the window while the message box is up starts no
+  // second capture inside this one.
+  startIdle();
+  reach(State::MenuPending);
+  failEncoding();
+  sim::queueMessage(app.mainWindow, UM_TRAYICON, 0, WM_LBUTTONUP);
+  sim::log().clear();
+  send(WM_COMMAND, IDM_UPLOAD);
+  EXPECT_TRUE(defaultHandled(UM_TRAYICON));
+  EXPECT_EQ(sim::count("RegisterHotKey"), 0);
+  EXPECT_EQ(stateOf(), State::Idle);
+  EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+}
+
+TEST(FinishSelection, InOrderAndOnAFailedEncodingAMessageAndNoUpload) {
+  if (!tempFilesAreMade()) GTEST_SKIP() << "temporary JPEG files are not made in this build";
+  startIdle();
+  reach(State::Dragging);
+  settings.quickCapture = true;
+  failEncoding();
+  sim::log().clear();
+  send(WM_LBUTTONUP, 0, point(140, 80));
+  const std::string main = h(app.mainWindow), sel = h(app.selectionWindow);
+  const std::string temp = sim::last("DeleteFileW")->args[0];
+  auto finish = callsOf({"SetCursor", "ShowCursor", "ShowWindow", "MessageBoxW", "DeleteFileW", "DeleteDC",
+                         "DeleteObject", "ReleaseDC", "MoveWindow"});
+  // From the wait cursor on (handles as "*"); the snapshot's release closes the list.
+  auto from = std::find_if(finish.begin(), finish.end(), [](auto& t) { return t.starts_with("SetCursor"); });
+  std::vector<std::string> tail;
+  for (auto it = from; it != finish.end(); ++it) tail.push_back(it->substr(0, it->find('(')) == "SetCursor" ? "SetCursor" : *it);
+  for (auto& t : tail)
+    for (const char* name : {"DeleteDC(", "DeleteObject(", "ReleaseDC(null, "})
+      if (t.starts_with(name)) t = std::string(name) + "*)";
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "SetCursor", "ShowCursor(1)", "ShowWindow(" + main + ", 0)", "ShowWindow(" + main + ", 5)",
+                      "MessageBoxW(" + main + ", \"Could not save image\", \"Error\", 16)", "DeleteFileW(" + temp + ")",
+                      "DeleteDC(*)", "DeleteObject(*)", "ReleaseDC(null, *)", "SetCursor", "ShowCursor(0)",
+                      "ShowWindow(" + sel + ", 5)", "ShowWindow(" + sel + ", 0)", "MoveWindow(" + sel + ", 0, 0, 1, 1, 1)",
+                      "ShowWindow(" + main + ", 5)", "ShowWindow(" + main + ", 0)", "DeleteDC(*)", "DeleteObject(*)"}));
+  // The wait cursor, then the arrow, both stock cursors.
+  auto cursors = callsOf({"LoadCursorW"});
+  EXPECT_EQ(cursors, (std::vector<std::string>{"LoadCursorW(null, #32514)", "LoadCursorW(null, #32512)"}));
+  EXPECT_EQ(sim::count("InternetOpenW") + sim::count("HttpSendRequestW"), 0) << "nothing uploaded";
+  EXPECT_FALSE(sim::hasFile(sim::utf16(temp.substr(1, temp.size() - 2))));
+}
+
+// Whether a grabbed bitmap can be encoded in this build: the encoder is built
+// apart from this subsystem.
+bool encodingWorks() {
+  if (!tempFilesAreMade()) return false;
+  char16_t folder[260], name[260];
+  MakeTempJpegFile(folder, name);
+  bool works = SaveBitmapAsJpeg(name, sim::handle<platform::Hbitmap>()) == 1;
+  sim::reset();
+  return works;
+}
+
+int firstIndexOf(std::string_view prefix) {
+  for (std::size_t i = 0; i < sim::log().size(); ++i)
+    if (sim::log()[i].name.starts_with(prefix)) return static_cast<int>(i);
+  return -1;
+}
+
+TEST(FinishSelection, EncodesThenUploadsWithTheMainWindowAsOwnerThenDeletes) {
+  if (!encodingWorks()) GTEST_SKIP() << "the encoder is not built in this build";
+  startIdle();
+  reach(State::Dragging);
+  settings.quickCapture = true;
+  sim::log().clear();
+  send(WM_LBUTTONUP, 0, point(140, 80));
+  const int encoded = firstIndexOf("GdipSaveImageToFile"), upload = firstIndexOf("Internet"),
+            deleted = firstIndexOf("DeleteFileW");
+  EXPECT_GE(encoded, 0);
+  EXPECT_LT(encoded, upload);
+  EXPECT_LT(upload, deleted);
+  for (const auto& box : callsOf({"MessageBoxW"})) EXPECT_TRUE(box.starts_with("MessageBoxW(" + h(app.mainWindow)));
+  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+}
+
+TEST(FinishSelection, WithoutATemporaryNameNothingIsEncodedUploadedOrDeleted) {
+  startIdle();
+  reach(State::Dragging);
+  settings.quickCapture = true;
+  sim::script("GetTempFileNameW", 0);
+  sim::putFile(u"C:\\Temp\\rar1.tmp", "not ours");
+  sim::log().clear();
+  send(WM_LBUTTONUP, 0, point(140, 80));
+  EXPECT_TRUE(called("MessageBoxW(" + h(app.mainWindow) + ", \"Could not save image\", \"Error\", 16)"));
+  EXPECT_EQ(sim::count("DeleteFileW"), 0);
+  EXPECT_EQ(sim::names("Gdip").size() + sim::names("Internet").size() + sim::names("Http").size(), 0u);
+  EXPECT_EQ(sim::fileBytes(u"C:\\Temp\\rar1.tmp"), "not ours");
+  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  EXPECT_EQ(stateOf(), State::Idle);
+}
+
+// The ways a grab can end, each from a fresh Dragging state.
+const std::vector<std::pair<const char*, std::function<void()>>>& grabEndings() {
+  static const std::vector<std::pair<const char*, std::function<void()>>> endings = {
+      {"quick capture", [] { settings.quickCapture = true; send(WM_LBUTTONUP, 0, point(40, 30)); }},
+      {"Upload", [] { sim::script("TrackPopupMenu", IDM_UPLOAD); send(WM_LBUTTONUP, 0, point(40, 30)); runMessageLoop(); }},
+      {"Upload && Save", [] { sim::script("TrackPopupMenu", IDM_UPLOADSAVE); send(WM_LBUTTONUP, 0, point(40, 30)); runMessageLoop(); }},
+      {"Cancel", [] { sim::script("TrackPopupMenu", IDM_CANCEL); send(WM_LBUTTONUP, 0, point(40, 30)); runMessageLoop(); }},
+      {"dismissed, then a move", [] { send(WM_LBUTTONUP, 0, point(40, 30)); send(WM_MOUSEMOVE); }},
+      {"dismissed, then a click", [] { send(WM_LBUTTONUP, 0, point(40, 30)); send(WM_LBUTTONDOWN); }},
+      {"no menu, then a right click", [] {
+         sim::script("CreatePopupMenu", 0);
+         send(WM_LBUTTONUP, 0, point(40, 30));
+         send(WM_RBUTTONDOWN);
+       }},
+      {"no menu, then another grab", [] {
+         sim::script("CreatePopupMenu", 0);
+         send(WM_LBUTTONUP, 0, point(40, 30));
+         send(WM_LBUTTONDOWN, 0, point(1, 1));
+         settings.quickCapture = true;
+         send(WM_LBUTTONUP, 0, point(2, 2));
+       }},
+  };
+  return endings;
+}
+
+// Over a series of captures ended every way: no GDI object, temporary file,
+// window or Escape hot key is left behind.
+TEST(Grab, EveryWayACaptureEndsReleasesWhatItHeld) {
+  const bool filesMade = tempFilesAreMade();
+  startIdle();
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& [name, end] : grabEndings()) {
+      SCOPED_TRACE(name);
+      settings.quickCapture = false;
+      reach(State::Dragging);
+      failEncoding();
+      end();
+      ASSERT_EQ(stateOf(), State::Idle);
+      EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+      EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+      EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
+      EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
+      EXPECT_EQ(sim::filesIn(u"C:\\Temp").size(), 0u);
+    }
+    // Capture mode left before any grab.
+    send(UM_CAPTURE);
+    hotKey(HOTKEY_ESCAPE);
+    send(UM_CAPTURE);
+    send(WM_RBUTTONDOWN);
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  }
+  EXPECT_EQ(sim::count("CreateCompatibleDC"), sim::count("DeleteDC"));
+  EXPECT_EQ(sim::count("GetDC"), sim::count("ReleaseDC"));
+  if (filesMade) {
+    EXPECT_GT(sim::count("GetTempFileNameW"), 3 * static_cast<int>(grabEndings().size()) - 1);
+    EXPECT_EQ(sim::count("DeleteFileW"), sim::count("GetTempFileNameW"));
+  }
+}
+
+}  // namespace
+}  // namespace corvane::testing

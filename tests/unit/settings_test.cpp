@@ -1,0 +1,424 @@
+#include <gtest/gtest.h>
+#include <functional>
+#include <string>
+#include <vector>
+#include "platform/advapi32.h"
+#include "platform/kernel32.h"
+#include "settings/settings.h"
+#include "tests/sim/sim.h"
+
+namespace {
+using corvane::settings;
+using corvane::Settings;
+using namespace platform;
+
+const std::u16string kSettingsPath = corvane::kSettingsKey;
+const std::u16string kRunPath = corvane::kRunKey;
+const std::u16string kExe = u"C:\\Tools\\corvane.exe";
+const std::string kDwordOne("\x01\0\0\0", 4);
+
+std::u16string folder() { return settings.saveFolder; }
+
+std::vector<std::string> messages() {
+  std::vector<std::string> texts;
+  for (const auto& c : sim::log())
+    if (c.name == "MessageBoxW") texts.push_back(c.args[1] + " " + c.args[2] + " " + c.args[3]);
+  return texts;
+}
+const std::string kCouldNotCreate = "\"Could not create save path\" \"Error\" 16";
+const std::string kErrorInPath = "\"Error in save path\" \"Error\" 16";
+
+// Every call that names a key, for proving a key was never touched.
+bool touched(const std::u16string& key) {
+  const std::string quoted = "\"" + sim::utf8(key) + "\"";
+  for (const auto& c : sim::log())
+    for (const auto& a : c.args)
+      if (a == quoted) return true;
+  return false;
+}
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { sim::reset(); }
+  // Whatever the path taken, every key is closed once.
+  void TearDown() override {
+    EXPECT_EQ(sim::regKeysOpen(), 0);
+    EXPECT_EQ(sim::regBadCloses(), 0);
+  }
+};
+
+TEST_F(SettingsTest, FirstStartWritesTheDefaultsAndTurnsVersionCheckAndAutostartOn) {
+  corvane::LoadSettings();
+
+  EXPECT_TRUE(settings.versionCheck);
+  EXPECT_FALSE(settings.quickCapture);
+  EXPECT_TRUE(settings.autostart);
+  EXPECT_EQ(folder(), u"C:\\Users\\user1\\ReDoda\\");
+
+  EXPECT_EQ(sim::regValueNames(kSettingsPath), (std::vector<std::u16string>{u"ReDoda", u"set", u"versioncheck"}));
+  for (auto name : {u"set", u"versioncheck"}) {
+    auto v = sim::regGet(kSettingsPath, name);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->type, REG_DWORD);
+    EXPECT_EQ(v->bytes, kDwordOne);
+  }
+  auto saved = sim::regGet(kSettingsPath, u"ReDoda");
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->type, REG_SZ);
+  EXPECT_EQ(saved->bytes, sim::utf16le(u"C:\\Users\\user1\\ReDoda\\", true));
+  EXPECT_EQ(saved->bytes.size(), 46u);
+  auto run = sim::regGet(kRunPath, u"corvane.exe");
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run->type, REG_SZ);
+  EXPECT_EQ(run->bytes, sim::utf16le(kExe, true));
+
+  EXPECT_TRUE(sim::hasFolder(u"C:\\Users\\user1\\ReDoda"));
+  EXPECT_TRUE(messages().empty());
+  std::vector<std::string> writes;
+  for (const auto& c : sim::log())
+    if (c.name == "RegSetValueExW") writes.push_back(c.args[1]);
+  EXPECT_EQ(writes, (std::vector<std::string>{"\"set\"", "\"versioncheck\"", "\"ReDoda\"", "\"corvane.exe\""}));
+}
+
+// What a later start makes of what it finds in the registry.
+TEST_F(SettingsTest, LaterStartReadsPresenceFlagsAndTheStoredFolder) {
+  struct Case {
+    const char* name;
+    std::function<void()> given;
+    bool versionCheck, quickCapture, autostart;
+    std::u16string saveFolder;
+  };
+  const std::u16string kDefault = u"C:\\Users\\user1\\ReDoda\\";
+  const std::u16string kShots = u"D:\\Shots";
+  auto storedShots = [&] { sim::regPutString(kSettingsPath, u"ReDoda", kShots); };
+  const Case cases[] = {
+      {"key without values", [] { sim::regPutKey(kSettingsPath); }, false, false, false, kDefault},
+      {"key without values, autostart value there",
+       [] {
+         sim::regPutKey(kSettingsPath);
+         sim::regPutString(kRunPath, u"corvane.exe", kExe);
+       },
+       false, false, true, kDefault},
+      {"versioncheck REG_DWORD 0", [&] { storedShots(); sim::regPutDword(kSettingsPath, u"versioncheck", 0); },
+       true, false, false, kShots},
+      {"versioncheck REG_SZ \"0\"",
+       [&] { storedShots(); sim::regPutString(kSettingsPath, u"versioncheck", u"0"); }, true, false, false, kShots},
+      {"simplemode of no size", [&] { storedShots(); sim::regPut(kSettingsPath, u"simplemode", 3, ""); }, false,
+       true, false, kShots},
+      {"autostart value of another type",
+       [&] { storedShots(); sim::regPutDword(kRunPath, u"corvane.exe", 7); }, false, false, true, kShots},
+      {"Run key cannot be read",
+       [&] {
+         storedShots();
+         sim::regPutString(kRunPath, u"corvane.exe", kExe);
+         sim::regFail("RegOpenKeyExW", kRunPath, ERROR_ACCESS_DENIED, KEY_QUERY_VALUE);
+       },
+       false, false, false, kShots},
+      {"Run key cannot be rewritten",
+       [&] {
+         storedShots();
+         sim::regPutString(kRunPath, u"corvane.exe", kExe);
+         sim::regFail("RegCreateKeyExW", kRunPath, ERROR_ACCESS_DENIED);
+       },
+       false, false, true, kShots},
+      {"settings key cannot be read",
+       [&] {
+         storedShots();
+         sim::regPutDword(kSettingsPath, u"versioncheck", 1);
+         sim::regPutDword(kSettingsPath, u"simplemode", 1);
+         sim::regFail("RegOpenKeyExW", kSettingsPath, ERROR_ACCESS_DENIED, KEY_QUERY_VALUE);
+       },
+       false, false, false, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::reset();
+    c.given();
+    corvane::LoadSettings();
+    EXPECT_EQ(settings.versionCheck, c.versionCheck);
+    EXPECT_EQ(settings.quickCapture, c.quickCapture);
+    EXPECT_EQ(settings.autostart, c.autostart);
+    EXPECT_EQ(folder(), c.saveFolder);
+    EXPECT_TRUE(messages().empty());
+    // Only a missing folder is stored and made; a later start writes nothing else.
+    const bool madeDefault = sim::regString(kSettingsPath, u"ReDoda") == kDefault;
+    EXPECT_EQ(madeDefault, c.saveFolder == kDefault);
+    EXPECT_EQ(sim::hasFolder(kDefault), madeDefault);
+    EXPECT_FALSE(sim::regGet(kSettingsPath, u"set"));
+    EXPECT_EQ(sim::regKeysOpen(), 0);
+  }
+}
+
+TEST_F(SettingsTest, MovedExecutableRefreshesTheAutostartValue) {
+  sim::regPutKey(kSettingsPath);
+  sim::regPutString(kRunPath, u"corvane.exe", u"C:\\Old\\corvane.exe");
+  sim::setModulePath(u"D:\\New place\\corvane.exe");
+  corvane::LoadSettings();
+  EXPECT_TRUE(settings.autostart);
+  EXPECT_EQ(sim::regGet(kRunPath, u"corvane.exe")->bytes, sim::utf16le(u"D:\\New place\\corvane.exe", true));
+}
+
+// A path cut short by the platform would start nothing at logon: the value keeps its last good path.
+TEST_F(SettingsTest, ExecutablePathTooLongForTheBufferIsNeverWritten) {
+  sim::regPutKey(kSettingsPath);
+  sim::regPutString(kRunPath, u"corvane.exe", kExe);
+  sim::setModulePath(u"C:\\" + std::u16string(2100, u'x') + u"\\corvane.exe");
+  corvane::LoadSettings();
+  EXPECT_TRUE(settings.autostart);
+  EXPECT_EQ(sim::regString(kRunPath, u"corvane.exe"), kExe);
+
+  corvane::SetAutostart(false);
+  corvane::SetAutostart(true);
+  EXPECT_TRUE(settings.autostart);
+  EXPECT_FALSE(sim::regGet(kRunPath, u"corvane.exe"));
+}
+
+TEST_F(SettingsTest, SettingsKeyThatCanBeNeitherOpenedNorCreatedLeavesAllOffAndTheRunKeyAlone) {
+  sim::regPutString(kRunPath, u"corvane.exe", kExe);
+  sim::regFail("RegOpenKeyExW", kSettingsPath, ERROR_ACCESS_DENIED, KEY_SET_VALUE);
+  sim::regFail("RegCreateKeyExW", kSettingsPath, ERROR_ACCESS_DENIED);
+  corvane::LoadSettings();
+  EXPECT_FALSE(settings.versionCheck);
+  EXPECT_FALSE(settings.quickCapture);
+  EXPECT_FALSE(settings.autostart);
+  EXPECT_EQ(folder(), u"");
+  EXPECT_FALSE(touched(kRunPath));
+  EXPECT_EQ(sim::count("CreateDirectoryW"), 0);
+  EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(SettingsTest, FirstStartWithoutARunKeyStillShowsAutostartOn) {
+  sim::regFail("RegCreateKeyExW", kRunPath, ERROR_ACCESS_DENIED);
+  corvane::LoadSettings();
+  EXPECT_TRUE(settings.autostart);
+  EXPECT_TRUE(settings.versionCheck);
+  EXPECT_FALSE(sim::regHasKey(kRunPath));
+}
+
+// The three switches: on writes, off deletes, and the field follows the choice even when the registry refuses.
+TEST_F(SettingsTest, SwitchesWriteAndDeleteTheirValues) {
+  struct Switch {
+    const char* name;
+    void (*set)(bool);
+    bool Settings::*field;
+    std::u16string key, value;
+    std::string onBytes;
+    std::uint32_t onType;
+  };
+  const Switch switches[] = {
+      {"version check", corvane::SetVersionCheck, &Settings::versionCheck, kSettingsPath, u"versioncheck", kDwordOne,
+       REG_DWORD},
+      {"quick capture", corvane::SetQuickCapture, &Settings::quickCapture, kSettingsPath, u"simplemode", kDwordOne,
+       REG_DWORD},
+      {"autostart", corvane::SetAutostart, &Settings::autostart, kRunPath, u"corvane.exe", sim::utf16le(kExe, true),
+       REG_SZ},
+  };
+  for (const auto& s : switches) {
+    SCOPED_TRACE(s.name);
+    sim::reset();
+    sim::regPutString(kSettingsPath, u"ReDoda", u"D:\\Shots");
+    s.set(true);
+    EXPECT_TRUE(settings.*s.field);
+    auto v = sim::regGet(s.key, s.value);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->type, s.onType);
+    EXPECT_EQ(v->bytes, s.onBytes);
+
+    s.set(false);
+    EXPECT_FALSE(settings.*s.field);
+    EXPECT_FALSE(sim::regGet(s.key, s.value));
+
+    // Already off: nothing changes, nothing is said.
+    s.set(false);
+    EXPECT_FALSE(settings.*s.field);
+    EXPECT_EQ(sim::regString(kSettingsPath, u"ReDoda"), u"D:\\Shots");
+    EXPECT_EQ(sim::regValueNames(kSettingsPath).size(), 1u);
+
+    // Refused by the registry: the menu shows the choice, the registry keeps the old state.
+    sim::regFail("RegCreateKeyExW", s.key, ERROR_ACCESS_DENIED);
+    s.set(true);
+    EXPECT_TRUE(settings.*s.field);
+    EXPECT_FALSE(sim::regGet(s.key, s.value));
+    sim::regPut(s.key, s.value, s.onType, s.onBytes);
+    sim::regFail("RegOpenKeyExW", s.key, ERROR_ACCESS_DENIED, KEY_SET_VALUE);
+    s.set(false);
+    EXPECT_FALSE(settings.*s.field);
+    EXPECT_TRUE(sim::regGet(s.key, s.value));
+
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(sim::regKeysOpen(), 0);
+  }
+}
+
+// The default folder on a first start, from the profile or the executable's place.
+TEST_F(SettingsTest, DefaultFolderComesFromTheProfileOrTheExecutable) {
+  struct Case {
+    const char* name;
+    std::function<void()> given;
+    std::u16string saveFolder;  // also what is stored; empty: nothing stored
+    std::vector<std::string> messages;
+    bool folderMade;
+  };
+  const std::u16string kProfile2039 = u"C:\\" + std::u16string(2036, u'p');
+  const std::u16string kProfile2040 = kProfile2039 + u"q";
+  const Case cases[] = {
+      {"profile", [] {}, u"C:\\Users\\user1\\ReDoda\\", {}, true},
+      {"profile, folder already there", [] { sim::putFolder(u"C:\\Users\\user1\\ReDoda"); },
+       u"C:\\Users\\user1\\ReDoda\\", {}, true},
+      {"no profile, executable's folder missing", [] { sim::unsetEnv(u"USERPROFILE"); },
+       u"C:\\Tools\\corvane\\ReDoda\\", {kCouldNotCreate}, false},
+      {"no profile, executable's folder there",
+       [] {
+         sim::unsetEnv(u"USERPROFILE");
+         sim::putFolder(u"C:\\Tools\\corvane");
+       },
+       u"C:\\Tools\\corvane\\ReDoda\\", {}, true},
+      {"empty profile", [] { sim::setEnv(u"USERPROFILE", u""); }, u"C:\\Tools\\corvane\\ReDoda\\", {kCouldNotCreate},
+       false},
+      {"profile too long to fetch", [] { sim::setEnv(u"USERPROFILE", std::u16string(2048, u'p')); },
+       u"C:\\Tools\\corvane\\ReDoda\\", {kCouldNotCreate}, false},
+      {"profile that just fits with the suffix",
+       [&] {
+         sim::setEnv(u"USERPROFILE", kProfile2039);
+         sim::putFolder(kProfile2039);
+       },
+       kProfile2039 + u"\\ReDoda\\", {}, true},
+      {"profile one too long for the suffix",
+       [&] {
+         sim::setEnv(u"USERPROFILE", kProfile2040);
+         sim::putFolder(kProfile2040);
+       },
+       u"", {kErrorInPath}, false},
+      {"folder creation denied", [] { sim::script("CreateDirectoryW", ERROR_ACCESS_DENIED); },
+       u"C:\\Users\\user1\\ReDoda\\", {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::reset();
+    c.given();
+    corvane::LoadSettings();
+    EXPECT_EQ(folder(), c.saveFolder);
+    EXPECT_EQ(messages(), c.messages);
+    EXPECT_EQ(sim::hasFolder(c.saveFolder.empty() ? u"Z:\\none" : c.saveFolder), c.folderMade);
+    if (c.saveFolder.empty()) {
+      // Nothing stored keeps the default coming back at the next start; no folder in the drive's root.
+      EXPECT_FALSE(sim::regGet(kSettingsPath, u"ReDoda"));
+      EXPECT_EQ(sim::count("CreateDirectoryW"), 0);
+    } else {
+      EXPECT_EQ(sim::regGet(kSettingsPath, u"ReDoda")->bytes, sim::utf16le(c.saveFolder, true));
+    }
+    EXPECT_TRUE(settings.versionCheck);
+    EXPECT_EQ(sim::regKeysOpen(), 0);
+  }
+}
+
+// A stored folder is taken only as whole text; anything else leaves the folder
+// empty for this run and the user's value as it was.
+TEST_F(SettingsTest, StoredFolderIsReadSafely) {
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    std::string bytes;
+    std::u16string saveFolder;
+  };
+  const std::u16string k1024 = u"D:\\" + std::u16string(1021, u'a');
+  const Case cases[] = {
+      {"terminated string", REG_SZ, sim::utf16le(u"D:\\Shots", true), u"D:\\Shots"},
+      {"string without terminator", REG_SZ, sim::utf16le(u"D:\\Shots", false), u"D:\\Shots"},
+      {"expandable string", REG_EXPAND_SZ, sim::utf16le(u"D:\\Shots", true), u"D:\\Shots"},
+      {"text after a null", REG_SZ, sim::utf16le(u"D:\\A", true) + sim::utf16le(u"junk", true), u"D:\\A"},
+      {"2048 bytes without terminator", REG_SZ, sim::utf16le(k1024, false), k1024},
+      {"longer than one read", REG_SZ, sim::utf16le(k1024, true), u""},
+      {"odd byte count", REG_SZ, sim::utf16le(u"D:\\Shots", true) + "x", u""},
+      {"a number", REG_DWORD, kDwordOne, u""},
+      {"binary", 3, "D\0:\0\\\0", u""},
+      {"empty string", REG_SZ, "", u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::reset();
+    sim::regPut(kSettingsPath, u"ReDoda", c.type, c.bytes);
+    corvane::LoadSettings();
+    EXPECT_EQ(folder(), c.saveFolder);
+    auto stored = sim::regGet(kSettingsPath, u"ReDoda");
+    EXPECT_EQ(stored->type, c.type);
+    EXPECT_EQ(stored->bytes, c.bytes);
+    EXPECT_EQ(sim::count("CreateDirectoryW"), 0);
+    EXPECT_TRUE(messages().empty());
+  }
+}
+
+TEST_F(SettingsTest, ChoosingAFolderStoresAndCreatesIt) {
+  struct Case {
+    const char* name;
+    std::function<void()> given;
+    std::u16string saveFolder;  // after the choice
+    std::u16string stored;
+    std::vector<std::string> messages;
+    int itemsReturned;
+  };
+  const std::u16string kOld = u"C:\\Users\\user1\\ReDoda\\";
+  const Case cases[] = {
+      {"an existing folder", [] { sim::putFolder(u"D:\\Shots"); sim::browseChooses(u"D:\\Shots"); }, u"D:\\Shots",
+       u"D:\\Shots", {}, 1},
+      {"a drive root", [] { sim::browseChooses(u"D:\\"); }, u"D:\\", u"D:\\", {}, 1},
+      {"a new folder", [] { sim::browseChooses(u"D:\\New"); }, u"D:\\New", u"D:\\New", {}, 1},
+      {"a folder whose parent is gone", [] { sim::browseChooses(u"D:\\Gone\\Shots"); }, u"D:\\Gone\\Shots",
+       u"D:\\Gone\\Shots", {kCouldNotCreate}, 1},
+      {"a virtual folder", [] { sim::browseChoosesVirtual(); }, kOld, kOld, {}, 1},
+      {"cancel", [] { sim::browseCancels(); }, kOld, kOld, {}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::reset();
+    corvane::LoadSettings();
+    sim::log().clear();
+    c.given();
+    corvane::ChooseSaveFolder();
+    EXPECT_EQ(folder(), c.saveFolder);
+    EXPECT_EQ(sim::regString(kSettingsPath, u"ReDoda"), c.stored);
+    EXPECT_EQ(messages(), c.messages);
+    if (c.stored != kOld) {
+      EXPECT_EQ(sim::hasFolder(c.stored), c.messages.empty());
+    }
+    EXPECT_EQ(sim::count("SHFreeItemIdList"), c.itemsReturned);
+    EXPECT_EQ(sim::browseItemsHeld(), 0);
+    // The apartment is start-up's: the command never enters one of its own.
+    EXPECT_EQ(sim::count("CoInitializeEx"), 0);
+    EXPECT_EQ(sim::regKeysOpen(), 0);
+  }
+}
+
+TEST_F(SettingsTest, BrowserShowsTheCurrentFolderCutAt260Characters) {
+  const std::u16string longFolder = u"D:\\" + std::u16string(400, u'z');
+  std::copy(longFolder.begin(), longFolder.end(), settings.saveFolder);
+  corvane::ChooseSaveFolder();
+  EXPECT_EQ(sim::browseTitle(), u"Current save path: " + longFolder.substr(0, 260));
+  // No owner, the desktop as root, no display-name buffer, no flags, no callback.
+  EXPECT_EQ(sim::last("SHBrowseForFolderW")->args,
+            (std::vector<std::string>{"null", "null", "null", sim::arg(sim::browseTitle().c_str()), "0", "null"}));
+
+  sim::reset();
+  corvane::ChooseSaveFolder();
+  EXPECT_EQ(sim::browseTitle(), u"Current save path: ");
+}
+
+TEST_F(SettingsTest, FolderChosenAfterTheSettingsKeyWasRemovedHoldsForThisRunOnly) {
+  corvane::LoadSettings();
+  sim::regDeleteKey(kSettingsPath);
+  sim::browseChooses(u"D:\\Shots");
+  corvane::ChooseSaveFolder();
+  EXPECT_EQ(folder(), u"D:\\Shots");
+  EXPECT_FALSE(sim::regHasKey(kSettingsPath));
+  EXPECT_FALSE(sim::hasFolder(u"D:\\Shots"));
+  EXPECT_TRUE(messages().empty());
+
+  // Switching off a value of the removed key changes the field alone; switching
+  // on brings the key back with that value only.
+  corvane::SetVersionCheck(false);
+  EXPECT_FALSE(settings.versionCheck);
+  corvane::SetQuickCapture(true);
+  EXPECT_EQ(sim::regValueNames(kSettingsPath), (std::vector<std::u16string>{u"simplemode"}));
+}
+
+}  // namespace

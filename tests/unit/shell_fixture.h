@@ -1,0 +1,94 @@
+// Helpers for the tests of the shell and of capture mode: a fresh simulation
+// with both windows made as at start-up, and the main window's state read back.
+#pragma once
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "app/shell.h"
+#include "app/state.h"
+#include "capture/capture.h"
+#include "picture/jpeg.h"
+#include "platform/user32.h"
+#include "settings/settings.h"
+#include "tests/sim/sim.h"
+
+namespace corvane::testing {
+
+enum class State { Idle, Waiting, Dragging, MenuPending, Other };
+
+inline State stateOf() {
+  if (!app.captureMode && !app.menuPending && !app.buttonDown) return State::Idle;
+  if (app.captureMode && !app.menuPending && !app.buttonDown) return State::Waiting;
+  if (app.captureMode && !app.menuPending && app.buttonDown) return State::Dragging;
+  if (!app.captureMode && app.menuPending && !app.buttonDown) return State::MenuPending;
+  return State::Other;
+}
+
+inline const char* nameOf(State s) {
+  switch (s) {
+    case State::Idle: return "Idle";
+    case State::Waiting: return "Waiting";
+    case State::Dragging: return "Dragging";
+    case State::MenuPending: return "MenuPending";
+    default: return "Other";
+  }
+}
+
+inline platform::Lparam point(int x, int y) { return (static_cast<platform::Lparam>(y) << 16) | (x & 0xFFFF); }
+
+inline platform::Lresult send(std::uint32_t message, platform::Wparam wParam = 0, platform::Lparam lParam = 0) {
+  return mainWindowProc(app.mainWindow, message, wParam, lParam);
+}
+
+// A fresh simulation with the windows made and parked as start-up leaves them.
+inline void startIdle() {
+  sim::reset();
+  auto instance = sim::handle<platform::Hinstance>();
+  registerWindowClasses(instance);
+  ASSERT_TRUE(createWindows(instance));
+  leaveCaptureMode(app.mainWindow);
+  sim::log().clear();
+}
+
+// Drives the main window from Idle into the given state (quick capture off for MenuPending).
+inline void reach(State target) {
+  if (target == State::Idle) return;
+  send(UM_CAPTURE);
+  if (target == State::Waiting) return;
+  send(platform::WM_LBUTTONDOWN, 0, point(100, 50));
+  if (target == State::Dragging) return;
+  settings.quickCapture = false;
+  send(platform::WM_LBUTTONUP, 0, point(140, 80));  // the menu is dismissed
+  // The state lasts until the loop reads the empty message posted after the
+  // menu: events that come before it meet MenuPending.
+  sim::dropQueuedMessages();
+}
+
+// Calls whose names are in the list, in order.
+inline std::vector<std::string> callsOf(std::initializer_list<const char*> wanted) {
+  std::vector<std::string> out;
+  for (const auto& c : sim::log())
+    for (const char* w : wanted)
+      if (c.name == w) out.push_back(c.text());
+  return out;
+}
+
+inline bool called(const std::string& text) {
+  for (const auto& c : sim::log())
+    if (c.text() == text) return true;
+  return false;
+}
+
+inline std::string h(const void* handle) { return sim::arg(handle); }
+
+// Whether the temporary-file convention makes files in this build: the picture
+// code that makes them is built apart from this subsystem.
+inline bool tempFilesAreMade() {
+  sim::reset();
+  char16_t folder[260], name[260];
+  bool made = MakeTempJpegFile(folder, name);
+  sim::reset();
+  return made;
+}
+
+}  // namespace corvane::testing
