@@ -17,8 +17,8 @@ namespace {
 void enterExecutableFolder() {
   char16_t path[platform::MAX_PATH] = {};
   std::uint32_t length = platform::GetModuleFileNameW(nullptr, path, platform::MAX_PATH);
-  // A truncated path may come back without its terminator.
-  if (length >= platform::MAX_PATH) length = platform::MAX_PATH - 1;
+  // A path that fills the buffer was cut: its folder may be some other folder.
+  if (length == 0 || length >= platform::MAX_PATH) return;
   path[length] = 0;
   while (length > 0 && path[length - 1] != u'\\') --length;
   if (length == 0) return;

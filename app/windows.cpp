@@ -96,10 +96,8 @@ platform::Lresult idleBranch(platform::Hwnd window, std::uint32_t message, platf
       app.captureMode = app.menuPending = false;
       return 0;
     case UM_CANCELCAPTURE:
-      platform::ShowWindow(app.mainWindow, platform::SW_HIDE);
-      platform::UpdateWindow(app.mainWindow);
+      hideCaptureWindow();
       app.captureMode = app.menuPending = false;
-      releaseCaptureResources();
       return 0;
     case platform::WM_COMMAND:
       runTrayCommand(static_cast<std::uint32_t>(wParam & 0xFFFF));

@@ -1,8 +1,15 @@
 // Capture mode, the rectangle selection, the region grab and the post-selection menu.
 #pragma once
+#include <algorithm>
 #include "platform/types.h"
 
 namespace corvane {
+
+// A dragged rectangle in screen order. Unlike the platform's rectangles, right
+// and bottom are inside it: both corner pixels belong to the selection.
+inline platform::Rect normalise(std::int32_t startX, std::int32_t startY, std::int32_t endX, std::int32_t endY) {
+  return {std::min(startX, endX), std::min(startY, endY), std::max(startX, endX), std::max(startY, endY)};
+}
 
 void enterCaptureMode(platform::Hwnd window);
 // Hides both windows and releases what capture mode held; changes no flag.
@@ -33,6 +40,8 @@ void releaseSnapshot();
 void releaseGrab();
 // Everything capture mode may hold; called wherever capture mode ends. Safe to repeat.
 void releaseCaptureResources();
+// Hides the main window at the end of capture mode and frees what it held.
+void hideCaptureWindow();
 
 // Post-selection menu ids.
 inline constexpr std::uint32_t IDM_UPLOAD = 0;

@@ -20,6 +20,9 @@ void takeSnapshot() {
   platform::BitBlt(app.snapshotDC, 0, 0, app.screenWidth, app.screenHeight, screen, app.screenOriginX,
                    app.screenOriginY, platform::SRCCOPY);
   platform::ReleaseDC(nullptr, screen);
+  // Without memory for the picture the DC holds only its default 1 x 1 bitmap:
+  // keeping it would turn every grab black, so the grab copies the screen instead.
+  if (app.snapshotDC == nullptr || app.snapshotBitmap == nullptr) releaseSnapshot();
 }
 
 void releaseSnapshot() {
@@ -50,6 +53,12 @@ void paintSnapshot(platform::Hwnd window) {
 void releaseCaptureResources() {
   releaseGrab();
   releaseSnapshot();
+}
+
+void hideCaptureWindow() {
+  platform::ShowWindow(app.mainWindow, platform::SW_HIDE);
+  platform::UpdateWindow(app.mainWindow);
+  releaseCaptureResources();
 }
 
 void enterCaptureMode(platform::Hwnd window) {
@@ -99,11 +108,9 @@ platform::Lresult captureModeBranch(platform::Hwnd window, std::uint32_t message
     case platform::WM_RBUTTONDOWN:
       // A right click leaves only before the drag; during one it changes nothing.
       if (!app.buttonDown) {
-        platform::ShowWindow(app.mainWindow, platform::SW_HIDE);
-        platform::UpdateWindow(app.mainWindow);
+        hideCaptureWindow();
         app.captureMode = false;
         platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
-        releaseCaptureResources();
       }
       return 0;
     case platform::WM_PAINT:

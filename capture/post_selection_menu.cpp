@@ -45,17 +45,17 @@ platform::Lresult postSelectionBranch(platform::Hwnd window, std::uint32_t messa
     } else if (id == IDM_CANCEL) {
       app.uploadChoice = 0;
       leaveCaptureMode(app.mainWindow);
-      platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
     }
   } else if (message != platform::WM_DESTROY) {
     // The menu was dismissed. A mouse button pressed first leaves too: otherwise
     // the full-screen window would stay up and swallow every click.
     leaveCaptureMode(app.mainWindow);
-    platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
     // A paint that is not validated would come back for ever.
     if (message == platform::WM_PAINT) paintSnapshot(window);
   }
-  app.menuPending = false;
+  // Escape is still registered when the button went down before capture mode
+  // began (no press reached us); whatever the menu's outcome, it goes back.
+  platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
   app.captureMode = false;
   return 0;
 }

@@ -12,13 +12,13 @@ namespace corvane {
 
 void handleButtonRelease(std::int32_t x, std::int32_t y) {
   app.buttonDown = false;
+  if (settings.quickCapture) app.uploadChoice = 0;
+  app.dragging = 0;
+  platform::ReleaseCapture();
+  app.selection.endX = x;
+  app.selection.endY = y;
+  grabRegion();
   if (settings.quickCapture) {
-    app.uploadChoice = 0;
-    app.dragging = 0;
-    platform::ReleaseCapture();
-    app.selection.endX = x;
-    app.selection.endY = y;
-    grabRegion();
     finishSelection(app.mainWindow);
     app.menuPending = false;
     app.captureMode = false;
@@ -27,11 +27,6 @@ void handleButtonRelease(std::int32_t x, std::int32_t y) {
     platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
     return;
   }
-  app.dragging = 0;
-  platform::ReleaseCapture();
-  app.selection.endX = x;
-  app.selection.endY = y;
-  grabRegion();
   // Without a menu capture mode goes on, button up; the grab waits for the next one.
   if (!showPostSelectionMenu()) return;
   app.menuPending = true;
@@ -44,9 +39,8 @@ void grabRegion() {
   app.grabScreenDC = platform::GetDC(nullptr);
   const Selection& s = app.selection;
   placeSelectionWindow(s.startX, s.startY, s.endX, s.endY, true);
-  const std::int32_t left = s.startX <= s.endX ? s.startX : s.endX, right = s.startX <= s.endX ? s.endX : s.startX;
-  const std::int32_t top = s.startY <= s.endY ? s.startY : s.endY, bottom = s.startY <= s.endY ? s.endY : s.startY;
-  const std::int32_t width = right - left + 1, height = bottom - top + 1;
+  const platform::Rect r = normalise(s.startX, s.startY, s.endX, s.endY);
+  const std::int32_t left = r.left, top = r.top, width = r.right - r.left + 1, height = r.bottom - r.top + 1;
   app.grabBitmap = platform::CreateCompatibleBitmap(app.grabScreenDC, width, height);
   app.grabMemoryDC = platform::CreateCompatibleDC(app.grabScreenDC);
   platform::SelectObject(app.grabMemoryDC, platform::AsObject(app.grabBitmap));

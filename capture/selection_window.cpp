@@ -11,10 +11,8 @@ void placeSelectionWindow(std::int32_t startX, std::int32_t startY, std::int32_t
   platform::ShowWindow(app.selectionWindow, platform::SW_SHOW);
   platform::UpdateWindow(app.selectionWindow);
   if (hideAfter) platform::ShowWindow(app.selectionWindow, platform::SW_HIDE);
-  const std::int32_t left = startX <= endX ? startX : endX, right = startX <= endX ? endX : startX;
-  const std::int32_t top = startY <= endY ? startY : endY, bottom = startY <= endY ? endY : startY;
-  // Both corner pixels belong to the selection.
-  platform::MoveWindow(app.selectionWindow, left, top, right - left + 1, bottom - top + 1, 1);
+  const platform::Rect r = normalise(startX, startY, endX, endY);
+  platform::MoveWindow(app.selectionWindow, r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1, 1);
 }
 
 platform::Lresult selectionWindowProc(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,

@@ -59,9 +59,11 @@ std::uint32_t executablePath(char16_t* path, std::uint32_t capacity) {
   return length;
 }
 
+// Length of a text in a buffer of capacity characters, leaving room for the
+// terminator that the value's byte count includes.
 std::uint32_t textLength(const char16_t* text, std::uint32_t capacity) {
   std::uint32_t n = 0;
-  while (n < capacity && text[n] != 0) ++n;
+  while (n + 1 < capacity && text[n] != 0) ++n;
   return n;
 }
 
