@@ -12,10 +12,6 @@ Bool SHGetPathFromIDListW(ItemIdList item, char16_t* path);  // path holds MAX_P
 // SHGetMalloc, then Free of the item through the shell's allocator and Release.
 // Returns 0 when the allocator could not be had (the item is then not freed).
 Bool SHFreeItemIdList(ItemIdList item);
-// CommandLineToArgvW of the process's own command line; the strings are copied.
-// Returns 0 when the platform could not parse it (args then untouched).
-Bool GetCommandLineArgs(std::int32_t* count, char16_t*** args);
-void FreeCommandLineArgs(char16_t** args);
 
 std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags);  // HRESULT
 void CoUninitialize();

@@ -187,7 +187,7 @@ using GpStatus = std::int32_t;  // 0 = Ok
 inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014,
   WM_COMMAND = 0x0111, WM_HOTKEY = 0x0312, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
   WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
-  WM_QUIT = 0x0012, WM_USER = 0x0400, WM_SETCURSOR = 0x0020;
+  WM_QUIT = 0x0012, WM_USER = 0x0400;
 
 inline constexpr std::uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002;
 inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
@@ -207,7 +207,7 @@ inline constexpr std::int32_t IDYES = 6, IDNO = 7;
 inline constexpr std::uint32_t IMAGE_ICON = 1, LR_DEFAULTCOLOR = 0;
 inline constexpr std::uint32_t NIM_ADD = 0, NIM_DELETE = 2;
 inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
-inline constexpr std::int32_t WHITE_BRUSH = 0, NULL_BRUSH = 5;
+inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 inline constexpr std::uint32_t CF_TEXT = 1;

@@ -14,7 +14,6 @@ Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width,
                 Bool repaint);
 Bool ShowWindow(Hwnd window, std::int32_t command);
 Bool UpdateWindow(Hwnd window);
-Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase);
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha,
                                 std::uint32_t flags);
 std::int32_t GetSystemMetrics(std::int32_t index);

@@ -1,5 +1,6 @@
 #include "platform/kernel32.h"
 #include "platform/win32/win.h"
+#include <new>
 
 namespace platform {
 using namespace win32;
@@ -38,12 +39,28 @@ Bool GetFileSizeEx(Handle file, std::int64_t* size) {
   *size = value.QuadPart;
   return TRUE;
 }
+namespace {
+// The portable start routine is called through a routine of the platform's own
+// type rather than through a cast function pointer.
+struct ThreadStart {
+  ThreadProc start;
+  void* parameter;
+};
+DWORD WINAPI runThread(LPVOID raw) {
+  ThreadStart start = *static_cast<ThreadStart*>(raw);
+  delete static_cast<ThreadStart*>(raw);
+  return start.start(start.parameter);
+}
+}  // namespace
+
 Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, void* parameter, std::uint32_t flags,
                     std::uint32_t* threadId) {
-  // On x64 there is one calling convention, so the portable start routine is a
-  // valid LPTHREAD_START_ROUTINE.
-  return As<Handle>(::CreateThread(As<LPSECURITY_ATTRIBUTES>(security), stackSize,
-                                   As<LPTHREAD_START_ROUTINE>(start), parameter, flags, As<LPDWORD>(threadId)));
+  auto* bundle = new (std::nothrow) ThreadStart{start, parameter};
+  if (bundle == nullptr) return nullptr;
+  HANDLE thread = ::CreateThread(As<LPSECURITY_ATTRIBUTES>(security), stackSize, runThread, bundle, flags,
+                                 As<LPDWORD>(threadId));
+  if (thread == nullptr) delete bundle;
+  return As<Handle>(thread);
 }
 Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes) { return As<Hglobal>(::GlobalAlloc(flags, bytes)); }
 void* GlobalLock(Hglobal block) { return ::GlobalLock(As<HGLOBAL>(block)); }

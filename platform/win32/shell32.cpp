@@ -3,8 +3,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <cstring>
-#include <cwchar>
 
 namespace platform {
 using namespace win32;
@@ -32,27 +30,6 @@ Bool SHFreeItemIdList(ItemIdList item) {
   allocator->Free(item);
   allocator->Release();
   return TRUE;
-}
-Bool GetCommandLineArgs(std::int32_t* count, char16_t*** args) {
-  int n = 0;
-  LPWSTR* parsed = ::CommandLineToArgvW(::GetCommandLineW(), &n);
-  if (parsed == nullptr) return FALSE;
-  auto** copy = new char16_t*[n + 1];
-  for (int i = 0; i < n; ++i) {
-    std::size_t len = std::wcslen(parsed[i]);
-    copy[i] = new char16_t[len + 1];
-    std::memcpy(copy[i], parsed[i], (len + 1) * sizeof(char16_t));
-  }
-  copy[n] = nullptr;
-  ::LocalFree(parsed);
-  *count = n;
-  *args = copy;
-  return TRUE;
-}
-void FreeCommandLineArgs(char16_t** args) {
-  if (args == nullptr) return;
-  for (char16_t** p = args; *p != nullptr; ++p) delete[] *p;
-  delete[] args;
 }
 std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags) { return ::CoInitializeEx(reserved, flags); }
 void CoUninitialize() { ::CoUninitialize(); }

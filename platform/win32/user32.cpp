@@ -25,9 +25,6 @@ Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width,
 }
 Bool ShowWindow(Hwnd window, std::int32_t command) { return ::ShowWindow(As<HWND>(window), command); }
 Bool UpdateWindow(Hwnd window) { return ::UpdateWindow(As<HWND>(window)); }
-Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase) {
-  return ::InvalidateRect(As<HWND>(window), As<const RECT*>(rect), erase);
-}
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha, std::uint32_t flags) {
   return ::SetLayeredWindowAttributes(As<HWND>(window), colorKey, alpha, flags);
 }

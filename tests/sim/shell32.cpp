@@ -11,12 +11,5 @@ Bool Shell_NotifyIconW(std::uint32_t message, NotifyIconData* data) {
          data->szTip);
   return 1;
 }
-Bool GetCommandLineArgs(std::int32_t* count, char16_t*** args) {
-  record("GetCommandLineArgs");
-  *count = 0;
-  *args = nullptr;
-  return 0;
-}
-void FreeCommandLineArgs(char16_t**) { record("FreeCommandLineArgs"); }
 
 }  // namespace platform

@@ -128,11 +128,6 @@ Bool UpdateWindow(Hwnd window) {
   }
   return 1;
 }
-Bool InvalidateRect(Hwnd window, const Rect*, Bool erase) {
-  record("InvalidateRect", window, erase);
-  if (Window* w = find(window)) w->needsPaint = true;
-  return 1;
-}
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha, std::uint32_t flags) {
   record("SetLayeredWindowAttributes", window, colorKey, alpha, flags);
   return 1;

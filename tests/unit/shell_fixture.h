@@ -81,14 +81,4 @@ inline bool called(const std::string& text) {
 
 inline std::string h(const void* handle) { return sim::arg(handle); }
 
-// Whether the temporary-file convention makes files in this build: the picture
-// code that makes them is built apart from this subsystem.
-inline bool tempFilesAreMade() {
-  sim::reset();
-  char16_t folder[260], name[260];
-  bool made = MakeTempJpegFile(folder, name);
-  sim::reset();
-  return made;
-}
-
 }  // namespace corvane::testing
