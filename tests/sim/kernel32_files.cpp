@@ -18,6 +18,7 @@ std::map<std::u16string, std::pair<std::u16string, std::string>> g_files;  // ke
 std::map<std::uintptr_t, OpenFile> g_open;
 std::set<std::u16string> g_folders;  // keys, without a trailing backslash
 std::u16string g_tempPath = u"C:\\Temp\\";
+std::size_t g_readLimit = SIZE_MAX;  // bytes ReadFile still delivers before it fails
 
 std::u16string keyOf(std::u16string_view path) {
   std::u16string k(path);
@@ -30,12 +31,15 @@ const bool g_registered = (sim::onReset([] {
                              g_open.clear();
                              g_folders.clear();
                              g_tempPath = u"C:\\Temp\\";
+                             g_readLimit = SIZE_MAX;
                            }),
                            true);
 }  // namespace
 
 namespace sim {
 void setTempPath(std::u16string path) { g_tempPath = std::move(path); }
+void failReadsAfter(std::size_t bytes) { g_readLimit = bytes; }
+int fileHandlesOpen() { return static_cast<int>(g_open.size()); }
 void putFile(std::u16string_view path, std::string bytes) {
   auto slash = path.rfind(u'\\');
   if (slash != std::u16string_view::npos) putFolder(path.substr(0, slash));
@@ -124,9 +128,13 @@ Bool ReadFile(Handle file, void* buffer, std::uint32_t toRead, std::uint32_t* re
   auto it = g_open.find(reinterpret_cast<std::uintptr_t>(file));
   if (it == g_open.end()) return 0;
   const std::string& bytes = g_files[it->second.key].second;
-  std::size_t n = std::min<std::size_t>(toRead, bytes.size() - std::min(bytes.size(), it->second.position));
+  std::size_t left = bytes.size() - std::min(bytes.size(), it->second.position);
+  *read = 0;
+  if (left > 0 && g_readLimit == 0) return 0;  // the device fails before the end of the file
+  std::size_t n = std::min({std::size_t{toRead}, left, g_readLimit});
   std::memcpy(buffer, bytes.data() + it->second.position, n);
   it->second.position += n;
+  if (g_readLimit != SIZE_MAX) g_readLimit -= n;
   *read = static_cast<std::uint32_t>(n);
   return 1;
 }

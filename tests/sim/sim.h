@@ -177,6 +177,10 @@ GdiplusCounts gdiplus();
 // Temporary folder (kernel32_files.cpp): "C:\Temp\" by default; a "GetTempPathW"
 // script of 0 makes the call fail. A "GetTempFileNameW" script of 0 makes no name.
 void setTempPath(std::u16string path);
+// Once `bytes` more bytes have been read (from any file), ReadFile fails where a
+// file goes on; the read that meets the limit returns short and succeeds.
+void failReadsAfter(std::size_t bytes);
+int fileHandlesOpen();  // CreateFileW handles not yet closed
 
 // The open dialog (comdlg32.cpp): what the last GetOpenFileNameW was given, and the
 // path a confirmed dialog writes into lpstrFile. Script "GetOpenFileNameW" 1 to

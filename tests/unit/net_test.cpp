@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
-#include <ostream>
 #include <string>
 #include <vector>
 #include "app/state.h"
@@ -12,16 +11,8 @@
 #include "net/version_check.h"
 #include "platform/kernel32.h"
 #include "settings/settings.h"
+#include "tests/net_stage_print.h"
 #include "tests/sim/sim.h"
-
-
-namespace corvane {
-// Readable stages in failure messages.
-void PrintTo(ExchangeStage stage, std::ostream* os) {
-  static const char* const kNames[] = {"Done", "Open", "Connect", "OpenRequest", "Send", "Status"};
-  *os << kNames[static_cast<int>(stage)];
-}
-}  // namespace corvane
 
 using namespace corvane;
 
@@ -91,6 +82,7 @@ TEST(MultipartBody, UploadBodyIsThePictureWrappedLineByLine) {
     }
     EXPECT_EQ(body.size(), at);
     EXPECT_EQ(body.size(), c.picture.size() + 194);
+    EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
 }
 
@@ -166,6 +158,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
   struct Case { const char* failing; std::u16string status; const char* message; bool sent; bool owned; };
   const Case cases[] = {
       {"file", u"200", "Could not open .jpg", false, true},
+      {"read", u"200", "Could not open .jpg", false, false},  // the picture's read fails part-way
       {"InternetOpenW", u"200", "Could not configure wininet", false, false},
       {"InternetConnectW", u"200", "Could not initiate connection", false, true},
       {"HttpOpenRequestW", u"200", "Could not initiate transfer", false, false},
@@ -182,8 +175,11 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     app.uploadChoice = 1;
     SetSaveFolder(u"C:\\Saved");
     sim::putFolder(u"C:\\Saved");
-    if (std::string(c.failing) != "file") sim::putFile(kPicture, "JPEG");
-    if (*c.failing && std::string(c.failing) != "file") sim::script(c.failing, 0);
+    const std::string failing = c.failing;
+    const bool unreadable = failing == "file" || failing == "read";
+    if (failing != "file") sim::putFile(kPicture, Repeat('J', 300 * 1024));  // large enough to be read straight into place
+    if (failing == "read") sim::failReadsAfter(50 * 1024);
+    if (!failing.empty() && !unreadable) sim::script(failing, 0);
     sim::scriptHttp({c.status, {kLinkPrefix + "abc"}, false});
     auto owner = c.owned ? sim::handle<platform::Hwnd>() : nullptr;
 
@@ -192,6 +188,9 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(" + sim::arg(static_cast<const void*>(owner)) + ", \"" +
                                                     c.message + "\", \"Error\", 16)");
     EXPECT_EQ(sim::count("HttpSendRequestW") == 1, c.sent);
+    if (unreadable) {
+      EXPECT_EQ(sim::count("InternetOpenW"), 0);  // nothing to send: no connection either
+    }
     EXPECT_EQ(sim::count("InternetReadFile"), 0);
     EXPECT_FALSE(sim::clipboardHasText());
     EXPECT_EQ(sim::count("OpenClipboard"), 0);
@@ -199,6 +198,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     EXPECT_EQ(CopiesWritten(), 0);
     EXPECT_EQ(app.uploadChoice, 1);  // a failed upload leaves it for the next one
     EXPECT_EQ(sim::internetHandlesOpen(), 0);
+    EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
 }
 
@@ -275,37 +275,37 @@ TEST(UploadPicture, CopyGoesIntoTheSaveFolderOnlyUnderAPlainName) {
     }
     EXPECT_EQ(sim::clipboardText(), kLinkPrefix + c.identifier);
     EXPECT_EQ(sim::launches().size(), c.identifier.find('\t') == std::string::npos ? 1u : 0u);
+    EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
 }
 
 TEST(UploadPicture, CopyReplacesAnExistingFileOrIsSilentlyAbsent) {
-  Prepare("NEWPICTURE", kLinkPrefix + "abc");
-  SetSaveFolder(u"C:\\Saved");
-  sim::putFile(u"C:\\Saved\\abc.jpg", "an older, longer picture");
-  app.uploadChoice = 1;
-  EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
-  EXPECT_EQ(sim::fileBytes(u"C:\\Saved\\abc.jpg"), "NEWPICTURE");
+  // A copy that cannot be had never stops the link, and is never left cut short.
+  const std::string picture = Repeat('P', 100 * 1024);  // more than one copy chunk
+  struct Case { const char* what; bool folderExists; void (*fault)(std::size_t); std::string copy; };
+  const Case cases[] = {
+      {"replaces an older, longer file", true, nullptr, picture},
+      {"folder does not exist", false, nullptr, ""},
+      {"disk full", true, [](std::size_t) { sim::script("WriteFile", 1); sim::script("WriteFile", 0); }, ""},
+      // The upload reads the picture whole first; the copy's own read then fails part-way.
+      {"source read fails", true, [](std::size_t size) { sim::failReadsAfter(size + 10); }, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Prepare(picture, kLinkPrefix + "abc");
+    SetSaveFolder(u"C:\\Saved");
+    if (c.folderExists) sim::putFile(u"C:\\Saved\\abc.jpg", Repeat('o', picture.size() + 5));  // older, longer
+    if (c.fault) c.fault(picture.size());
+    app.uploadChoice = 1;
 
-  // A folder that does not exist: no copy, no message, the link still goes on.
-  Prepare("NEWPICTURE", kLinkPrefix + "abc");
-  SetSaveFolder(u"C:\\Missing");
-  app.uploadChoice = 1;
-  EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
-  EXPECT_FALSE(sim::hasFile(u"C:\\Missing\\abc.jpg"));
-  EXPECT_EQ(sim::count("MessageBoxW"), 0);
-  EXPECT_EQ(app.uploadChoice, 0);
-  EXPECT_EQ(sim::clipboardText(), kLinkPrefix + "abc");
-
-  // A copy that cannot be written whole (disk full) is not left behind cut short.
-  Prepare("NEWPICTURE", kLinkPrefix + "abc");
-  SetSaveFolder(u"C:\\Saved");
-  sim::putFolder(u"C:\\Saved");
-  sim::script("WriteFile", 0);
-  app.uploadChoice = 1;
-  EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
-  EXPECT_FALSE(sim::hasFile(u"C:\\Saved\\abc.jpg"));
-  EXPECT_EQ(sim::count("MessageBoxW"), 0);
-  EXPECT_EQ(sim::clipboardText(), kLinkPrefix + "abc");
+    EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
+    EXPECT_EQ(sim::hasFile(u"C:\\Saved\\abc.jpg"), !c.copy.empty());
+    EXPECT_EQ(sim::fileBytes(u"C:\\Saved\\abc.jpg"), c.copy);
+    EXPECT_EQ(sim::count("MessageBoxW"), 0);
+    EXPECT_EQ(app.uploadChoice, 0);
+    EXPECT_EQ(sim::clipboardText(), kLinkPrefix + "abc");
+    EXPECT_EQ(sim::fileHandlesOpen(), 0);
+  }
 }
 
 TEST(OpenLink, LaunchesOnlyPlainWebLinks) {

@@ -37,15 +37,6 @@ int positionOf(std::string_view name, std::string_view firstArg = {}) {
 
 std::vector<std::string> gdiplusCalls() { return sim::names("Gdi"); }
 
-// The picture upload is another subsystem's; until it is built its stub touches nothing.
-bool uploadReadsFiles() {
-  sim::reset();
-  UploadPicture(nullptr, u"C:\\nowhere\\x.jpg");
-  const bool built = sim::count("CreateFileW") > 0;
-  sim::reset();
-  return built;
-}
-
 }  // namespace
 
 TEST(FindEncoderClsid, FindsExactMimeTypeOnly) {
@@ -277,7 +268,6 @@ TEST(FileUploadCommand, DialogWithoutAChoiceDoesNothing) {
 }
 
 TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
-  const bool uploadBuilt = uploadReadsFiles();
   enum Via { Direct, Dialog };
   struct Row {
     const char* name;
@@ -286,12 +276,14 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
     std::function<void()> setup;
     bool converted;
     bool tempMade;
+    bool sent = false;  // the converted picture reaches the service
   };
   auto none = [] {};
   const Row rows[] = {
-      {"png uploaded", Direct, kPngBytes, none, true, true},
-      {"chosen in the dialog", Dialog, kPngBytes, none, true, true},
-      {"jpeg converted, not sent as it is", Direct, kJpegBytes, none, true, true},
+      {"png uploaded", Direct, kPngBytes, none, true, true, true},
+      {"chosen in the dialog", Dialog, kPngBytes, none, true, true, true},
+      {"jpeg converted, not sent as it is", Direct, kJpegBytes, none, true, true, true},
+      {"converted picture cannot be read whole", Direct, kPngBytes, [] { sim::failReadsAfter(3); }, true, true},
       {"not a picture", Direct, "plain text", none, false, true},
       {"missing file", Direct, "", none, false, true},
       {"chosen file not a picture", Dialog, "MZ program", none, false, true},
@@ -329,12 +321,16 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
     }
     if (row.converted) {
       EXPECT_LT(saved, deleted);
-      if (uploadBuilt) {
-        EXPECT_GT(uploadRead, saved);
-        EXPECT_LT(uploadRead, deleted);
-      }
-      for (const auto& call : sim::log()) {
-        if (call.name == "MessageBoxW") { EXPECT_NE(call.args[1], "\"Could not convert image\""); }
+      EXPECT_GT(uploadRead, saved);
+      EXPECT_LT(uploadRead, deleted);
+      if (row.sent) {
+        EXPECT_EQ(sim::count("MessageBoxW"), 0);
+        EXPECT_NE(sim::lastHttpSend().body.find(sim::savedJpeg(row.source)), std::string::npos);
+      } else {
+        ASSERT_EQ(sim::count("MessageBoxW"), 1);
+        EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not open .jpg\", \"Error\", 16)");
+        EXPECT_LT(positionOf("MessageBoxW"), deleted);
+        EXPECT_EQ(sim::count("InternetOpenW"), 0);
       }
     } else {
       EXPECT_EQ(uploadRead, -1);
@@ -351,5 +347,6 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
     EXPECT_EQ(sim::fileBytes(kPngPath), row.source);
     EXPECT_EQ(app.uploadChoice, 2);
     EXPECT_EQ(sim::gdiplus().liveImages, 0);
+    EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
 }

@@ -4,21 +4,12 @@
 // http_proxy; without them these tests are skipped.
 #include <gtest/gtest.h>
 #include <cstdlib>
-#include <ostream>
 #include <string>
 #include "net/multipart.h"
 #include "platform/advapi32.h"
 #include "platform/kernel32.h"
 #include "platform/wininet.h"
-
-
-namespace corvane {
-// Readable stages in failure messages.
-void PrintTo(ExchangeStage stage, std::ostream* os) {
-  static const char* const kNames[] = {"Done", "Open", "Connect", "OpenRequest", "Send", "Status"};
-  *os << kNames[static_cast<int>(stage)];
-}
-}  // namespace corvane
+#include "tests/net_stage_print.h"
 
 using namespace corvane;
 using namespace platform;
