@@ -28,9 +28,16 @@ if [ -n "$own_prefix" ]; then
 fi
 
 ppm="$work/pixels.ppm"
-gdiplus=$(wine "$exe" "$(winepath -w "$ppm")" "$runs" 2>/dev/null | tr -d '\r')
+status=0
+wine "$exe" "$(winepath -w "$ppm")" "$runs" >"$work/gdiplus.out" 2>"$work/gdiplus.err" || status=$?
+gdiplus=$(tr -d '\r' <"$work/gdiplus.out")
 gdiplus_ms=$(echo "$gdiplus" | sed -n 's/.*ms_per_encoding=\([0-9.]*\).*/\1/p')
 gdiplus_bytes=$(echo "$gdiplus" | sed -n 's/.*bytes=\([0-9]*\).*/\1/p')
+if [ "$status" -ne 0 ] || [ -z "$gdiplus_ms" ] || [ -z "$gdiplus_bytes" ]; then
+  echo "jpeg_encode_win32.exe failed (exit code $status), no figures to compare:" >&2
+  cat "$work/gdiplus.out" "$work/gdiplus.err" >&2
+  exit 1
+fi
 
 # Mean milliseconds of one cjpeg run at quality $1, after one untimed run.
 time_cjpeg() {

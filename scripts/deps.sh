@@ -1,7 +1,7 @@
 # Sourced by the scripts: installs the Debian packages that building and testing
 # need, when the machine lacks any of them (one apt-get update, then one install).
 CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
-                  imagemagick x11-utils python3-pytest python3-pil libjpeg-turbo-progs)
+                  imagemagick python3-pytest python3-pil libjpeg-turbo-progs)
 
 corvane_install_deps() {
   local missing=() p
@@ -12,8 +12,9 @@ corvane_install_deps() {
   echo "== installing: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -q >/dev/null || { echo "apt-get update failed" >&2; return 1; }
-  $sudo apt-get install -y -q "${missing[@]}" >/tmp/corvane-apt.log 2>&1 ||
+  # sudo clears the environment: debconf must be told inside it not to ask.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null ||
+    { echo "apt-get update failed" >&2; return 1; }
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/tmp/corvane-apt.log 2>&1 ||
     { tail -20 /tmp/corvane-apt.log >&2; return 1; }
 }

@@ -36,14 +36,21 @@ export WINEPREFIX="$RUN_DIR/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,msh
 unset http_proxy HTTP_PROXY
 XVFB_PID="" SERVICE_PID="" CORVANE_PID=""
 
+# SIGTERM, then SIGKILL after 10 s: a hung child must not hang the script.
+stop_pid() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
 cleanup() {
   local code=$?
   trap - EXIT INT TERM
   [ -n "$CORVANE_PID" ] && kill "$CORVANE_PID" 2>/dev/null
-  wineserver -k >/dev/null 2>&1
+  timeout 30 wineserver -k >/dev/null 2>&1
   timeout 30 wineserver -w >/dev/null 2>&1
-  if [ -n "$SERVICE_PID" ]; then kill "$SERVICE_PID" 2>/dev/null; wait "$SERVICE_PID" 2>/dev/null; fi
-  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
+  if [ -n "$SERVICE_PID" ]; then stop_pid "$SERVICE_PID"; fi
+  if [ -n "$XVFB_PID" ]; then stop_pid "$XVFB_PID"; fi
   exit "$code"
 }
 trap cleanup EXIT
@@ -69,10 +76,10 @@ fi
 
 [ -f "$WINEPREFIX/system.reg" ] || echo "== making the Wine prefix $WINEPREFIX (once)"
 wineserver -p >/dev/null 2>&1
-wineboot -i >/dev/null 2>&1
+timeout 180 wineboot -i >/dev/null 2>&1 || { echo "the Wine prefix could not be made" >&2; exit 1; }
 
 rm -f "$RUN_DIR/service.port"
-"$PY" scripts/serve.py "$RUN_DIR/service.port" --store "$RUN_DIR/store" >"$RUN_DIR/service.log" 2>&1 &
+"$PY" service/webservice.py --port-file "$RUN_DIR/service.port" --store "$RUN_DIR/store" >"$RUN_DIR/service.log" 2>&1 &
 SERVICE_PID=$!
 poll 10 test -s "$RUN_DIR/service.port" || { cat "$RUN_DIR/service.log"; exit 1; }
 PORT=$(cat "$RUN_DIR/service.port")
@@ -113,10 +120,10 @@ reg_string() { printf '"%s"' "$(printf '%s' "$1" | sed 's/\\/\\\\/g')"; }
   fi
   echo
 } | iconv -f utf-8 -t utf-16 >"$RUN_DIR/settings.reg"
-wine regedit /S "$(winpath "$RUN_DIR/settings.reg")" >/dev/null 2>&1
+timeout 60 wine regedit /S "$(winpath "$RUN_DIR/settings.reg")" >/dev/null 2>&1
 
-windows_of_corvane() { wine "$BIN/probe.exe" list 2>/dev/null | grep '"process": "corvane.exe"'; }
-tray_shown() { wine "$BIN/probe.exe" list 2>/dev/null | grep -q '"visible": true.*"title": "Wine System Tray"'; }
+windows_of_corvane() { timeout 10 wine "$BIN/probe.exe" list 2>/dev/null | grep '"process": "corvane.exe"'; }
+tray_shown() { timeout 10 wine "$BIN/probe.exe" list 2>/dev/null | grep -q '"visible": true.*"title": "Wine System Tray"'; }
 capture_mode() { windows_of_corvane | grep -q '"class": "ZURAZIZIZIZAR", "visible": true'; }
 stored() { grep -q '^stored ' "$RUN_DIR/service.log"; }
 opened() { test -s "$BROWSER_LOG"; }
@@ -140,14 +147,14 @@ if [ -n "$XVFB_PID" ]; then
   "$PY" -c "
 import sys; sys.path.insert(0, 'tests/e2e')
 import corvane_e2e; corvane_e2e.make_desktop_picture('$RUN_DIR/desktop.png')"
-  display -window root "$RUN_DIR/desktop.png" >/dev/null 2>&1
+  timeout 30 display -window root "$RUN_DIR/desktop.png" >/dev/null 2>&1
 fi
 tray_or_end() { tray_shown || ! running; }
 poll 30 tray_or_end
 running || { wait "$CORVANE_PID"; echo "corvane.exe ended at start-up with code $?" >&2; CORVANE_PID=""; exit 1; }
 tray_shown || { echo "no tray icon appeared" >&2; exit 1; }
 echo "   tray icon shown"
-wine "$BIN/input.exe" alt+c >/dev/null 2>&1
+timeout 10 wine "$BIN/input.exe" alt+c >/dev/null 2>&1
 poll 10 capture_mode || { echo "Alt+C did not start capture mode" >&2; exit 1; }
 X1=200 Y1=150 X2=599 Y2=449
 echo "   capture mode: dragging from ($X1, $Y1) to ($X2, $Y2)"
@@ -159,6 +166,6 @@ poll 10 opened || echo "   (no browser launch logged)"
 read -r _ ID PICTURE < <(grep '^stored ' "$RUN_DIR/service.log" | tail -1)
 echo
 echo "link opened in the browser: $(tail -n 1 "$BROWSER_LOG")"
-echo "clipboard holds:            $(xclip -o -selection clipboard 2>/dev/null)"
+echo "clipboard holds:            $(timeout 5 xclip -o -selection clipboard 2>/dev/null)"
 echo "service stored picture $ID: $PICTURE ($(identify -format '%wx%h %m' "$PICTURE" 2>/dev/null))"
 echo "expected size:              $((X2 - X1 + 1))x$((Y2 - Y1 + 1))"

@@ -17,15 +17,22 @@ XVFB_PID=""
 SERVICE_PID=""
 export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+# SIGTERM, then SIGKILL after 10 s: a hung child must not hang the script.
+stop_pid() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
 cleanup() {
   local code=$?
   trap - EXIT INT TERM
-  if [ -n "$SERVICE_PID" ]; then kill "$SERVICE_PID" 2>/dev/null; wait "$SERVICE_PID" 2>/dev/null; fi
+  if [ -n "$SERVICE_PID" ]; then stop_pid "$SERVICE_PID"; fi
   if [ -d "$WINEPREFIX" ] && command -v wineserver >/dev/null; then
-    wineserver -k >/dev/null 2>&1
+    timeout 30 wineserver -k >/dev/null 2>&1
     timeout 30 wineserver -w >/dev/null 2>&1
   fi
-  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
+  if [ -n "$XVFB_PID" ]; then stop_pid "$XVFB_PID"; fi
   rm -rf "$WORK"
   exit "$code"
 }
@@ -79,11 +86,12 @@ gtest_count() {
   local word=$1 log=$2
   grep -oE "\[  $word  ?\] [0-9]+ tests?[,.]" "$log" | tail -n 1 | sed -E 's/^[^]]*\] ([0-9]+).*/\1/'
 }
-# ctest runs the binary; its verbose output carries GoogleTest's counts.
+# ctest runs the binary; its verbose output carries GoogleTest's counts. The timeout
+# ends a test binary that hangs (a Wine hang) and counts it failed.
 run_ctest() {
   local name=$1 preset=$2 start code p f s
   start=$(now)
-  ctest --preset "$preset" -V >"$WORK/$name.log" 2>&1
+  ctest --preset "$preset" -V --timeout 300 >"$WORK/$name.log" 2>&1
   code=$?
   p=$(gtest_count PASSED "$WORK/$name.log"); f=$(gtest_count FAILED "$WORK/$name.log")
   s=$(gtest_count SKIPPED "$WORK/$name.log")
@@ -111,7 +119,7 @@ start_display() {
 }
 start_service() {
   [ -f service/webservice.py ] || return 0
-  "$PY" scripts/serve.py "$WORK/service.port" --store "$WORK/store" >"$WORK/service.log" 2>&1 &
+  "$PY" service/webservice.py --port-file "$WORK/service.port" --store "$WORK/store" >"$WORK/service.log" 2>&1 &
   SERVICE_PID=$!
   for _ in $(seq 100); do [ -s "$WORK/service.port" ] && break; sleep 0.1; done
   [ -s "$WORK/service.port" ] || { cat "$WORK/service.log"; return 1; }
@@ -124,14 +132,14 @@ start_service() {
 if [ "$WINDOWS_OK" = 1 ]; then
   if [ -f build/windows/corvane_win32_tests.exe ]; then
     start=$(now)
-    if start_display && { wineserver -p >/dev/null 2>&1; wineboot -i >/dev/null 2>&1; } && start_service; then
+    if start_display && { wineserver -p >/dev/null 2>&1; timeout 180 wineboot -i >/dev/null 2>&1; } && start_service; then
       note "wine prefix ready ($(( $(now) - start ))s)"
       run_ctest win32 windows
     else
       layer win32 $(( $(now) - start )) 0 1 0 "no display, prefix or service"
     fi
     unset http_proxy
-    wineserver -k >/dev/null 2>&1
+    timeout 30 wineserver -k >/dev/null 2>&1
   else
     layer win32 0 0 0 0 "no tests/win32 sources yet"
   fi
@@ -142,8 +150,10 @@ run_pytest() {
   local name=$1 start code p f s e
   shift
   start=$(now)
-  "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1
+  # The harness bounds each of its waits; this bounds the whole run besides.
+  timeout -k 30 1800 "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1
   code=$?
+  [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $*"
   local last
   last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
            "$WORK/$name.log" | tail -1)

@@ -12,6 +12,7 @@ import time
 import pytest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import webservice  # noqa: E402
 from webservice import WebService, parse_multipart  # noqa: E402
 
 BOUNDARY = b"----BOUNDARYBOUNDARY----"
@@ -97,6 +98,14 @@ def test_parser_reads_quoted_boundary_and_other_part_headers():
     assert parse_multipart(body, 'multipart/form-data; boundary="xyz"') == [("a", b"1"), ("b", b"2")]
 
 
+def test_parsing_time_grows_linearly_with_closing_lines_inside_the_picture():
+    # Every bare closing line is a candidate end of the part; 2 MB of them once took many seconds.
+    picture = (b"\r\n--" + BOUNDARY + b"--x") * 60000
+    started = time.monotonic()
+    assert parse_multipart(upload_body(picture), CONTENT_TYPE)[1] == ("imagedata", picture)
+    assert time.monotonic() - started < 2.0
+
+
 def test_proxy_form_reaches_the_same_handlers_and_is_recorded_as_received(ws):
     status, link = post_upload(ws, b"JPEG", target="http://corvane.net:80/upload.php")
     assert status == 200 and link.startswith(b"http://corvane.net/")
@@ -161,26 +170,78 @@ def test_control_over_http(ws):
     assert ws.requests == [] and ws.version_reply == b"N"
 
 
+@pytest.mark.parametrize("spec", [
+    b"[1, 2]", b"\"text\"", b"null", b'{"count": 1e400}', b'{"status": 1e400}',
+    b'{"status": 99999}', b'{"status": 99}', b'{"status": true}',
+], ids=["list", "string", "null", "huge-count", "huge-status", "status-too-big", "status-too-small", "status-bool"])
+def test_bad_scripts_are_refused_and_the_service_carries_on(ws, spec):
+    status, reply = request(ws, "POST", "/_control/script", spec)
+    assert status == 400 and reply.startswith(b"bad control request")
+    assert post_upload(ws, b"P")[0] == 200  # nothing was scripted
+
+
+def test_request_log_keeps_every_record_but_drops_the_oldest_bodies_past_its_byte_limit(ws, monkeypatch):
+    monkeypatch.setattr(webservice, "MAX_RECORDED_BYTES", 250)
+    for body in [b"a" * 100, b"b" * 100, b"c" * 100, b"d" * 100]:
+        request(ws, "POST", "/vcheck.php", body)
+    assert [r["body"] for r in ws.requests] == [b"", b"", b"c" * 100, b"d" * 100]
+    assert [r.get("body_dropped", False) for r in ws.requests] == [True, True, False, False]
+    assert request(ws, "GET", "/_control/last_body") == (200, b"d" * 100)
+    request(ws, "POST", "/_control/reset", b"")
+    request(ws, "POST", "/vcheck.php", b"e" * 200)
+    assert [r["body"] for r in ws.requests] == [b"e" * 200]  # reset forgets the bytes counted
+
+
+def test_own_store_folder_goes_on_stop_even_after_a_reset():
+    service = WebService(port=0).start()
+    try:
+        assert post_upload(service, b"P")[0] == 200
+        store = service.store_dir
+        service.reset()
+        assert os.listdir(store) != []
+    finally:
+        service.stop()
+    assert not os.path.exists(store)
+
+
 def test_unknown_paths_and_ids_are_not_found(ws):
     for target in ["/nothere", "/../etc/passwd", "/%2e%2e/x", "/abc.jpg", "/_control/nothing"]:
         assert request(ws, "GET", target)[0] == 404
 
 
-def test_command_line_announces_its_port_and_stops_on_sigterm(tmp_path):
+def test_command_line_writes_its_port_reports_every_stored_picture_and_stops_on_sigterm(tmp_path):
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "webservice.py")
-    proc = subprocess.Popen([sys.executable, script, "--port", "0", "--store", str(tmp_path), "--host", "example.test"],
+    port_file = tmp_path / "port"
+    store = tmp_path / "store"
+    proc = subprocess.Popen([sys.executable, script, "--port-file", str(port_file), "--store", str(store),
+                             "--host", "example.test", "--version-reply", "9.9"],
                             stdout=subprocess.PIPE, text=True)
     try:
-        line = proc.stdout.readline()
-        assert line.startswith("listening on ")
-        port = int(line.split()[-1])
-        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
-        body = upload_body(b"J")
-        conn.request("POST", "/upload.php", body, {"Content-type": CONTENT_TYPE})
-        assert conn.getresponse().read().startswith(b"http://example.test/")
-        conn.close()
+        for _ in range(100):
+            if port_file.exists():
+                break
+            time.sleep(0.1)
+        port = int(port_file.read_text())
+
+        def send(target, body, headers=None):
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+            try:
+                conn.request("POST", target, body, headers or {})
+                return conn.getresponse().read()
+            finally:
+                conn.close()
+        assert send("/vcheck.php", b"v") == b"9.9"
+        links = [send("/upload.php", upload_body(b"J1"), {"Content-type": CONTENT_TYPE})]
+        send("/_control/reset", b"")  # forgets the first upload: the second must still be reported
+        links.append(send("/upload.php", upload_body(b"J2"), {"Content-type": CONTENT_TYPE}))
+        assert all(link.startswith(b"http://example.test/") for link in links)
         proc.send_signal(signal.SIGTERM)
-        assert proc.wait(timeout=10) == 0
+        out, _ = proc.communicate(timeout=10)
+        assert proc.returncode == 0
+        stored = [line.split() for line in out.splitlines() if line.startswith("stored ")]
+        assert [(s[1], s[2]) for s in stored] == [
+            (link.decode().rsplit("/", 1)[1], str(store / (link.decode().rsplit("/", 1)[1] + ".jpg"))) for link in links]
+        assert "listening on %d" % port in out.splitlines()
     finally:
         if proc.poll() is None:
             proc.kill()

@@ -9,9 +9,13 @@ replies with a scripted text. Requests may come in proxy form
 host reaches this service through the platform's proxy setting.
 
 Every request is recorded (GET /_control/requests as JSON with the bodies in
-base64, GET /_control/last_body the last body raw, GET /_control/uploads). The next answers for a path can be scripted (another
-status, another body, a delay, a dropped connection). Tests in another process
-use the same through /_control/* over HTTP.
+base64, GET /_control/last_body the last body raw, GET /_control/uploads). The
+next answers for a path can be scripted (another status, another body, a delay, a
+dropped connection). Tests in another process use the same through /_control/*
+over HTTP.
+
+Run as a program it serves until SIGTERM or SIGINT, can write its port to a file,
+and prints "stored <id> <path>" for every picture it stores, for the scripts.
 
 Standard library only. Listens on loopback unless told otherwise.
 """
@@ -23,6 +27,7 @@ import json
 import os
 import re
 import secrets
+import shutil
 import signal
 import socket
 import sys
@@ -35,6 +40,7 @@ MAX_PARTS = 16
 MAX_PART_HEADER = 4096
 MAX_DELAY = 120.0
 MAX_RECORDED = 10000          # requests kept; the oldest go first
+MAX_RECORDED_BYTES = 256 * 1024 * 1024  # bodies kept; the oldest lose theirs first
 
 _HEADER_LINE = re.compile(rb"[A-Za-z0-9-]{1,64}:")
 _ID = re.compile(r"^[a-z0-9]{1,64}$")
@@ -82,7 +88,9 @@ def parse_multipart(body, content_type):
                 raise ValueError("part not closed")
             after = end + 2 + len(delimiter)
             following = body[after:after + 2]
-            if following == b"--" and body[after + 2:] in (b"", b"\r\n"):
+            # Index arithmetic, not a slice: a slice copies the rest of the body at every candidate.
+            rest = len(body) - (after + 2)
+            if following == b"--" and (rest == 0 or (rest == 2 and body.endswith(b"\r\n"))):
                 break
             if following == b"\r\n" and _HEADER_LINE.match(body, after + 2):
                 break
@@ -96,6 +104,8 @@ def parse_multipart(body, content_type):
 class _Answer:
     def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1):
         self.status = int(status)
+        if not 100 <= self.status <= 599:
+            raise ValueError("status out of range")  # it goes into the status line as it is
         self.body = body
         self.delay = max(0.0, min(float(delay), MAX_DELAY))
         self.drop = bool(drop)
@@ -105,14 +115,16 @@ class _Answer:
 class WebService:
     """The service in a background thread; see the module's documentation."""
 
-    def __init__(self, port=0, store_dir=None, host="corvane.net", bind="127.0.0.1"):
+    def __init__(self, port=0, store_dir=None, host="corvane.net", bind="127.0.0.1", on_store=None):
         self.host = host
         self.bind = bind
         self._wanted_port = port
         self._own_store = store_dir is None
         self.store_dir = store_dir
         self.requests = []
+        self._recorded_bytes = 0
         self.uploads = []
+        self._on_store = on_store  # called with each upload as it is stored; reset() does not end it
         self.version_reply = b"N"
         self._scripts = {}
         self._lock = threading.Lock()
@@ -147,15 +159,8 @@ class WebService:
             self._thread.join(timeout=10)
             self._server = None
         if self._own_store and self.store_dir:
-            for upload in self.uploads:
-                try:
-                    os.remove(upload["path"])
-                except OSError:
-                    pass
-            try:
-                os.rmdir(self.store_dir)
-            except OSError:
-                pass
+            # Uploads forgotten by reset() still have their files here.
+            shutil.rmtree(self.store_dir, ignore_errors=True)
 
     def __enter__(self):
         return self.start()
@@ -177,6 +182,7 @@ class WebService:
     def reset(self):
         with self._lock:
             self.requests.clear()
+            self._recorded_bytes = 0
             self.uploads.clear()
             self._scripts.clear()
             self.version_reply = b"N"
@@ -195,15 +201,28 @@ class WebService:
     def _record(self, entry):
         with self._lock:
             self.requests.append(entry)
+            self._recorded_bytes += len(entry["body"])
+            for gone in self.requests[:-MAX_RECORDED]:
+                self._recorded_bytes -= len(gone["body"])
             del self.requests[:-MAX_RECORDED]
+            for old in self.requests:
+                if self._recorded_bytes <= MAX_RECORDED_BYTES:
+                    break
+                if old["body"]:
+                    self._recorded_bytes -= len(old["body"])
+                    old["body"] = b""
+                    old["body_dropped"] = True
 
     def _store(self, picture):
         upload_id = secrets.token_hex(5)
         path = os.path.join(self.store_dir, upload_id + ".jpg")
         with open(path, "wb") as f:
             f.write(picture)
+        upload = {"id": upload_id, "path": path, "bytes": picture}
         with self._lock:
-            self.uploads.append({"id": upload_id, "path": path, "bytes": picture})
+            self.uploads.append(upload)
+        if self._on_store is not None:
+            self._on_store(upload)
         return upload_id
 
     def _find_upload(self, upload_id):
@@ -340,6 +359,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 return self._reply(200, json.dumps(listing).encode(), "application/json")
             if target == "/_control/script" and self.command == "POST":
                 spec = json.loads(body or b"{}")
+                if not isinstance(spec, dict):
+                    raise ValueError("a JSON object expected")
                 if spec.get("body") is not None:
                     spec["body"] = base64.b64decode(spec["body"], validate=True)
                 allowed = {"path", "status", "body", "delay", "drop", "count"}
@@ -351,7 +372,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             if target == "/_control/reset" and self.command == "POST":
                 service.reset()
                 return self._reply(200, b"ok\n")
-        except (ValueError, TypeError) as error:
+        except (ValueError, TypeError, OverflowError) as error:
             return self._reply(400, ("bad control request: %s\n" % error).encode())
         return self._reply(404, b"no such control\n")
 
@@ -370,17 +391,34 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--port", type=int, required=True, help="0 picks a free port")
+    parser.add_argument("--port", type=int, default=0, help="0 (the default) picks a free port")
+    parser.add_argument("--port-file", default=None, help="file to write the port to once listening")
     parser.add_argument("--bind", default="127.0.0.1")
     parser.add_argument("--store", default=None, help="folder for uploaded pictures (default: a temporary one)")
     parser.add_argument("--host", default="corvane.net", help="host name in the links")
+    parser.add_argument("--version-reply", default="N", help="what /vcheck.php answers")
     args = parser.parse_args(argv)
 
-    service = WebService(port=args.port, store_dir=args.store, host=args.host, bind=args.bind).start()
+    printing = threading.Lock()
+
+    def say(line):
+        with printing:  # handler threads print too: one whole line at a time
+            sys.stdout.write(line + "\n")
+            sys.stdout.flush()
+
+    service = WebService(port=args.port, store_dir=args.store, host=args.host, bind=args.bind,
+                         on_store=lambda upload: say("stored %s %s" % (upload["id"], upload["path"])))
+    service.version_reply = args.version_reply.encode()
+    service.start()
     stop = threading.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: stop.set())
-    print("listening on %d" % service.port, flush=True)
+    if args.port_file:
+        # Written whole under another name first: a script polling for it never reads half a port.
+        with open(args.port_file + ".tmp", "w") as f:
+            f.write(str(service.port))
+        os.replace(args.port_file + ".tmp", args.port_file)
+    say("listening on %d" % service.port)
     while not stop.wait(0.5):
         pass
     service.stop()
