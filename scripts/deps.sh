@@ -1,5 +1,6 @@
 # Sourced by the scripts: installs the Debian packages that building and testing
-# need, when the machine lacks any of them (one apt-get update, then one install).
+# need, when the machine lacks any of them (one apt-get update, then one install),
+# and stops the helpers they start.
 CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
                   imagemagick python3-pytest python3-pil libjpeg-turbo-progs)
 
@@ -17,4 +18,12 @@ corvane_install_deps() {
     { echo "apt-get update failed" >&2; return 1; }
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/tmp/corvane-apt.log 2>&1 ||
     { tail -20 /tmp/corvane-apt.log >&2; return 1; }
+}
+
+# SIGTERM, then SIGKILL after 10 s: a hung child must not hang the script.
+stop_pid() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
 }

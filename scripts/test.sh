@@ -17,13 +17,6 @@ XVFB_PID=""
 SERVICE_PID=""
 export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-# SIGTERM, then SIGKILL after 10 s: a hung child must not hang the script.
-stop_pid() {
-  kill "$1" 2>/dev/null || return 0
-  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
 cleanup() {
   local code=$?
   trap - EXIT INT TERM
