@@ -60,6 +60,8 @@ poll() {
 running() { kill -0 "$CORVANE_PID" 2>/dev/null; }
 
 if [ -z "${DISPLAY:-}" ]; then
+  # A number left by an earlier run would be read before this server writes its own.
+  rm -f "$RUN_DIR/display"
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$RUN_DIR/display" >/dev/null 2>&1 &
   XVFB_PID=$!
   poll 10 test -s "$RUN_DIR/display" || { echo "Xvfb did not start" >&2; exit 1; }
