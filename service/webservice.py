@@ -33,12 +33,14 @@ import socket
 import sys
 import tempfile
 import threading
+import time
 import urllib.parse
 
 MAX_BODY = 64 * 1024 * 1024   # a picture upload is a few MB at most
 MAX_PARTS = 16
 MAX_PART_HEADER = 4096
 MAX_DELAY = 120.0
+MAX_TRICKLE = 600.0           # a trickling reply ends by itself after this long
 MAX_RECORDED = 10000          # requests kept; the oldest go first
 MAX_RECORDED_BYTES = 256 * 1024 * 1024  # bodies kept; the oldest lose theirs first
 
@@ -102,7 +104,7 @@ def parse_multipart(body, content_type):
 
 
 class _Answer:
-    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1):
+    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0):
         self.status = int(status)
         if not 100 <= self.status <= 599:
             raise ValueError("status out of range")  # it goes into the status line as it is
@@ -110,6 +112,8 @@ class _Answer:
         self.delay = max(0.0, min(float(delay), MAX_DELAY))
         self.drop = bool(drop)
         self.count = max(1, int(count))
+        # Seconds between the bytes of a reply that never ends; 0 for none.
+        self.trickle = max(0.0, min(float(trickle), MAX_DELAY))
 
 
 class WebService:
@@ -169,15 +173,17 @@ class WebService:
         self.stop()
 
     # --- what tests tell it --------------------------------------------------
-    def script(self, path="/upload.php", status=200, body=None, delay=0.0, drop=False, count=1):
+    def script(self, path="/upload.php", status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0):
         """The next `count` requests to `path` get this answer instead of the
         normal one. With body None, a 200 answer is the normal one (an upload is
         stored) and any other status has an empty body. drop closes the
-        connection without a reply."""
+        connection without a reply. trickle > 0 sends the status and headers,
+        then the body (or "x" repeated) one byte every `trickle` seconds,
+        without end until the client goes or the service stops."""
         if isinstance(body, str):
             body = body.encode("latin-1")
         with self._lock:
-            self._scripts.setdefault(path, []).append(_Answer(status, body, delay, drop, count))
+            self._scripts.setdefault(path, []).append(_Answer(status, body, delay, drop, count, trickle))
 
     def reset(self):
         with self._lock:
@@ -291,6 +297,25 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if self.command != "HEAD":
             self.wfile.write(body)
 
+    def _trickle(self, answer):
+        """Headers at once, then one byte at a time, never finished."""
+        self.close_connection = True
+        self.send_response(answer.status)
+        self.send_header("Content-Type", "text/plain")
+        self.end_headers()
+        pattern = answer.body or b"x"
+        deadline = time.monotonic() + MAX_TRICKLE
+        sent = 0
+        while time.monotonic() < deadline:
+            try:
+                self.wfile.write(pattern[sent % len(pattern):sent % len(pattern) + 1])
+                self.wfile.flush()
+            except OSError:
+                return  # the client gave up
+            sent += 1
+            if self.service._stopping.wait(answer.trickle):
+                return
+
     def _handle(self, body):
         service = self.service
         target = self._target()
@@ -315,6 +340,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 except OSError:
                     pass
                 return
+            if answer.trickle:
+                return self._trickle(answer)
             if answer.body is not None or answer.status != 200:
                 return self._reply(answer.status, answer.body or b"")
         self._normal(target, body)
@@ -363,7 +390,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                     raise ValueError("a JSON object expected")
                 if spec.get("body") is not None:
                     spec["body"] = base64.b64decode(spec["body"], validate=True)
-                allowed = {"path", "status", "body", "delay", "drop", "count"}
+                allowed = {"path", "status", "body", "delay", "drop", "count", "trickle"}
                 service.script(**{k: v for k, v in spec.items() if k in allowed})
                 return self._reply(200, b"ok\n")
             if target == "/_control/version" and self.command == "POST":
