@@ -2,6 +2,7 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
+#include "net/service_address.h"
 #include "net/version_check.h"
 #include "picture/file_upload.h"
 #include "platform/kernel32.h"
@@ -58,6 +59,7 @@ int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
   // single-threaded apartment on the thread that calls them: this one.
   const bool comReady =
       platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE) >= 0;
+  UseServiceAddress(ReadServiceSetting());  // before the version-check thread, and for a dropped file too
   int code;
   if (argc == 2) {
     ConvertAndUploadFile(args[1]);

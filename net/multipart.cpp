@@ -75,10 +75,15 @@ Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
   // The platform's configured proxy applies (that is also how tests reach a local service).
   h.internet = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (h.internet == nullptr) return {ExchangeStage::Open, {}};
-  h.connection = InternetConnectW(h.internet, kServiceHost, INTERNET_DEFAULT_HTTP_PORT, nullptr, nullptr,
+  const ServiceAddress& service = Service();
+  h.connection = InternetConnectW(h.internet, service.host.c_str(), service.port, nullptr, nullptr,
                                   INTERNET_SERVICE_HTTP, 0, 0);
   if (h.connection == nullptr) return {ExchangeStage::Connect, {}};
-  h.request = HttpOpenRequestW(h.connection, u"POST", path, nullptr, nullptr, nullptr, kRequestFlags, 0);
+  // TLS with the platform's certificate checks as they are: no flag or option
+  // ever waives one, so a certificate that does not verify fails the send.
+  const std::u16string target = service.basePath + path;
+  const std::uint32_t flags = kRequestFlags | (service.secure ? INTERNET_FLAG_SECURE : 0);
+  h.request = HttpOpenRequestW(h.connection, u"POST", target.c_str(), nullptr, nullptr, nullptr, flags, 0);
   if (h.request == nullptr) return {ExchangeStage::OpenRequest, {}};
   // The platform takes a 32-bit body length; a larger body cannot be sent at all.
   if (body.size() > std::numeric_limits<std::uint32_t>::max()) return {ExchangeStage::Send, {}};
@@ -110,12 +115,6 @@ Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
 }
 
 }  // namespace
-
-std::string ServiceHostAscii() {
-  std::string host;
-  for (std::size_t i = 0; i < kServiceHostLength; ++i) host += static_cast<char>(kServiceHost[i]);
-  return host;
-}
 
 void AddField(MultipartBody& body, std::string_view name, std::string_view value) {
   BeginPart(body, name);

@@ -1,32 +1,14 @@
-// The one kind of request the client makes: a multipart/form-data POST over
-// plain HTTP to the web service, with the whole reply read into memory.
+// The one kind of request the client makes: a multipart/form-data POST to the
+// web service, with the whole reply read into memory.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "net/service_address.h"
 #include "platform/types.h"
 
 namespace corvane {
-
-// The web service host, fixed at build time (CMake cache variable CORVANE_SERVICE_HOST).
-inline constexpr char16_t kServiceHost[] = CORVANE_SERVICE_HOST;
-inline constexpr std::size_t kServiceHostLength = sizeof(kServiceHost) / sizeof(char16_t) - 1;
-static_assert(kServiceHostLength > 0 && kServiceHostLength < 50, "the host must fit its 50-character buffer");
-
-constexpr bool IsAsciiHost(const char16_t* host) {
-  for (; *host != 0; ++host)
-    if (*host <= u' ' || *host >= 0x7F) return false;
-  return true;
-}
-static_assert(IsAsciiHost(kServiceHost), "the host goes into 8-bit links as it is");
-
-// Links from the service begin with "http://" + host + "/"; the picture's
-// identifier follows.
-inline constexpr std::size_t kLinkPrefixLength = 7 + kServiceHostLength + 1;
-
-// The host as 8-bit text, for the links the client builds itself.
-std::string ServiceHostAscii();
 
 inline constexpr char kBoundary[] = "----BOUNDARYBOUNDARY----";
 inline constexpr char16_t kRequestHeader[] = u"Content-type: multipart/form-data; boundary=----BOUNDARYBOUNDARY----";
@@ -64,7 +46,8 @@ struct Exchange {
   std::string reply;    // the reply up to its first NUL byte; empty unless Done
 };
 
-// One POST of a finished body to path on the web service, port 80. Synchronous
+// One POST of a finished body to path below the base path of the web service
+// (Service()): its host and port, over TLS for an https address. Synchronous
 // and reentrant: every handle it opens is closed before it returns.
 Exchange PostMultipart(const char16_t* path, std::string_view body);
 

@@ -62,8 +62,9 @@ bool IsPlainFileName(std::u16string_view name) {
 // The copy path for a link, or empty when no copy may be written for it.
 std::u16string CopyPathFor(std::string_view link) {
   std::u16string identifier;
-  if (link.size() > kLinkPrefixLength) {
-    std::string_view raw = link.substr(kLinkPrefixLength);
+  const std::size_t prefixLength = ServiceLinkPrefix().size();
+  if (link.size() > prefixLength) {
+    std::string_view raw = link.substr(prefixLength);
     // Only the first 36 characters are kept; no code page needs more than 4 bytes for one.
     raw = raw.substr(0, 4 * kIdentifierMaxLength);
     int length = static_cast<int>(raw.size());

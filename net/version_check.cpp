@@ -36,13 +36,16 @@ int CheckVersion() {
   if (exchange.stage != ExchangeStage::Done) return 0;
   if (!exchange.reply.empty() && exchange.reply[0] == 'N') return 0;
 
-  std::u16string message = u"Version " + VersionText(exchange.reply) + u" is out!\nDo you want to go to " +
-                           kServiceHost + u" and get it?";
+  // The site is named as links show it: the host, and a port that is not the scheme's own.
+  const std::string authority = AuthorityOf(Service());
+  const std::u16string site(authority.begin(), authority.end());  // ASCII
+  std::u16string message = u"Version " + VersionText(exchange.reply) + u" is out!\nDo you want to go to " + site +
+                           u" and get it?";
   // No owner window: topmost, so the question is not lost behind other windows.
   std::int32_t answer = platform::MessageBoxW(nullptr, message.c_str(), u"Update Corvane Tool",
                                               platform::MB_YESNO | platform::MB_ICONINFORMATION |
                                                   platform::MB_TOPMOST);
-  if (answer == platform::IDYES) OpenLink(("http://" + ServiceHostAscii() + "/download/").c_str());
+  if (answer == platform::IDYES) OpenLink((ServiceLinkPrefix() + "download/").c_str());
   return 0;
 }
 

@@ -220,8 +220,8 @@ inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x
 
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
-  HTTP_QUERY_STATUS_CODE = 19;
-inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80;
+  INTERNET_FLAG_SECURE = 0x00800000u, HTTP_QUERY_STATUS_CODE = 19;
+inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80, INTERNET_DEFAULT_HTTPS_PORT = 443;
 
 // Registry: predefined root, rights, types, options.
 inline const Hkey HKEY_CURRENT_USER = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000001u));

@@ -13,6 +13,7 @@ inline constexpr char16_t kVersionCheckValue[] = u"versioncheck";
 inline constexpr char16_t kQuickCaptureValue[] = u"simplemode";
 inline constexpr char16_t kFirstStartValue[] = u"set";
 inline constexpr char16_t kSaveFolderValue[] = u"ReDoda";
+inline constexpr char16_t kServiceValue[] = u"service";
 
 // One key below HKEY_CURRENT_USER. It is closed at the latest when it leaves
 // scope; close() releases it earlier where the order of the steps asks for it.

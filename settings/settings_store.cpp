@@ -93,6 +93,21 @@ void LoadSettings() {
     loadFirstStart();
 }
 
+std::u16string ReadServiceSetting() {
+  RegKey key;
+  if (!openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) return {};
+  char16_t data[kServiceSettingCapacity];
+  std::uint32_t type = 0;
+  std::uint32_t size = sizeof data;
+  // A value too long for the buffer fails the read (ERROR_MORE_DATA): never cut to fit.
+  if (platform::RegQueryValueExW(key.handle, kServiceValue, nullptr, &type, reinterpret_cast<std::uint8_t*>(data),
+                                 &size) != platform::ERROR_SUCCESS)
+    return {};
+  if (type != platform::REG_SZ || size % 2 != 0 || size > sizeof data) return {};
+  std::u16string text(data, size / 2);
+  return text.substr(0, text.find(u'\0'));  // stored data need not end in a terminator
+}
+
 void SetVersionCheck(bool on) { setSwitch(kVersionCheckValue, on, settings.versionCheck); }
 void SetQuickCapture(bool on) { setSwitch(kQuickCaptureValue, on, settings.quickCapture); }
 

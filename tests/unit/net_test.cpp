@@ -19,7 +19,7 @@ using namespace corvane;
 namespace {
 
 const std::u16string kPicture = u"C:\\Temp\\rar1A.tmp";
-const std::string kHost = ServiceHostAscii();
+const std::string kHost(std::begin(kServiceHost), std::end(kServiceHost) - 1);
 const std::string kLinkPrefix = "http://" + kHost + "/";
 
 std::string Repeat(char c, std::size_t n) { return std::string(n, c); }

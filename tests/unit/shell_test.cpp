@@ -43,7 +43,9 @@ TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
     EXPECT_EQ(sim::count("RegisterHotKey") > 0, c.resident);
     EXPECT_EQ(sim::count("GetMessageW") > 0, c.resident);
     if (!c.resident) {
-      EXPECT_EQ(sim::count("RegOpenKeyExW") + sim::count("RegCreateKeyExW"), 0) << "settings loaded";
+      // Only the service address is read, so that a dropped file goes where captures go.
+      EXPECT_EQ(sim::count("RegCreateKeyExW") + sim::count("RegSetValueExW"), 0) << "settings loaded";
+      EXPECT_EQ(sim::count("RegOpenKeyExW"), c.refused ? 0 : 1);
     }
     // COM lives on this thread for the dropped file and the resident run, and ends with them.
     EXPECT_EQ(sim::count("CoInitializeEx"), c.refused ? 0 : 1);

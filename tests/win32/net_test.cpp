@@ -153,15 +153,15 @@ TEST_F(ServiceExchange, TheServiceReceivesExactlyTheBodyBuilt) {
 
   Exchange e = PostMultipart(kUploadPath, bytes);
   ASSERT_EQ(e.stage, ExchangeStage::Done);
-  EXPECT_EQ(e.reply.rfind("http://" + ServiceHostAscii() + "/", 0), 0u) << e.reply;
-  EXPECT_GT(e.reply.size(), kLinkPrefixLength);
+  EXPECT_EQ(e.reply.rfind(ServiceLinkPrefix(), 0), 0u) << e.reply;
+  EXPECT_GT(e.reply.size(), ServiceLinkPrefix().size());
 
   Reply last = Control(u"GET", u"/_control/last_body");
   EXPECT_EQ(last.status, 200);
   EXPECT_TRUE(last.body == bytes) << "received " << last.body.size() << " bytes, built " << bytes.size();
   std::string requests = Control(u"GET", u"/_control/requests").body;
   // Through the proxy, in proxy form, to the built-in host on port 80.
-  EXPECT_NE(requests.find("\"path\": \"http://" + ServiceHostAscii() + ":80/upload.php\""), std::string::npos)
+  EXPECT_NE(requests.find("\"path\": \"" + ServiceLinkPrefix().substr(0, ServiceLinkPrefix().size() - 1) + ":80/upload.php\""), std::string::npos)
       << requests.substr(0, 400);
   EXPECT_NE(requests.find("\"method\": \"POST\""), std::string::npos);
   EXPECT_NE(requests.find("multipart/form-data; boundary=----BOUNDARYBOUNDARY----"), std::string::npos);
