@@ -205,15 +205,25 @@ std::optional<ServiceAddress> ParseServiceAddress(std::u16string_view text) {
 
 std::string AuthorityOf(const ServiceAddress& address) {
   const bool ipv6 = address.host.find(u':') != std::u16string::npos;
-  std::string authority = ipv6 ? "[" + Narrow(address.host) + "]" : Narrow(address.host);
+  std::string authority;
+  if (ipv6) authority += '[';
+  authority += Narrow(address.host);
+  if (ipv6) authority += ']';
   const std::uint16_t standard =
       address.secure ? platform::INTERNET_DEFAULT_HTTPS_PORT : platform::INTERNET_DEFAULT_HTTP_PORT;
-  if (address.port != standard) authority += ":" + std::to_string(address.port);
+  if (address.port != standard) {
+    authority += ':';
+    authority += std::to_string(address.port);
+  }
   return authority;
 }
 
 std::string LinkPrefixOf(const ServiceAddress& address) {
-  return (address.secure ? "https://" : "http://") + AuthorityOf(address) + Narrow(address.basePath) + "/";
+  std::string prefix = address.secure ? "https://" : "http://";
+  prefix += AuthorityOf(address);
+  prefix += Narrow(address.basePath);
+  prefix += '/';
+  return prefix;
 }
 
 void UseServiceAddress(std::u16string_view setting) {

@@ -74,7 +74,9 @@ wineserver -p >/dev/null 2>&1
 timeout 180 wineboot -i >/dev/null 2>&1 || { echo "the Wine prefix could not be made" >&2; exit 1; }
 
 rm -f "$RUN_DIR/service.port"
-"$PY" service/webservice.py --port-file "$RUN_DIR/service.port" --store "$RUN_DIR/store" >"$RUN_DIR/service.log" 2>&1 &
+# Links name the built-in host: the program here has no service address set.
+"$PY" service/webservice.py --port 0 --port-file "$RUN_DIR/service.port" --store "$RUN_DIR/store" \
+  --public-base http://corvane.net >"$RUN_DIR/service.log" 2>&1 &
 SERVICE_PID=$!
 poll 10 test -s "$RUN_DIR/service.port" || { cat "$RUN_DIR/service.log"; exit 1; }
 PORT=$(cat "$RUN_DIR/service.port")

@@ -4,7 +4,9 @@ import base64
 import http.client
 import json
 import os
+import re
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -13,6 +15,7 @@ import pytest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import webservice  # noqa: E402
+from certs_for_tests import CertificateAuthority  # noqa: E402
 from webservice import WebService, parse_multipart  # noqa: E402
 
 BOUNDARY = b"----BOUNDARYBOUNDARY----"
@@ -29,9 +32,12 @@ def upload_body(picture):
     return field(b"cv", b"win:2.6") + field(b"imagedata", picture) + CLOSING
 
 
+JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00"
+
+
 @pytest.fixture
 def ws(tmp_path):
-    service = WebService(port=0, store_dir=str(tmp_path)).start()
+    service = WebService(port=0, store_dir=str(tmp_path), test_controls=True).start()
     yield service
     service.stop()
 
@@ -57,12 +63,12 @@ def post_upload(ws, picture, target="/upload.php"):
 
 
 @pytest.mark.parametrize("picture", [
-    b"",
-    b"\xff\xd8\xff\xe0JFIF\x00\r\n\xff\xd9",
-    b"before\r\n" + DELIMITER + b"\xff\x00 the delimiter line inside a picture",
-    b"\r\n--" + BOUNDARY + b"--\r\nmore after a closing line inside the picture",
-    bytes(range(256)) * 4000,
-], ids=["empty", "jpeg-like", "delimiter-inside", "closing-inside", "1MB"])
+    b"\xff\xd8\xff",
+    JPEG + b"\r\n\xff\xd9",
+    JPEG + b"before\r\n" + DELIMITER + b"\xff\x00 the delimiter line inside a picture",
+    JPEG + b"\r\n--" + BOUNDARY + b"--\r\nmore after a closing line inside the picture",
+    JPEG + bytes(range(256)) * 4000,
+], ids=["magic-only", "jpeg-like", "delimiter-inside", "closing-inside", "1MB"])
 def test_upload_stores_the_picture_and_serves_it_at_its_link(ws, picture):
     status, link = post_upload(ws, picture)
     assert status == 200
@@ -70,6 +76,7 @@ def test_upload_stores_the_picture_and_serves_it_at_its_link(ws, picture):
     upload_id = link[len(b"http://corvane.net/"):].decode()
     assert [u["id"] for u in ws.uploads] == [upload_id]
     assert ws.uploads[0]["bytes"] == picture
+    assert ws.uploads[0]["path"] == os.path.join(ws.store_dir, upload_id + ".jpg")
     with open(ws.uploads[0]["path"], "rb") as f:
         assert f.read() == picture
     assert request(ws, "GET", "/" + upload_id) == (200, picture)
@@ -86,10 +93,42 @@ def test_upload_stores_the_picture_and_serves_it_at_its_link(ws, picture):
     (b"".join(field(b"f%d" % i, b"v") for i in range(40)) + CLOSING, CONTENT_TYPE),
 ], ids=["not-multipart", "wrong-type", "no-boundary", "unclosed", "no-picture", "no-header-end", "too-many-parts"])
 def test_malformed_uploads_are_refused_and_store_nothing(ws, body, content_type):
-    status, _ = request(ws, "POST", "/upload.php", body, {"Content-type": content_type})
-    assert status == 400
+    status, message = request(ws, "POST", "/upload.php", body, {"Content-type": content_type})
+    assert status == 400 and message.startswith(b"bad request: ")
     assert ws.uploads == []
     assert os.listdir(ws.store_dir) == []
+
+
+@pytest.mark.parametrize("picture, status, message", [
+    (b"", 415, b"not a JPEG picture"),
+    (b"\x89PNG\r\n\x1a\n", 415, b"not a JPEG picture"),
+    (b"\xff\xd8", 415, b"not a JPEG picture"),
+    (b"GIF89a" + JPEG, 415, b"not a JPEG picture"),
+    (JPEG + b"x" * (1000 - len(JPEG)), 200, b"http://corvane.net/"),
+    (JPEG + b"x" * (1001 - len(JPEG)), 413, b"too large: a picture may have at most 1000 bytes"),
+    (JPEG + b"x" * 200000, 413, b"too large: a picture may have at most 1000 bytes"),  # refused before it is read
+], ids=["empty", "png", "half-magic", "gif", "at-the-limit", "one-over", "far-over"])
+def test_only_jpeg_pictures_within_the_size_limit_are_taken(tmp_path, picture, status, message):
+    with WebService(port=0, store_dir=str(tmp_path), max_picture=1000) as service:
+        got_status, reply = post_upload(service, picture)
+    assert got_status == status and reply.startswith(message)
+    assert len(os.listdir(tmp_path)) == (1 if status == 200 else 0)
+
+
+def test_names_cannot_be_guessed_and_never_collide(ws, monkeypatch):
+    links = {post_upload(ws, JPEG + b"%d" % i)[1] for i in range(200)}
+    names = [link.decode().rsplit("/", 1)[1] for link in links]
+    assert len(names) == 200
+    # 26 lower-case base32 letters: 130 random bits, file- and URL-safe, kept whole in the client's copy name.
+    assert all(re.fullmatch(r"[a-z2-7]{26}", name) for name in names)
+    assert len({name[:8] for name in names}) == 200  # no shared stem, no counter
+    # A name drawn again is never written over: another is drawn.
+    taken = names[0]
+    drawn = iter([taken, taken, "b" * 26])
+    monkeypatch.setattr(webservice, "new_picture_name", lambda: next(drawn))
+    assert post_upload(ws, JPEG + b"new") == (200, b"http://corvane.net/" + b"b" * 26)
+    (first,) = [u["bytes"] for u in ws.uploads if u["id"] == taken]
+    assert request(ws, "GET", "/" + taken) == (200, first)
 
 
 def test_parser_reads_quoted_boundary_and_other_part_headers():
@@ -105,7 +144,7 @@ def test_closing_lines_inside_the_picture_do_not_end_it():
 
 
 def test_proxy_form_reaches_the_same_handlers_and_is_recorded_as_received(ws):
-    status, link = post_upload(ws, b"JPEG", target="http://corvane.net:80/upload.php")
+    status, link = post_upload(ws, JPEG, target="http://corvane.net:80/upload.php")
     assert status == 200 and link.startswith(b"http://corvane.net/")
     ws.version_reply = b"2.7"
     assert request(ws, "POST", "http://corvane.net/vcheck.php", b"v") == (200, b"2.7")
@@ -113,7 +152,8 @@ def test_proxy_form_reaches_the_same_handlers_and_is_recorded_as_received(ws):
         ("POST", "http://corvane.net:80/upload.php", "/upload.php"),
         ("POST", "http://corvane.net/vcheck.php", "/vcheck.php"),
     ]
-    assert ws.requests[0]["body"] == upload_body(b"JPEG")
+    assert ws.requests[0]["body"] == upload_body(JPEG)
+    assert ws.requests[0]["head"].startswith(b"POST http://corvane.net:80/upload.php HTTP/1.1\r\nHost: corvane.net\r\n")
     assert ws.requests[0]["headers"]["Content-type"] == CONTENT_TYPE
 
 
@@ -124,10 +164,65 @@ def test_scripted_answers_apply_to_their_path_for_count_requests(ws):
     assert post_upload(ws, b"a") == (500, b"")
     assert post_upload(ws, b"b") == (500, b"")
     assert post_upload(ws, b"c") == (200, b"http://corvane.net/fixed\n")
-    assert post_upload(ws, b"d")[0] == 200
-    assert [u["bytes"] for u in ws.uploads] == [b"d"]
+    assert post_upload(ws, JPEG + b"d")[0] == 200
+    assert [u["bytes"] for u in ws.uploads] == [JPEG + b"d"]
     assert request(ws, "POST", "/vcheck.php", b"v")[0] == 404
     assert request(ws, "POST", "/vcheck.php", b"v") == (200, b"N")
+
+
+def test_requests_below_the_public_base_path_and_nothing_else(tmp_path):
+    with WebService(port=0, store_dir=str(tmp_path), public_base="https://pics.example.test/team/") as service:
+        assert post_upload(service, JPEG, target="/upload.php")[0] == 404
+        status, link = post_upload(service, JPEG, target="/team/upload.php")
+        assert status == 200 and link.startswith(b"https://pics.example.test/team/")
+        name = link.decode().rsplit("/", 1)[1]
+        assert request(service, "GET", "/team/" + name) == (200, JPEG)
+        assert request(service, "GET", "/" + name)[0] == 404
+        assert request(service, "POST", "/team/vcheck.php", b"v") == (200, b"N")
+        assert request(service, "GET", "/team/upload.php")[0] == 405
+        assert request(service, "DELETE", "/team/" + name)[0] == 405
+
+
+def test_without_test_controls_nothing_is_recorded_or_obeyed(tmp_path):
+    with WebService(port=0, store_dir=str(tmp_path)) as service:
+        service.script("/upload.php", status=500)
+        assert request(service, "POST", "/_control/reset", b"") == (404, b"not found: no such picture or page\n")
+        status, link = post_upload(service, JPEG)
+        assert status == 200
+        assert request(service, "GET", "/" + link.decode().rsplit("/", 1)[1]) == (200, JPEG)
+        assert service.requests == [] and service.uploads == []
+        assert request(service, "CONNECT", "pics.example.test:443")[0] == 405
+
+
+@pytest.fixture(scope="module")
+def authority(tmp_path_factory):
+    return CertificateAuthority(tmp_path_factory.mktemp("tls"), "pics.example.test")
+
+
+def test_https_directly_and_through_a_test_tunnel(tmp_path, authority):
+    store = str(tmp_path)
+    with WebService(port=0, store_dir=store, public_base="https://pics.example.test",
+                    tls_context=authority.server_context()) as service:
+        conn = http.client.HTTPSConnection("127.0.0.1", service.port, timeout=10,
+                                           context=authority.client_context())
+        # The name the certificate holds, on a socket to the loopback address.
+        conn.sock = authority.client_context().wrap_socket(socket.create_connection(("127.0.0.1", service.port)),
+                                                           server_hostname="pics.example.test")
+        conn.request("POST", "/upload.php", upload_body(JPEG), {"Content-type": CONTENT_TYPE})
+        reply = conn.getresponse()
+        assert (reply.status, reply.read()[:26]) == (200, b"https://pics.example.test/")
+        conn.close()
+    with WebService(port=0, store_dir=store, public_base="https://pics.example.test",
+                    test_controls=True) as service:
+        service.tunnel_context = authority.server_context()
+        conn = http.client.HTTPSConnection("127.0.0.1", service.port, timeout=10,
+                                           context=authority.client_context())
+        conn.set_tunnel("pics.example.test", 443)
+        conn.request("POST", "/vcheck.php", b"v")
+        assert conn.getresponse().read() == b"N"
+        conn.close()
+        assert [(r["method"], r["tunnel"]) for r in service.requests] == [
+            ("CONNECT", None), ("POST", "pics.example.test:443")]
 
 
 def test_delay_and_drop(ws):
@@ -175,7 +270,7 @@ def test_control_over_http(ws):
 def test_bad_scripts_are_refused_and_the_service_carries_on(ws, spec):
     status, reply = request(ws, "POST", "/_control/script", spec)
     assert status == 400 and reply.startswith(b"bad control request")
-    assert post_upload(ws, b"P")[0] == 200  # nothing was scripted
+    assert post_upload(ws, JPEG)[0] == 200  # nothing was scripted
 
 
 def test_request_log_keeps_every_record_but_drops_the_oldest_bodies_past_its_byte_limit(ws, monkeypatch):
@@ -191,9 +286,9 @@ def test_request_log_keeps_every_record_but_drops_the_oldest_bodies_past_its_byt
 
 
 def test_own_store_folder_goes_on_stop_even_after_a_reset():
-    service = WebService(port=0).start()
+    service = WebService(port=0, test_controls=True).start()
     try:
-        assert post_upload(service, b"P")[0] == 200
+        assert post_upload(service, JPEG)[0] == 200
         store = service.store_dir
         service.reset()
         assert os.listdir(store) != []
@@ -212,7 +307,8 @@ def test_command_line_writes_its_port_reports_every_stored_picture_and_stops_on_
     port_file = tmp_path / "port"
     store = tmp_path / "store"
     proc = subprocess.Popen([sys.executable, script, "--port-file", str(port_file), "--store", str(store),
-                             "--host", "example.test", "--version-reply", "9.9"],
+                             "--port", "0", "--public-base", "http://example.test", "--test-controls",
+                             "--version-reply", "9.9"],
                             stdout=subprocess.PIPE, text=True)
     try:
         for _ in range(100):
@@ -229,9 +325,9 @@ def test_command_line_writes_its_port_reports_every_stored_picture_and_stops_on_
             finally:
                 conn.close()
         assert send("/vcheck.php", b"v") == b"9.9"
-        links = [send("/upload.php", upload_body(b"J1"), {"Content-type": CONTENT_TYPE})]
+        links = [send("/upload.php", upload_body(JPEG + b"1"), {"Content-type": CONTENT_TYPE})]
         send("/_control/reset", b"")  # forgets the first upload: the second must still be reported
-        links.append(send("/upload.php", upload_body(b"J2"), {"Content-type": CONTENT_TYPE}))
+        links.append(send("/upload.php", upload_body(JPEG + b"2"), {"Content-type": CONTENT_TYPE}))
         assert all(link.startswith(b"http://example.test/") for link in links)
         proc.send_signal(signal.SIGTERM)
         out, _ = proc.communicate(timeout=10)

@@ -54,7 +54,7 @@ def service(desktop):
         return
     store = desktop.workdir / "store"
     store.mkdir(exist_ok=True)
-    svc = cls(port=0, store_dir=str(store))
+    svc = cls(port=0, store_dir=str(store), test_controls=True)
     svc.start()
     desktop.use_proxy(svc.port)
     try:
