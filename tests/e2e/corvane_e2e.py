@@ -423,8 +423,8 @@ class Desktop:
 
     # ---- registry ------------------------------------------------------------
     def reg_import(self, keys, delete=()):
-        """Writes keys in one regedit run. keys: {key: {name: str | int | None}};
-        a None value deletes that value; delete lists whole keys to remove."""
+        """Writes keys in one regedit run. keys: {key: {name: str | int | bytes | None}};
+        bytes are REG_BINARY, a None value deletes that value; delete lists whole keys to remove."""
         roots = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
 
         def full(key):
@@ -442,6 +442,8 @@ class Desktop:
             for name, value in values.items():
                 if value is None:
                     lines.append(f"{quote(name)}=-")
+                elif isinstance(value, bytes):
+                    lines.append(f"{quote(name)}=hex:" + ",".join(f"{b:02x}" for b in value))
                 elif isinstance(value, bool) or isinstance(value, int):
                     lines.append(f"{quote(name)}=dword:{int(value):08x}")
                 else:
@@ -468,12 +470,16 @@ class Desktop:
                 values[name] = (parts[1], data)
         return values
 
-    def reset_settings(self, quick_capture=None, version_check=None, autostart=None, save_folder=None):
+    def reset_settings(self, quick_capture=None, version_check=None, autostart=None, save_folder=None,
+                       service=None):
         """Removes the program's settings; with any argument given, writes them as a
-        start before this one would have left them, so the next start is a later one."""
+        start before this one would have left them, so the next start is a later one.
+        service: the web service's address, stored as it is."""
         keys = {RUN_KEY: {"corvane.exe": None}}
-        if any(v is not None for v in (quick_capture, version_check, autostart, save_folder)):
+        if any(v is not None for v in (quick_capture, version_check, autostart, save_folder, service)):
             values = {"set": 1}
+            if service is not None:
+                values["service"] = service
             if quick_capture:
                 values["simplemode"] = 1
             if version_check:
