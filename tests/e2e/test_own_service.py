@@ -52,12 +52,13 @@ def uploads_and_checks(web):
 
 def test_over_https_a_capture_uploads_and_the_copy_is_named_from_the_link(desktop, corvane, web, authorities):
     trusted, _ = authorities
-    desktop.reset_settings(version_check=False, quick_capture=False, autostart=False, service=BASE + "/")
+    save_folder = desktop.workdir / "own-service-copies"  # its own: other tests look at the default one
+    save_folder.mkdir(exist_ok=True)
+    desktop.reset_settings(version_check=False, quick_capture=False, autostart=False,
+                           save_folder=e2e.dos_path(save_folder), service=BASE + "/")
     prepare(desktop, web)
     web.public_base = BASE
     web.tunnel_context = trusted.server_context()
-    save_folder = desktop.unixpath(desktop.profile + "\\ReDoda")
-    save_folder.mkdir(parents=True, exist_ok=True)
     corvane.start_resident()
 
     menu, entries = open_selection_menu(desktop, (300, 200), (420, 290))
