@@ -4,6 +4,7 @@
 #include "capture/capture.h"
 #include "net/version_check.h"
 #include "picture/file_upload.h"
+#include "platform/guards.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
@@ -42,7 +43,7 @@ int runResident(platform::Hinstance instance) {
   platform::UnregisterHotKey(nullptr, HOTKEY_FILEUPLOAD);
   platform::RegisterHotKey(nullptr, HOTKEY_FILEUPLOAD, platform::MOD_ALT, 'F');
   if (settings.versionCheck) startVersionCheck();
-  leaveCaptureMode(app.mainWindow);
+  capture().park();
   return runMessageLoop();
 }
 
@@ -56,17 +57,13 @@ int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
   }
   // The folder browser and the browser launch are shell services that want a
   // single-threaded apartment on the thread that calls them: this one.
-  const bool comReady =
-      platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE) >= 0;
-  int code;
+  const platform::ComApartment com(platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE);
   if (argc == 2) {
-    ConvertAndUploadFile(args[1]);
-    code = 1;
-  } else {
-    code = runResident(instance);
+    // Settings are not loaded for a dropped file: no copy is kept.
+    ConvertAndUploadFile(args[1], {});
+    return 1;
   }
-  if (comReady) platform::CoUninitialize();
-  return code;
+  return runResident(instance);
 }
 
 }  // namespace corvane

@@ -21,6 +21,9 @@ constexpr bool IsAsciiHost(const char16_t* host) {
 }
 static_assert(IsAsciiHost(kServiceHost), "the host goes into 8-bit links as it is");
 
+// The client version string sent with every request.
+inline constexpr char kClientVersion[] = "win:2.6";
+
 // Links from the service begin with "http://" + host + "/"; the picture's
 // identifier follows.
 inline constexpr std::size_t kLinkPrefixLength = 7 + kServiceHostLength + 1;
