@@ -28,9 +28,8 @@ void enterExecutableFolder() {
 }
 
 void startVersionCheck() {
-  platform::Handle thread = platform::CreateThread(nullptr, 0, VersionCheckThread, nullptr, 0, nullptr);
-  // Never waited for: the thread ends on its own after one exchange.
-  if (thread != nullptr) platform::CloseHandle(thread);
+  // Never waited for: the thread ends on its own after one exchange, and its handle is let go at once.
+  const platform::UniqueHandle thread(platform::CreateThread(nullptr, 0, VersionCheckThread, nullptr, 0, nullptr));
 }
 
 int runResident(platform::Hinstance instance) {

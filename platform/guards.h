@@ -64,14 +64,15 @@ using UniqueGdiObject = Unique<NullIsNone<Hgdiobj, &DeleteObject>>;
 inline Bool DeleteBitmap(Hbitmap bitmap) { return DeleteObject(AsObject(bitmap)); }
 using UniqueBitmap = Unique<NullIsNone<Hbitmap, &DeleteBitmap>>;
 
-// Files: CreateFileW reports failure as INVALID_HANDLE_VALUE, not null.
-struct FileTraits {
+// Kernel objects (files, threads): CreateFileW reports failure as
+// INVALID_HANDLE_VALUE, CreateThread as null; neither is closed.
+struct KernelTraits {
   using Handle = platform::Handle;
   static Handle none() { return INVALID_HANDLE_VALUE; }
   static bool valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
   static void close(Handle h) { CloseHandle(h); }
 };
-using UniqueFile = Unique<FileTraits>;
+using UniqueHandle = Unique<KernelTraits>;
 
 // A DC had from GetDC, given back with ReleaseDC for the same window (null:
 // the whole screen).

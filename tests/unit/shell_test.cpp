@@ -1,5 +1,6 @@
 // Start-up, the message loop's hot-key guards, the windows, the tray icon, the
 // tray menu and its commands.
+#include <functional>
 #include "tests/unit/shell_fixture.h"
 
 namespace corvane::testing {
@@ -278,6 +279,40 @@ TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
   EXPECT_EQ(exit[2], "PostQuitMessage(0)");
   EXPECT_FALSE(sim::windowExists(main));
   EXPECT_FALSE(sim::windowExists(selection));
+}
+
+// The tray menu opens over our own modal loops, and Exit from it ends the
+// program cleanly whatever runs: the loop ends, the work under it unwinds and
+// releases what it held.
+TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
+  struct Case {
+    const char* name;
+    std::function<void()> run;  // opens one of our modal loops
+  } cases[] = {
+      {"open dialog", [] { send(UM_FILEUPLOAD); }},
+      {"folder browser", [] { send(platform::WM_COMMAND, IDM_SAVEPATH); }},
+      {"upload's message box", [] {
+         settings.quickCapture = true;
+         reach(State::Dragging);
+         sim::script("GdiplusStartup", 2);  // "Could not save image"
+         send(platform::WM_LBUTTONUP, 0, point(140, 80));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    startIdle();
+    auto main = app.mainWindow;
+    sim::script("TrackPopupMenu", IDM_EXIT);
+    sim::queueMessage(main, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+    c.run();
+    EXPECT_EQ(sim::count("TrackPopupMenu"), 1);
+    EXPECT_EQ(runMessageLoop(), 0);
+    EXPECT_FALSE(sim::windowExists(main));
+    EXPECT_EQ(stateOf(), State::Idle);
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+    EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
+    EXPECT_TRUE(sim::filesIn(u"C:\\Temp").empty());
+  }
 }
 
 }  // namespace
