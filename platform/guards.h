@@ -74,70 +74,58 @@ struct KernelTraits {
 };
 using UniqueHandle = Unique<KernelTraits>;
 
-// A DC had from GetDC, given back with ReleaseDC for the same window (null:
-// the whole screen).
-class WindowDc {
+// A release that needs two values: the second is the handle, the first what
+// it belongs to. Nothing is released while the handle is null.
+template <typename First, typename Second, auto Release>
+class UniquePair {
  public:
-  WindowDc() = default;
-  explicit WindowDc(Hwnd window) : window_(window), dc_(GetDC(window)) {}
-  WindowDc(WindowDc&& other) noexcept
-      : window_(std::exchange(other.window_, nullptr)), dc_(std::exchange(other.dc_, nullptr)) {}
-  WindowDc& operator=(WindowDc&& other) noexcept {
+  UniquePair() = default;
+  UniquePair(First first, Second second) : first_(first), second_(second) {}
+  UniquePair(UniquePair&& other) noexcept
+      : first_(std::exchange(other.first_, First{})), second_(std::exchange(other.second_, Second{})) {}
+  UniquePair& operator=(UniquePair&& other) noexcept {
     if (this != &other) {
       reset();
-      window_ = std::exchange(other.window_, nullptr);
-      dc_ = std::exchange(other.dc_, nullptr);
+      first_ = std::exchange(other.first_, First{});
+      second_ = std::exchange(other.second_, Second{});
     }
     return *this;
   }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() { reset(); }
+  UniquePair(const UniquePair&) = delete;
+  UniquePair& operator=(const UniquePair&) = delete;
+  ~UniquePair() { reset(); }
 
-  Hdc get() const { return dc_; }
-  explicit operator bool() const { return dc_ != nullptr; }
+  explicit operator bool() const { return second_ != Second{}; }
   void reset() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
-    dc_ = nullptr;
-    window_ = nullptr;
+    if (second_ != Second{}) Release(first_, second_);
+    first_ = First{};
+    second_ = Second{};
   }
 
- private:
-  Hwnd window_ = nullptr;
-  Hdc dc_ = nullptr;
+ protected:
+  First first_{};
+  Second second_{};
+};
+
+inline void ReleaseWindowDc(Hwnd window, Hdc dc) { ReleaseDC(window, dc); }
+inline void RestoreObject(Hdc dc, Hgdiobj previous) { SelectObject(dc, previous); }
+
+// A DC had from GetDC, given back with ReleaseDC for the same window (null:
+// the whole screen).
+class WindowDc : public UniquePair<Hwnd, Hdc, &ReleaseWindowDc> {
+ public:
+  WindowDc() = default;
+  explicit WindowDc(Hwnd window) : UniquePair(window, GetDC(window)) {}
+  Hdc get() const { return second_; }
 };
 
 // An object selected into a DC; the DC's previous object goes back when this
-// ends, because an object still selected cannot be deleted.
-class Selected {
+// ends, because an object still selected cannot be deleted. False when the
+// platform refused the selection.
+class Selected : public UniquePair<Hdc, Hgdiobj, &RestoreObject> {
  public:
   Selected() = default;
-  Selected(Hdc dc, Hgdiobj object) : dc_(dc), previous_(dc != nullptr ? SelectObject(dc, object) : nullptr) {}
-  Selected(Selected&& other) noexcept
-      : dc_(std::exchange(other.dc_, nullptr)), previous_(std::exchange(other.previous_, nullptr)) {}
-  Selected& operator=(Selected&& other) noexcept {
-    if (this != &other) {
-      reset();
-      dc_ = std::exchange(other.dc_, nullptr);
-      previous_ = std::exchange(other.previous_, nullptr);
-    }
-    return *this;
-  }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-  ~Selected() { reset(); }
-
-  // False when the platform refused the selection.
-  explicit operator bool() const { return previous_ != nullptr; }
-  void reset() {
-    if (dc_ != nullptr && previous_ != nullptr) SelectObject(dc_, previous_);
-    dc_ = nullptr;
-    previous_ = nullptr;
-  }
-
- private:
-  Hdc dc_ = nullptr;
-  Hgdiobj previous_ = nullptr;
+  Selected(Hdc dc, Hgdiobj object) : UniquePair(dc, dc != nullptr ? SelectObject(dc, object) : nullptr) {}
 };
 
 // BeginPaint and EndPaint of one WM_PAINT.
