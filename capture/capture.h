@@ -69,8 +69,6 @@ class Capture {
 
   CaptureState state() const { return state_; }
   const Selection& selection() const { return selection_; }
-  // The virtual screen as read when capture mode last began.
-  const platform::Rect& screen() const { return screen_; }
   bool holdsSnapshot() const { return snapshot_.has_value(); }
   bool holdsGrab() const { return grab_.has_value(); }
   // The grab's handles, for a look from outside (null without a grab).
@@ -138,7 +136,10 @@ class Capture {
   CaptureState state_ = CaptureState::Idle;
   platform::Hwnd main_ = nullptr;
   platform::Hwnd selectionWindow_ = nullptr;
-  platform::Rect screen_{};  // left, top, width, height of the virtual screen
+  // The virtual screen as read when capture mode last began.
+  struct {
+    std::int32_t left, top, width, height;
+  } screen_{};
   Selection selection_{};
   std::int32_t uploadChoice_ = 0;
   std::optional<Snapshot> snapshot_;

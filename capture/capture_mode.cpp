@@ -107,7 +107,7 @@ void Capture::start() {
     state_ = CaptureState::Idle;
     return;
   }
-  MoveWindow(main_, screen_.left, screen_.top, screen_.right, screen_.bottom, 0);
+  MoveWindow(main_, screen_.left, screen_.top, screen_.width, screen_.height, 0);
   state_ = CaptureState::Waiting;
   ShowWindow(main_, SW_SHOW);
   UpdateWindow(main_);
@@ -147,13 +147,13 @@ bool Capture::takeSnapshot() {
   WindowDc screen(nullptr);
   Snapshot shot;
   shot.dc.reset(CreateCompatibleDC(screen.get()));
-  shot.bitmap.reset(CreateCompatibleBitmap(screen.get(), screen_.right, screen_.bottom));
+  shot.bitmap.reset(CreateCompatibleBitmap(screen.get(), screen_.width, screen_.height));
   // Without memory for the picture the DC holds only its default 1 x 1 bitmap,
   // which would turn every grab black.
   if (!shot.dc || !shot.bitmap) return false;
   shot.selected = Selected(shot.dc.get(), AsObject(shot.bitmap.get()));
   if (!shot.selected ||
-      !BitBlt(shot.dc.get(), 0, 0, screen_.right, screen_.bottom, screen.get(), screen_.left, screen_.top, SRCCOPY))
+      !BitBlt(shot.dc.get(), 0, 0, screen_.width, screen_.height, screen.get(), screen_.left, screen_.top, SRCCOPY))
     return false;
   snapshot_.emplace(std::move(shot));
   return true;
