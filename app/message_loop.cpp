@@ -1,25 +1,22 @@
 // The message loop: global hot keys become private messages to the main window.
 #include "app/shell.h"
 #include "app/state.h"
+#include "capture/capture.h"
 #include "platform/user32.h"
 
 namespace corvane {
 namespace {
 
-// A hot key is judged against the state when the loop reads it: one that does
-// not fit the state is dropped, never queued for later. The flags are cleared
-// before sending, so the main window handles the message in its idle branch.
+// A hot key is judged against capture mode's state when the loop reads it: one
+// that does not fit is dropped, never queued for later.
 void judgeHotKey(platform::Wparam id) {
-  if (id == HOTKEY_CAPTURE && !app.menuPending && !app.captureMode) {
-    app.captureMode = app.menuPending = false;
+  const CaptureState state = capture().state();
+  if (id == HOTKEY_CAPTURE && state == CaptureState::Idle) {
     platform::SendMessageW(app.mainWindow, UM_CAPTURE, 0, 0);
-  } else if (id == HOTKEY_FILEUPLOAD && !app.captureMode && !app.menuPending) {
-    app.captureMode = app.menuPending = false;
+  } else if (id == HOTKEY_FILEUPLOAD && state == CaptureState::Idle) {
     platform::SendMessageW(app.mainWindow, UM_FILEUPLOAD, 0, 0);
-  } else if (id == HOTKEY_ESCAPE && app.captureMode) {
-    app.captureMode = app.menuPending = false;
+  } else if (id == HOTKEY_ESCAPE && state == CaptureState::Waiting) {
     platform::SendMessageW(app.mainWindow, UM_CANCELCAPTURE, 0, 0);
-    platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
   }
 }
 

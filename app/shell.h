@@ -17,12 +17,20 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
 int runMessageLoop();
 void showTrayMenu();
 
-// The branch of mainWindowProc taken when neither capture mode nor the
-// post-selection menu is on.
-platform::Lresult idleBranch(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
-                             platform::Lparam lParam);
 // Runs one tray menu command; ids the menu does not have do nothing.
 void runTrayCommand(std::uint32_t id);
+// The file upload command (Alt+F, tray menu): runs only when nothing else does.
+void runFileUpload();
+
+// Private messages to the main window and the tray callback.
+inline constexpr std::uint32_t UM_TRAYICON = platform::WM_USER + 1;
+inline constexpr std::uint32_t UM_CAPTURE = 12000;
+inline constexpr std::uint32_t UM_FILEUPLOAD = 12001;
+inline constexpr std::uint32_t UM_CANCELCAPTURE = 12002;
+
+// Global hot-key ids held for the life of the process (Escape's is capture mode's).
+inline constexpr std::int32_t HOTKEY_CAPTURE = 1;
+inline constexpr std::int32_t HOTKEY_FILEUPLOAD = 3;
 
 // Tray menu ids.
 inline constexpr std::uint32_t IDM_EXIT = 0;

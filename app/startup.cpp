@@ -5,6 +5,7 @@
 #include "net/service_address.h"
 #include "net/version_check.h"
 #include "picture/file_upload.h"
+#include "platform/guards.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
@@ -28,9 +29,8 @@ void enterExecutableFolder() {
 }
 
 void startVersionCheck() {
-  platform::Handle thread = platform::CreateThread(nullptr, 0, VersionCheckThread, nullptr, 0, nullptr);
-  // Never waited for: the thread ends on its own after one exchange.
-  if (thread != nullptr) platform::CloseHandle(thread);
+  // Never waited for: the thread ends on its own after one exchange, and its handle is let go at once.
+  const platform::UniqueHandle thread(platform::CreateThread(nullptr, 0, VersionCheckThread, nullptr, 0, nullptr));
 }
 
 int runResident(platform::Hinstance instance) {
@@ -43,7 +43,7 @@ int runResident(platform::Hinstance instance) {
   platform::UnregisterHotKey(nullptr, HOTKEY_FILEUPLOAD);
   platform::RegisterHotKey(nullptr, HOTKEY_FILEUPLOAD, platform::MOD_ALT, 'F');
   if (settings.versionCheck) startVersionCheck();
-  leaveCaptureMode(app.mainWindow);
+  capture().park();
   return runMessageLoop();
 }
 
@@ -57,18 +57,14 @@ int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
   }
   // The folder browser and the browser launch are shell services that want a
   // single-threaded apartment on the thread that calls them: this one.
-  const bool comReady =
-      platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE) >= 0;
+  const platform::ComApartment com(platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE);
   UseServiceAddress(ReadServiceSetting());  // before the version-check thread, and for a dropped file too
-  int code;
   if (argc == 2) {
-    ConvertAndUploadFile(args[1]);
-    code = 1;
-  } else {
-    code = runResident(instance);
+    // Settings are not loaded for a dropped file: no copy is kept.
+    ConvertAndUploadFile(args[1], {});
+    return 1;
   }
-  if (comReady) platform::CoUninitialize();
-  return code;
+  return runResident(instance);
 }
 
 }  // namespace corvane

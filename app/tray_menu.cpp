@@ -2,7 +2,9 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
+#include "net/upload.h"
 #include "picture/file_upload.h"
+#include "platform/guards.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
 #include "settings/settings.h"
@@ -19,8 +21,11 @@ struct TrayEntry {
 }  // namespace
 
 void showTrayMenu() {
-  platform::Hmenu menu = platform::CreatePopupMenu();
-  if (menu == nullptr) return;
+  platform::UniqueMenu menu(platform::CreatePopupMenu());
+  if (!menu) return;
+  // The menu runs its own loop: a tray click meanwhile starts no capture in it.
+  // Over a dialog or an upload (Busy already) it opens all the same.
+  const ModalScope modal(capture());
   platform::Point point{};
   platform::GetCursorPos(&point);
   // Check marks are read afresh each time, so a changed setting shows in the next menu.
@@ -37,37 +42,47 @@ void showTrayMenu() {
   };
   for (const TrayEntry& e : entries) {
     if (e.label == nullptr) {
-      platform::InsertMenuW(menu, static_cast<std::uint32_t>(-1), platform::MF_SEPARATOR, 0, nullptr);
+      platform::InsertMenuW(menu.get(), static_cast<std::uint32_t>(-1), platform::MF_SEPARATOR, 0, nullptr);
       continue;
     }
     std::uint32_t flags = platform::MF_BYPOSITION;
     if (e.checkedBy != nullptr && *e.checkedBy) flags |= platform::MF_CHECKED;
-    platform::InsertMenuW(menu, static_cast<std::uint32_t>(-1), flags, e.id, e.label);
+    platform::InsertMenuW(menu.get(), static_cast<std::uint32_t>(-1), flags, e.id, e.label);
   }
   // The menu only closes on a click elsewhere when our window is in the foreground.
   platform::SetForegroundWindow(app.mainWindow);
   // The chosen command arrives later as WM_COMMAND; the menu itself is done with.
-  platform::TrackPopupMenu(menu, platform::TPM_BOTTOMALIGN, point.x, point.y, 0, app.mainWindow, nullptr);
-  platform::DestroyMenu(menu);
+  platform::TrackPopupMenu(menu.get(), platform::TPM_BOTTOMALIGN, point.x, point.y, 0, app.mainWindow, nullptr);
+}
+
+void runFileUpload() {
+  // No second dialog inside the first, and none over capture mode.
+  const ModalScope modal(capture());
+  if (!modal) return;
+  const std::u16string_view folder(settings.saveFolder, kSaveFolderCapacity);
+  // A failed "Upload && Save" left its request for a copy; this upload honours it.
+  const UploadOutcome outcome = FileUploadCommand({capture().uploadChoice() == 1, folder});
+  if (outcome.copyStepRan) capture().copyStepRan();
 }
 
 void runTrayCommand(std::uint32_t id) {
   switch (id) {
     case IDM_EXIT:
+      // Safe in any state: what a running upload or dialog holds is released on
+      // its way out, and the quit message ends its loop and then ours.
       // The icon goes first: a tray icon whose window is gone lingers until hovered.
       platform::Shell_NotifyIconW(platform::NIM_DELETE, &app.trayIcon);
-      releaseCaptureResources();
       platform::DestroyWindow(app.mainWindow);
       platform::PostQuitMessage(0);
       break;
     case IDM_CAPTURE:
-      enterCaptureMode(app.mainWindow);
+      capture().handle(CaptureEvent::Start);
       break;
     case IDM_FILEUPLOAD:
-      FileUploadCommand();
+      runFileUpload();
       break;
     case IDM_SAVEPATH:
-      ChooseSaveFolder();
+      if (const ModalScope modal(capture()); modal) ChooseSaveFolder();
       break;
     case IDM_QUICKCAPTURE:
       SetQuickCapture(!settings.quickCapture);

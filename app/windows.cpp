@@ -3,7 +3,6 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
-#include "picture/file_upload.h"
 #include "platform/gdi32.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
@@ -11,6 +10,14 @@
 
 namespace corvane {
 namespace {
+
+// Resources of the executable.
+constexpr std::uintptr_t IDI_PROGRAM = 132;
+constexpr std::uintptr_t IDC_CROSSHAIR = 2002;
+
+constexpr char16_t kMainClassName[] = u"ZURAZIZIZIZAR";
+constexpr char16_t kSelectionClassName[] = u"VOVIDEDIDIZEZA";
+constexpr char16_t kTrayTip[] = u"Corvane Tool 2.6 - Left click to enter capture mode";
 
 void registerClass(platform::Hinstance instance, const char16_t* name, std::uint32_t style,
                    platform::WindowProc procedure, platform::Hgdiobj background) {
@@ -53,17 +60,11 @@ void registerWindowClasses(platform::Hinstance instance) {
 
 bool createWindows(platform::Hinstance instance) {
   app.instance = instance;
-  // Read once: a later change of the display layout is not followed.
-  app.screenOriginX = platform::GetSystemMetrics(platform::SM_XVIRTUALSCREEN);
-  app.screenOriginY = platform::GetSystemMetrics(platform::SM_YVIRTUALSCREEN);
-  app.screenWidth = platform::GetSystemMetrics(platform::SM_CXVIRTUALSCREEN);
-  app.screenHeight = platform::GetSystemMetrics(platform::SM_CYVIRTUALSCREEN);
-
+  // Made empty: capture mode moves it over the virtual screen each time it begins.
   platform::Hwnd main = platform::CreateWindowExW(
       platform::WS_EX_TOPMOST | platform::WS_EX_TRANSPARENT | platform::WS_EX_TOOLWINDOW | platform::WS_EX_NOACTIVATE,
       kMainClassName, nullptr, platform::WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   if (main == nullptr) return false;
-  platform::MoveWindow(main, app.screenOriginX, app.screenOriginY, app.screenWidth, app.screenHeight, 0);
   platform::ShowWindow(main, platform::SW_HIDE);
   platform::UpdateWindow(main);
 
@@ -73,50 +74,46 @@ bool createWindows(platform::Hinstance instance) {
   platform::SetLayeredWindowAttributes(app.selectionWindow, platform::Rgb(255, 0, 0), 100,
                                        platform::LWA_COLORKEY | platform::LWA_ALPHA);
   addTrayIcon(main);
-  // Stored last: until here every message takes the idle branch's defaults.
+  capture().attach(main, app.selectionWindow);
   app.mainWindow = main;
   return true;
 }
 
+// Decodes and forwards: capture mode's events to the capture object, the
+// tray's and the commands to the shell. What neither takes goes to the default.
 platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
                                  platform::Lparam lParam) {
-  if (app.menuPending) return postSelectionBranch(window, message, wParam, lParam);
-  if (app.captureMode) return captureModeBranch(window, message, wParam, lParam);
-  return idleBranch(window, message, wParam, lParam);
-}
-
-platform::Lresult idleBranch(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
-                             platform::Lparam lParam) {
+  using E = CaptureEvent;
+  auto forward = [&](E event) {
+    return capture().handle(event, clientPoint(lParam)) ? 0 : platform::DefWindowProcW(window, message, wParam, lParam);
+  };
   switch (message) {
+    case platform::WM_MOUSEMOVE: return forward(E::Move);
+    case platform::WM_LBUTTONDOWN: return forward(E::Press);
+    case platform::WM_LBUTTONUP: return forward(E::Release);
+    case platform::WM_RBUTTONDOWN: return forward(E::RightPress);
+    case platform::WM_PAINT:
+      if (capture().paint(window)) return 0;
+      break;
     case UM_CAPTURE:
-      enterCaptureMode(app.mainWindow);
-      return 0;
-    case UM_FILEUPLOAD:
-      FileUploadCommand();
-      app.captureMode = app.menuPending = false;
+      capture().handle(E::Start);
       return 0;
     case UM_CANCELCAPTURE:
-      hideCaptureWindow();
-      app.captureMode = app.menuPending = false;
+      capture().handle(E::Escape);
+      return 0;
+    case UM_FILEUPLOAD:
+      runFileUpload();
       return 0;
     case platform::WM_COMMAND:
       runTrayCommand(static_cast<std::uint32_t>(wParam & 0xFFFF));
       return 0;
-    case platform::WM_PAINT:
-      // Capture mode's first paint comes while it is being entered.
-      if (app.snapshotDC != nullptr) {
-        paintSnapshot(window);
-        return 0;
-      }
-      break;
     case UM_TRAYICON:
-      if (lParam == platform::WM_LBUTTONUP) {
-        enterCaptureMode(app.mainWindow);
-        return 0;
-      }
-      if (lParam == platform::WM_RBUTTONUP) {
+      if (lParam == platform::WM_LBUTTONUP) return forward(E::Start);
+      // The tray menu stays open to use while a dialog or an upload runs, so that
+      // Exit is always in reach; not over capture mode, which has the mouse.
+      if (lParam == platform::WM_RBUTTONUP &&
+          (capture().state() == CaptureState::Idle || capture().state() == CaptureState::Busy)) {
         showTrayMenu();
-        app.menuPending = false;
         return 0;
       }
       break;

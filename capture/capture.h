@@ -1,6 +1,11 @@
-// Capture mode, the rectangle selection, the region grab and the post-selection menu.
+// Capture mode: the one capture object, its states and events, the selection
+// window, the region grab and the post-selection menu.
 #pragma once
 #include <algorithm>
+#include <cstdint>
+#include <optional>
+#include "platform/guards.h"
+#include "picture/jpeg.h"
 #include "platform/types.h"
 
 namespace corvane {
@@ -11,41 +16,158 @@ inline platform::Rect normalise(std::int32_t startX, std::int32_t startY, std::i
   return {std::min(startX, endX), std::min(startY, endY), std::max(startX, endX), std::max(startY, endY)};
 }
 
-void enterCaptureMode(platform::Hwnd window);
-// Hides both windows and releases what capture mode held; changes no flag.
-void leaveCaptureMode(platform::Hwnd window);
-void placeSelectionWindow(std::int32_t startX, std::int32_t startY, std::int32_t endX, std::int32_t endY,
-                          bool hideAfter);
+// A mouse message's client point, sign-extended: with the mouse captured a
+// drag past the window's left or top edge reports negative coordinates.
+inline platform::Point clientPoint(platform::Lparam lParam) {
+  return {static_cast<std::int16_t>(lParam & 0xFFFF), static_cast<std::int16_t>((lParam >> 16) & 0xFFFF)};
+}
+
+struct Selection {
+  std::int32_t startX, startY, endX, endY;  // virtual screen, drag order, not normalised
+};
+
+enum class CaptureState {
+  Idle,      // nothing shown, nothing held
+  Waiting,   // the full-screen window is up, Escape is ours, no press yet
+  Dragging,  // the left button is down and the selection follows it
+  MenuOpen,  // the post-selection menu runs its own loop
+  Busy,      // an upload or one of our other modal loops runs: no capture may start
+};
+
+enum class CaptureEvent {
+  Start,       // hot key Alt+C, a left click on the tray icon, the tray menu's capture command
+  Escape,      // the Escape hot key
+  Press,       // left button down
+  Move,        // mouse move
+  Release,     // left button up
+  RightPress,  // right button down
+};
+
+// Escape belongs to capture mode only while it waits for the press.
+inline constexpr std::int32_t HOTKEY_ESCAPE = 4;
+
+// Post-selection menu ids. The menu returns its command instead of posting it,
+// and a return of 0 means "dismissed", so no entry may have the id 0.
+inline constexpr std::uint32_t IDM_UPLOAD = 1;
+inline constexpr std::uint32_t IDM_UPLOADSAVE = 2;
+inline constexpr std::uint32_t IDM_CANCEL = 3;
+
+// The one owner of capture mode's state: the state, the selection, the desktop
+// snapshot, the grab and the choice of a saved copy. Every event goes through
+// handle(); the window procedures only decode messages and forward them.
+class Capture {
+ public:
+  // The windows capture mode shows; set once at start-up.
+  void attach(platform::Hwnd mainWindow, platform::Hwnd selectionWindow);
+  // Drops everything and returns to Idle with no windows (a fresh start).
+  void reset();
+  // Start-up's last step before the loop: both windows hidden, the selection
+  // window parked at (0, 0), 1 x 1. Idle only.
+  void park() {
+    if (state_ == CaptureState::Idle) leave();
+  }
+
+  CaptureState state() const { return state_; }
+  const Selection& selection() const { return selection_; }
+  bool holdsSnapshot() const { return snapshot_.has_value(); }
+  bool holdsGrab() const { return grab_.has_value(); }
+  // The grab's handles, for a look from outside (null without a grab).
+  platform::Hdc grabScreenDc() const { return grab_ ? grab_->screenDc.get() : nullptr; }
+  platform::Hdc grabMemoryDc() const { return grab_ ? grab_->memoryDc.get() : nullptr; }
+  platform::Hdc snapshotDc() const { return snapshot_ ? snapshot_->dc.get() : nullptr; }
+
+  // The transition function. point is the mouse message's client point, for
+  // the mouse events. Returns false when the event is not capture mode's in
+  // this state; the window procedure then gives it to the default handling.
+  bool handle(CaptureEvent event, platform::Point point = {});
+
+  // WM_PAINT of the main window: true when it painted the desktop picture.
+  bool paint(platform::Hwnd window) const;
+
+  // One of our modal loops outside capture mode (a dialog, the folder browser,
+  // the tray menu): from Idle the state is Busy until leaveBusy. Returns false,
+  // and changes nothing, in any other state.
+  bool enterBusy();
+  void leaveBusy();
+
+  // 1 asks the next upload for a copy in the save folder. Set by the
+  // post-selection menu and quick capture; a failed "Upload && Save" leaves it
+  // at 1, so the next upload of a file keeps a copy too.
+  std::int32_t uploadChoice() const { return uploadChoice_; }
+  // The copy step of an upload ran (written or not): the request is used up.
+  void copyStepRan() { uploadChoice_ = 0; }
+
+ private:
+  // The desktop as it was when capture mode began: the main window paints it
+  // (a shown window that paints nothing is black) and the grab copies from it.
+  // Members go in reverse: the bitmap is put back out of the DC, the DC is
+  // deleted, then the bitmap.
+  struct Snapshot {
+    platform::UniqueBitmap bitmap;
+    platform::UniqueMemoryDc dc;
+    platform::Selected selected;
+  };
+  // The picture of one selection. Released in reverse: the temporary file, the
+  // memory DC (its bitmap put back first), the bitmap, the screen DC.
+  struct Grab {
+    platform::WindowDc screenDc;
+    platform::UniqueBitmap bitmap;
+    platform::UniqueMemoryDc memoryDc;
+    platform::Selected selected;
+    TempJpegFile file;
+  };
+
+  void start();
+  void leave();
+  void press(platform::Point at);
+  void release(platform::Point at);
+  // Runs the post-selection menu: its command, 0 when it was dismissed, -1
+  // when no menu could be made.
+  int runMenu();
+  void finish(std::int32_t choice);
+
+  bool takeSnapshot();
+  void grabRegion();
+  void placeSelectionWindow(const Selection& s, bool hideAfter) const;
+  platform::Point onScreen(platform::Point client) const {
+    return {client.x + screen_.left, client.y + screen_.top};
+  }
+
+  CaptureState state_ = CaptureState::Idle;
+  platform::Hwnd main_ = nullptr;
+  platform::Hwnd selectionWindow_ = nullptr;
+  // The virtual screen as read when capture mode last began.
+  struct {
+    std::int32_t left, top, width, height;
+  } screen_{};
+  Selection selection_{};
+  std::int32_t uploadChoice_ = 0;
+  std::optional<Snapshot> snapshot_;
+  std::optional<Grab> grab_;
+};
+
+// The process's capture object, used on the user-interface thread only.
+Capture& capture();
+
+// Marks one of our modal loops run outside capture mode. From Idle it makes
+// the state Busy for its lifetime; it converts to false when capture mode
+// could not be made busy (something else runs already).
+class ModalScope {
+ public:
+  explicit ModalScope(Capture& c) : capture_(c), entered_(c.enterBusy()) {}
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+  ~ModalScope() {
+    if (entered_) capture_.leaveBusy();
+  }
+  explicit operator bool() const { return entered_; }
+
+ private:
+  Capture& capture_;
+  bool entered_;
+};
+
 platform::Lresult selectionWindowProc(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
                                       platform::Lparam lParam);
-
-// Branches of mainWindowProc.
-platform::Lresult captureModeBranch(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
-                                    platform::Lparam lParam);
-platform::Lresult postSelectionBranch(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
-                                      platform::Lparam lParam);
-
-// The left button came up in capture mode at (x, y), virtual-screen coordinates.
-void handleButtonRelease(std::int32_t x, std::int32_t y);
-// Builds and runs the post-selection menu; false when no popup menu could be made.
-bool showPostSelectionMenu();
-void grabRegion();
-void finishSelection(platform::Hwnd window);
-
-// The picture of the desktop that capture mode shows and grabs from.
-void takeSnapshot();
-void paintSnapshot(platform::Hwnd window);  // WM_PAINT of the main window
-void releaseSnapshot();
-// The current grab's DCs, bitmap and temporary file.
-void releaseGrab();
-// Everything capture mode may hold; called wherever capture mode ends. Safe to repeat.
-void releaseCaptureResources();
-// Hides the main window at the end of capture mode and frees what it held.
-void hideCaptureWindow();
-
-// Post-selection menu ids.
-inline constexpr std::uint32_t IDM_UPLOAD = 0;
-inline constexpr std::uint32_t IDM_UPLOADSAVE = 1;
-inline constexpr std::uint32_t IDM_CANCEL = 3;
 
 }  // namespace corvane

@@ -1,5 +1,4 @@
-// The button release in capture mode, the region grab and finishSelection.
-#include "app/state.h"
+// The button release in capture mode, the region grab and the end of a selection.
 #include "capture/capture.h"
 #include "net/upload.h"
 #include "picture/jpeg.h"
@@ -10,86 +9,87 @@
 
 namespace corvane {
 
-void handleButtonRelease(std::int32_t x, std::int32_t y) {
-  app.buttonDown = false;
-  if (settings.quickCapture) app.uploadChoice = 0;
-  app.dragging = 0;
+void Capture::release(platform::Point at) {
   platform::ReleaseCapture();
-  app.selection.endX = x;
-  app.selection.endY = y;
+  selection_.endX = at.x;
+  selection_.endY = at.y;
   grabRegion();
+  // A release without a press (the button went down before capture mode
+  // began) would otherwise leave Escape taken from every other program, and
+  // the menu below reads Escape itself.
+  platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
   if (settings.quickCapture) {
-    finishSelection(app.mainWindow);
-    app.menuPending = false;
-    app.captureMode = false;
-    // A release without a press (the button went down before capture mode
-    // began) would leave Escape taken from every other program.
-    platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
+    finish(0);
     return;
   }
-  // Without a menu capture mode goes on, button up; the grab waits for the next one.
-  if (!showPostSelectionMenu()) return;
-  app.menuPending = true;
-  app.captureMode = false;
-}
-
-void grabRegion() {
-  // A grab left over from a menu that could not be made is replaced here.
-  releaseGrab();
-  app.grabScreenDC = platform::GetDC(nullptr);
-  const Selection& s = app.selection;
-  placeSelectionWindow(s.startX, s.startY, s.endX, s.endY, true);
-  const platform::Rect r = normalise(s.startX, s.startY, s.endX, s.endY);
-  const std::int32_t left = r.left, top = r.top, width = r.right - r.left + 1, height = r.bottom - r.top + 1;
-  app.grabBitmap = platform::CreateCompatibleBitmap(app.grabScreenDC, width, height);
-  app.grabMemoryDC = platform::CreateCompatibleDC(app.grabScreenDC);
-  platform::SelectObject(app.grabMemoryDC, platform::AsObject(app.grabBitmap));
-  // The pixels come from the desktop as it was when capture mode began, not
-  // from the screen, where our own full-screen window now lies.
-  if (app.snapshotDC != nullptr) {
-    platform::BitBlt(app.grabMemoryDC, 0, 0, width, height, app.snapshotDC, left - app.screenOriginX,
-                     top - app.screenOriginY, platform::SRCCOPY);
-  } else {
-    platform::BitBlt(app.grabMemoryDC, 0, 0, width, height, app.grabScreenDC, left, top, platform::SRCCOPY);
+  const int command = runMenu();
+  switch (command) {
+    case -1:
+      // Without a menu capture mode goes on, button up; the grab waits for the next one.
+      state_ = CaptureState::Waiting;
+      break;
+    case IDM_UPLOAD:
+    case IDM_UPLOADSAVE:
+      finish(command == IDM_UPLOADSAVE ? 1 : 0);
+      break;
+    case IDM_CANCEL:
+      uploadChoice_ = 0;
+      leave();
+      break;
+    default:  // dismissed
+      leave();
+      break;
   }
-  app.grabHeld = true;
-  MakeTempJpegFile(app.tempFolder, app.tempFileName);
 }
 
-void releaseGrab() {
-  if (!app.grabHeld) return;
-  // An empty name means none was made for this picture: nothing of another's is deleted.
-  if (app.tempFileName[0] != 0) platform::DeleteFileW(app.tempFileName);
-  platform::DeleteDC(app.grabMemoryDC);
-  platform::DeleteObject(platform::AsObject(app.grabBitmap));
-  platform::ReleaseDC(nullptr, app.grabScreenDC);
-  app.grabMemoryDC = app.grabScreenDC = nullptr;
-  app.grabBitmap = nullptr;
-  app.tempFileName[0] = 0;
-  app.grabHeld = false;
+void Capture::grabRegion() {
+  using namespace platform;
+  // A grab left over from a menu that could not be made is replaced here.
+  grab_.reset();
+  Grab& grab = grab_.emplace();
+  grab.screenDc = WindowDc(nullptr);
+  placeSelectionWindow(selection_, true);
+  const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
+  const std::int32_t width = r.right - r.left + 1, height = r.bottom - r.top + 1;
+  grab.bitmap.reset(CreateCompatibleBitmap(grab.screenDc.get(), width, height));
+  grab.memoryDc.reset(CreateCompatibleDC(grab.screenDc.get()));
+  grab.selected = Selected(grab.memoryDc.get(), AsObject(grab.bitmap.get()));
+  // The pixels come from the desktop as it was when capture mode began, never
+  // from the screen, where our own full-screen window now lies. Capture mode
+  // does not begin without the snapshot.
+  BitBlt(grab.memoryDc.get(), 0, 0, width, height, snapshot_->dc.get(), r.left - screen_.left, r.top - screen_.top,
+         SRCCOPY);
+  grab.file.make();
 }
 
-void finishSelection(platform::Hwnd window) {
-  platform::SetCursor(platform::LoadCursorW(nullptr, platform::MakeIntResource(platform::IDC_WAIT)));
-  platform::ShowCursor(1);
+void Capture::finish(std::int32_t choice) {
+  using namespace platform;
+  state_ = CaptureState::Busy;
+  uploadChoice_ = choice;
+  SetCursor(LoadCursorW(nullptr, MakeIntResource(IDC_WAIT)));
+  ShowCursor(1);
   // Up again over the screen while the work lasts: the wait cursor shows over it
   // and its message boxes have an owner on screen.
-  platform::ShowWindow(window, platform::SW_HIDE);
-  platform::ShowWindow(window, platform::SW_SHOW);
-  platform::UpdateWindow(window);
-  if (app.tempFileName[0] != 0 && SaveBitmapAsJpeg(app.tempFileName, app.grabBitmap) == 1) {
-    UploadPicture(window, app.tempFileName);
+  ShowWindow(main_, SW_HIDE);
+  ShowWindow(main_, SW_SHOW);
+  UpdateWindow(main_);
+  Grab& grab = *grab_;
+  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get()) == 1) {
+    const std::u16string_view folder(settings.saveFolder, kSaveFolderCapacity);
+    const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, folder});
+    if (outcome.copyStepRan) copyStepRan();
   } else {
-    platform::MessageBoxW(window, u"Could not save image", u"Error", platform::MB_ICONERROR);
+    MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);
   }
-  releaseGrab();
-  platform::SetCursor(platform::LoadCursorW(nullptr, platform::MakeIntResource(platform::IDC_ARROW)));
-  platform::ShowCursor(0);
-  placeSelectionWindow(0, 0, 0, 0, true);
-  platform::ShowWindow(window, platform::SW_SHOW);
-  platform::ShowWindow(window, platform::SW_HIDE);
-  platform::UpdateWindow(window);
-  releaseSnapshot();
+  grab_.reset();
+  SetCursor(LoadCursorW(nullptr, MakeIntResource(IDC_ARROW)));
+  ShowCursor(0);
+  placeSelectionWindow({0, 0, 0, 0}, true);
+  ShowWindow(main_, SW_SHOW);
+  ShowWindow(main_, SW_HIDE);
+  UpdateWindow(main_);
+  snapshot_.reset();
+  state_ = CaptureState::Idle;
 }
 
 }  // namespace corvane

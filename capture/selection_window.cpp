@@ -1,38 +1,33 @@
 // The translucent selection window that follows the dragged rectangle.
-#include "app/state.h"
 #include "capture/capture.h"
 #include "platform/gdi32.h"
+#include "platform/guards.h"
 #include "platform/user32.h"
 
 namespace corvane {
 
-void placeSelectionWindow(std::int32_t startX, std::int32_t startY, std::int32_t endX, std::int32_t endY,
-                          bool hideAfter) {
-  platform::ShowWindow(app.selectionWindow, platform::SW_SHOW);
-  platform::UpdateWindow(app.selectionWindow);
-  if (hideAfter) platform::ShowWindow(app.selectionWindow, platform::SW_HIDE);
-  const platform::Rect r = normalise(startX, startY, endX, endY);
-  platform::MoveWindow(app.selectionWindow, r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1, 1);
+void Capture::placeSelectionWindow(const Selection& s, bool hideAfter) const {
+  platform::ShowWindow(selectionWindow_, platform::SW_SHOW);
+  platform::UpdateWindow(selectionWindow_);
+  if (hideAfter) platform::ShowWindow(selectionWindow_, platform::SW_HIDE);
+  const platform::Rect r = normalise(s.startX, s.startY, s.endX, s.endY);
+  platform::MoveWindow(selectionWindow_, r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1, 1);
 }
 
 platform::Lresult selectionWindowProc(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam,
                                       platform::Lparam lParam) {
-  if (message != platform::WM_ERASEBKGND) return platform::DefWindowProcW(window, message, wParam, lParam);
-  platform::Rect rc{};
-  platform::GetClientRect(window, &rc);
-  platform::Hdc dc = platform::GetDC(window);
-  platform::Hgdiobj brush = platform::CreateSolidBrush(platform::Rgb(100, 100, 100));
-  platform::Hgdiobj oldBrush = platform::SelectObject(dc, brush);
-  platform::Hgdiobj pen = platform::CreatePen(platform::PS_DOT, 1, platform::Rgb(0, 10, 255));
-  platform::Hgdiobj oldPen = platform::SelectObject(dc, pen);
+  using namespace platform;
+  if (message != WM_ERASEBKGND) return DefWindowProcW(window, message, wParam, lParam);
+  Rect rc{};
+  GetClientRect(window, &rc);
+  // Declared so that both tools are put back out of the DC before they are deleted.
+  const WindowDc dc(window);
+  const UniqueGdiObject brush(CreateSolidBrush(Rgb(100, 100, 100)));
+  const Selected brushSelected(dc.get(), brush.get());
+  const UniqueGdiObject pen(CreatePen(PS_DOT, 1, Rgb(0, 10, 255)));
+  const Selected penSelected(dc.get(), pen.get());
   // The DC's default opaque white background fills the gaps of the dotted border.
-  platform::Rectangle(dc, 0, 0, rc.right, rc.bottom);
-  // A pen or brush still selected into a DC is not freed by DeleteObject.
-  platform::SelectObject(dc, oldPen);
-  platform::SelectObject(dc, oldBrush);
-  platform::DeleteObject(pen);
-  platform::DeleteObject(brush);
-  platform::ReleaseDC(window, dc);
+  Rectangle(dc.get(), 0, 0, rc.right, rc.bottom);
   return 1;
 }
 

@@ -10,6 +10,9 @@
 
 namespace corvane {
 
+// The client version string sent with every request.
+inline constexpr char kClientVersion[] = "win:2.6";
+
 inline constexpr char kBoundary[] = "----BOUNDARYBOUNDARY----";
 inline constexpr char16_t kRequestHeader[] = u"Content-type: multipart/form-data; boundary=----BOUNDARYBOUNDARY----";
 inline constexpr std::uint32_t kRequestHeaderLength = sizeof(kRequestHeader) / sizeof(char16_t) - 1;

@@ -4,12 +4,11 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include "app/state.h"
 #include "net/multipart.h"
+#include "platform/guards.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
-#include "settings/settings.h"
 
 namespace corvane {
 namespace {
@@ -60,7 +59,7 @@ bool IsPlainFileName(std::u16string_view name) {
 }
 
 // The copy path for a link, or empty when no copy may be written for it.
-std::u16string CopyPathFor(std::string_view link) {
+std::u16string CopyPathFor(std::string_view link, std::u16string_view folder) {
   std::u16string identifier;
   const std::size_t prefixLength = ServiceLinkPrefix().size();
   if (link.size() > prefixLength) {
@@ -78,7 +77,6 @@ std::u16string CopyPathFor(std::string_view link) {
   if (identifier.size() > kIdentifierMaxLength) identifier.resize(kIdentifierMaxLength);
   if (!IsPlainFileName(identifier)) return {};
 
-  std::u16string_view folder(settings.saveFolder, kSaveFolderCapacity);
   folder = folder.substr(0, folder.find(u'\0'));
   if (folder.empty()) return {};
   // The separator goes in even after a trailing one: the file system takes "\\" as one.
@@ -113,10 +111,9 @@ void CopyPicture(const char16_t* picturePath, const char16_t* target) {
   if (!ok) DeleteFileW(target);
 }
 
-void SaveCopy(const char16_t* picturePath, std::string_view link) {
-  std::u16string target = CopyPathFor(link);
+void SaveCopy(const char16_t* picturePath, std::string_view link, std::u16string_view folder) {
+  std::u16string target = CopyPathFor(link, folder);
   if (!target.empty()) CopyPicture(picturePath, target.c_str());
-  app.uploadChoice = 0;
 }
 
 bool IsLaunchableLink(std::string_view text) {
@@ -140,7 +137,7 @@ bool IsLaunchableLink(std::string_view text) {
 
 }  // namespace
 
-int UploadPicture(platform::Hwnd owner, const char16_t* picturePath) {
+UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy) {
   Exchange exchange;
   {
     MultipartBody body;
@@ -148,19 +145,19 @@ int UploadPicture(platform::Hwnd owner, const char16_t* picturePath) {
     // A picture that cannot be read whole is not sent at all, rather than sent cut short.
     if (!AddFileField(body, "imagedata", picturePath)) {
       ShowError(owner, u"Could not open .jpg");
-      return 0;
+      return {};
     }
     exchange = PostMultipart(kUploadPath, FinishBody(body));
   }
   if (exchange.stage != ExchangeStage::Done) {
     ShowError(owner, StageMessage(exchange.stage));
-    return 0;
+    return {};
   }
   const std::string& link = exchange.reply;
-  if (app.uploadChoice == 1) SaveCopy(picturePath, link);
+  if (copy.keep) SaveCopy(picturePath, link, copy.saveFolder);
   CopyTextToClipboard(link.c_str());
   OpenLink(link.c_str());
-  return 1;
+  return {1, copy.keep};
 }
 
 void OpenLink(const char* text) {
@@ -178,22 +175,16 @@ void CopyTextToClipboard(const char* text) {
   using namespace platform;
   if (text == nullptr) return;
   std::size_t size = std::strlen(text) + 1;
-  Hglobal block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
-  if (block == nullptr) return;
-  void* memory = GlobalLock(block);
-  if (memory == nullptr) {
-    GlobalFree(block);
-    return;
-  }
-  std::memcpy(memory, text, size);
-  GlobalUnlock(block);
   // The block belongs to the clipboard once it takes it; until then it is ours to free.
-  if (!OpenClipboard(nullptr)) {
-    GlobalFree(block);
-    return;
-  }
+  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size));
+  if (!block) return;
+  void* memory = GlobalLock(block.get());
+  if (memory == nullptr) return;
+  std::memcpy(memory, text, size);
+  GlobalUnlock(block.get());
+  if (!OpenClipboard(nullptr)) return;
   EmptyClipboard();
-  if (SetClipboardData(CF_TEXT, block) == nullptr) GlobalFree(block);
+  if (SetClipboardData(CF_TEXT, block.get()) != nullptr) block.release();
   CloseClipboard();
 }
 

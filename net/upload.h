@@ -1,13 +1,26 @@
 // The picture upload and what it does with the link: clipboard, browser, saved copy.
 #pragma once
+#include <string_view>
 #include "platform/types.h"
 
 namespace corvane {
 
+// Whether the upload keeps a copy of the picture in the save folder, named
+// after the link. The folder is read only when keep is set.
+struct CopyRequest {
+  bool keep = false;
+  std::u16string_view saveFolder;
+};
+
+struct UploadOutcome {
+  int result = 0;            // 1 when a link was received and handed on, else 0
+  bool copyStepRan = false;  // the copy step ran, whether or not the copy could be written
+};
+
 // Uploads one JPEG file. Failures are shown in message boxes owned by owner
-// (or by none). Returns 1 when a link was received and handed on, else 0.
-// Never deletes the file.
-int UploadPicture(platform::Hwnd owner, const char16_t* picturePath);
+// (or by none); the copy step runs only after a link was received. Never
+// deletes the file.
+UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy);
 
 // Opens a web link in the default browser; anything that is not a plain
 // http:// or https:// link is ignored.

@@ -1,7 +1,6 @@
 // Version check: the web service alone decides whether a newer client exists.
 #include "net/version_check.h"
 #include <string>
-#include "app/state.h"
 #include "net/multipart.h"
 #include "net/upload.h"
 #include "platform/kernel32.h"

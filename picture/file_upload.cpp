@@ -23,7 +23,7 @@ void showConversionFailure() {
 
 }  // namespace
 
-void FileUploadCommand() {
+UploadOutcome FileUploadCommand(const CopyRequest& copy) {
   char16_t file[platform::MAX_PATH] = {};
   platform::OpenFileName ofn{};
   ofn.lStructSize = sizeof ofn;
@@ -35,29 +35,27 @@ void FileUploadCommand() {
   // The working directory may follow the chosen file: nothing here reads it again.
   ofn.Flags = platform::OFN_PATHMUSTEXIST | platform::OFN_FILEMUSTEXIST | platform::OFN_NONETWORKBUTTON;
   // Cancel, a closed dialog and a dialog error (a path too long for the buffer among them) end silently.
-  if (platform::GetOpenFileNameW(&ofn) == 0) return;
+  if (platform::GetOpenFileNameW(&ofn) == 0) return {};
 
   std::size_t i = 0;
   for (; i + 1 < platform::MAX_PATH && file[i] != 0; ++i) g_chosenPath[i] = file[i];
   g_chosenPath[i] = 0;
-  ConvertAndUploadFile(g_chosenPath);
+  return ConvertAndUploadFile(g_chosenPath, copy);
 }
 
-void ConvertAndUploadFile(const char16_t* sourcePath) {
-  char16_t tempFolder[platform::MAX_PATH];
-  char16_t tempName[platform::MAX_PATH];
-  // Without a name made for this run there is nothing to write into, and
-  // nothing of ours to delete.
-  if (!MakeTempJpegFile(tempFolder, tempName)) {
+UploadOutcome ConvertAndUploadFile(const char16_t* sourcePath, const CopyRequest& copy) {
+  // Deleted on every way out; without a name made for this run there is
+  // nothing to write into, and nothing of ours to delete.
+  TempJpegFile temp;
+  if (!temp.make()) {
     showConversionFailure();
-    return;
+    return {};
   }
-  if (ConvertFileToJpeg(tempName, sourcePath) == 1) {
-    UploadPicture(nullptr, tempName);  // shows its own failures
-  } else {
+  if (ConvertFileToJpeg(temp.name(), sourcePath) != 1) {
     showConversionFailure();
+    return {};
   }
-  platform::DeleteFileW(tempName);
+  return UploadPicture(nullptr, temp.name(), copy);  // shows its own failures
 }
 
 }  // namespace corvane

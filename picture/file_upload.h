@@ -1,9 +1,13 @@
 // The File upload command and the upload of a picture file dropped on the executable.
 #pragma once
+#include "net/upload.h"
 
 namespace corvane {
 
-void FileUploadCommand();
-void ConvertAndUploadFile(const char16_t* sourcePath);
+// Opens the file dialog and uploads the chosen picture; copy says whether a
+// copy is kept in the save folder. Gives back what the upload did (nothing
+// when the dialog was cancelled).
+UploadOutcome FileUploadCommand(const CopyRequest& copy);
+UploadOutcome ConvertAndUploadFile(const char16_t* sourcePath, const CopyRequest& copy);
 
 }  // namespace corvane

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/gdiplus.h"
+#include "platform/guards.h"
 #include "platform/kernel32.h"
 
 namespace corvane {
@@ -42,6 +43,10 @@ void deletePicture(Picture* picture) {
   platform::GdipFree(picture);
 }
 
+struct PictureDeleter {
+  void operator()(Picture* picture) const { deletePicture(picture); }
+};
+
 struct FreeDeleter {
   void operator()(void* block) const { std::free(block); }
 };
@@ -52,28 +57,19 @@ struct FreeDeleter {
 // `saveFailedPicture` is set (the save then fails on its missing image).
 template <typename Make>
 int encodeAsJpeg(const char16_t* outputPath, Make make, bool saveFailedPicture) {
-  int result = 0;
-  const platform::GdiplusStartupInput input{1, nullptr, 0, 0};
-  std::uintptr_t token = 0;
-  // Without GDI+ there is nothing to encode with, and no valid token to shut down.
-  if (platform::GdiplusStartup(&token, &input, nullptr) != kOk) return 0;
-
-  if (Picture* picture = make()) {
-    if (picture->lastStatus == kOk || saveFailedPicture) {
-      platform::Guid encoder{};
-      if (FindEncoderClsid(u"image/jpeg", &encoder) != -1) {
-        std::uint32_t quality = kJpegQuality;
-        platform::EncoderParameters params{};
-        params.Count = 1;
-        params.Parameter[0] = {kEncoderQuality, 1, kEncoderParameterValueTypeLong, &quality};
-        if (platform::GdipSaveImageToFile(picture->native, outputPath, &encoder, &params) == kOk) result = 1;
-      }
-    }
-    deletePicture(picture);
-  }
-
-  platform::GdiplusShutdown(token);
-  return result;
+  // Declared first, so the picture is gone before GDI+ shuts down.
+  const platform::GdiplusSession gdiplus;
+  // Without GDI+ there is nothing to encode with.
+  if (!gdiplus) return 0;
+  const std::unique_ptr<Picture, PictureDeleter> picture(make());
+  if (!picture || (picture->lastStatus != kOk && !saveFailedPicture)) return 0;
+  platform::Guid encoder{};
+  if (FindEncoderClsid(u"image/jpeg", &encoder) == -1) return 0;
+  std::uint32_t quality = kJpegQuality;
+  platform::EncoderParameters params{};
+  params.Count = 1;
+  params.Parameter[0] = {kEncoderQuality, 1, kEncoderParameterValueTypeLong, &quality};
+  return platform::GdipSaveImageToFile(picture->native, outputPath, &encoder, &params) == kOk ? 1 : 0;
 }
 
 }  // namespace
@@ -141,6 +137,10 @@ bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]) {
     return false;
   }
   return true;
+}
+
+TempJpegFile::~TempJpegFile() {
+  if (made_) platform::DeleteFileW(name_);
 }
 
 }  // namespace corvane

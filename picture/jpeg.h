@@ -24,4 +24,23 @@ int ConvertFileToJpeg(const char16_t* outputPath, const char16_t* sourcePath);
 // uploaded or deleted under it.
 bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]);
 
+// A temporary JPEG file of one picture, made by make() and deleted with its
+// guard. Nothing is deleted under a name that was not made for it.
+class TempJpegFile {
+ public:
+  TempJpegFile() = default;
+  TempJpegFile(const TempJpegFile&) = delete;
+  TempJpegFile& operator=(const TempJpegFile&) = delete;
+  ~TempJpegFile();
+
+  bool make() { return made_ = MakeTempJpegFile(folder_, name_); }
+  explicit operator bool() const { return made_; }
+  const char16_t* name() const { return name_; }
+
+ private:
+  char16_t folder_[260] = {};
+  char16_t name_[260] = {};
+  bool made_ = false;
+};
+
 }  // namespace corvane

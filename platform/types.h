@@ -200,7 +200,7 @@ inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
 inline constexpr std::uint32_t MOD_ALT = 0x0001;
 inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
 inline constexpr std::uint32_t MF_BYPOSITION = 0x0400, MF_CHECKED = 0x0008, MF_SEPARATOR = 0x0800;
-inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020;
+inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020, TPM_NONOTIFY = 0x0080, TPM_RETURNCMD = 0x0100;
 inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONERROR = 0x10,
   MB_ICONINFORMATION = 0x40, MB_TOPMOST = 0x40000;
 inline constexpr std::int32_t IDYES = 6, IDNO = 7;

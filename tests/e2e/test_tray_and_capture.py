@@ -111,3 +111,43 @@ def test_right_click_before_the_press_leaves_capture_mode(desktop, resident):
     desktop.wait_gone(MAIN_CLASS)
     assert not desktop.shown(SELECTION_CLASS)
     assert resident.running()
+
+
+# ---- no capture inside another of our loops --------------------------------------------
+
+def escape_reaches_another_program(desktop):
+    """A message box of another process closes on Escape, which it gets only when
+    no hot key of ours holds the key."""
+    box = e2e.Program(desktop, desktop.tools / "probe.exe", ["escapebox", "Another program"])
+    try:
+        desktop.wait_shown(e2e.DIALOG_CLASS, process="probe.exe", title="Another program")
+        desktop.keys("escape")
+        return box.wait(timeout=10) == 0
+    except e2e.Timeout:
+        return False
+    finally:
+        box.kill()
+
+
+def test_a_tray_click_during_the_file_dialog_starts_no_capture(desktop, resident, shots):
+    desktop.keys("alt+f")
+    desktop.wait_shown(e2e.DIALOG_CLASS, title="Select pic to upload")
+    # Clear of the tray, so that the click reaches the icon and not the dialog.
+    desktop.tool("probe", "move", "Select pic to upload", 420, 260)
+    wait_for(lambda: [w for w in desktop.shown(e2e.DIALOG_CLASS) if w.rect[0] == 420], 5, what="the moved dialog")
+    x, y = desktop.tray_icon_point()
+    desktop.click(x, y)
+    # The tray menu opens over the dialog: by then the left click has been handled.
+    # (Had it begun capture mode, the full-screen window would take this right
+    # click and leave: no menu.)
+    desktop.click(x, y, button=3)
+    seen = wait_for(lambda: {w.cls for w in desktop.shown()} & {MENU_CLASS, MAIN_CLASS}, 10,
+                    what="the tray menu over the dialog")
+    shots("tray-menu-over-dialog")
+    assert seen == {MENU_CLASS}, "capture mode began inside the file dialog"
+    desktop.close_menus()
+    assert desktop.press("Cancel", "Select pic to upload")
+    desktop.wait_gone(e2e.DIALOG_CLASS)
+    assert not desktop.shown(), "a window of ours stays up"
+    assert escape_reaches_another_program(desktop), "Escape does not reach another program"
+    assert resident.running()

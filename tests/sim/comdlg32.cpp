@@ -36,6 +36,7 @@ Bool GetOpenFileNameW(OpenFileName* ofn) {
   g_seen.filter = doubleTerminated(ofn->lpstrFilter);
   g_seen.title = ofn->lpstrTitle ? ofn->lpstrTitle : u"";
   g_seen.fileAtOpen = ofn->lpstrFile ? ofn->lpstrFile : u"";
+  sim::runModalLoop();
   Bool confirmed = result<Bool>("GetOpenFileNameW", 0);
   if (!confirmed) return 0;
   if (ofn->lpstrFile == nullptr || g_chosen.size() + 1 > ofn->nMaxFile) return 0;  // buffer too small

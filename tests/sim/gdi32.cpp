@@ -69,12 +69,14 @@ using sim::result;
 
 Hdc CreateCompatibleDC(Hdc dc) {
   record("CreateCompatibleDC", dc);
+  if (!result<bool>("CreateCompatibleDC", true)) return nullptr;
   auto h = sim::handle<Hdc>();
   sim::gdi::made(h, Kind::MemoryDc);
   return h;
 }
 Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height) {
   record("CreateCompatibleBitmap", dc, width, height);
+  if (!result<bool>("CreateCompatibleBitmap", true)) return nullptr;  // no memory for it
   auto h = sim::handle<Hbitmap>();
   sim::gdi::made(h, Kind::Bitmap);
   return h;
@@ -97,7 +99,7 @@ Hgdiobj SelectObject(Hdc dc, Hgdiobj object) {
 Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
             std::int32_t srcX, std::int32_t srcY, std::uint32_t rop) {
   record("BitBlt", dest, x, y, width, height, src, srcX, srcY, rop);
-  return 1;
+  return result<Bool>("BitBlt", 1);
 }
 Bool DeleteDC(Hdc dc) {
   record("DeleteDC", dc);

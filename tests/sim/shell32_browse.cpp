@@ -29,6 +29,7 @@ ItemIdList SHBrowseForFolderW(const BrowseInfo* info) {
   record("SHBrowseForFolderW", info->hwndOwner, info->pidlRoot, info->pszDisplayName, info->lpszTitle,
          info->ulFlags, info->lpfn);
   g_title = info->lpszTitle ? info->lpszTitle : u"";
+  sim::runModalLoop();
   if (!g_next.chosen) return nullptr;
   auto item = sim::handle<ItemIdList>();
   g_items[item] = g_next;

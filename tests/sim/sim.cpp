@@ -1,5 +1,6 @@
 #include "tests/sim/sim.h"
 #include "app/state.h"
+#include "capture/capture.h"
 #include "settings/settings.h"
 
 namespace sim {
@@ -98,6 +99,8 @@ std::uint32_t copyOut(std::u16string_view s, char16_t* out, std::uint32_t capaci
 void onReset(ResetHook hook) { hooks().push_back(hook); }
 
 void reset() {
+  // What a test left held goes back to the simulation it came from, before that is cleared.
+  corvane::capture().reset();
   g_log.clear();
   g_scripts.clear();
   g_next = 0x1000;

@@ -195,9 +195,11 @@ void setChosenFile(std::u16string path);
 const OpenDialogSeen& openDialog();
 // Windows (user32.cpp). Sent and dispatched messages run the window procedure
 // of the window's registered class; UpdateWindow sends WM_PAINT to a window
-// shown since its last paint. TrackPopupMenu posts WM_COMMAND with the id
-// scripted for "TrackPopupMenu" (none scripted: the menu was dismissed).
-// MessageBoxW dispatches the queued messages, as its own loop would.
+// shown since its last paint. TrackPopupMenu picks the id scripted for
+// "TrackPopupMenu" (none scripted: the menu was dismissed), returned with
+// TPM_RETURNCMD, else posted as WM_COMMAND. Message boxes, menus, the open
+// dialog and the folder browser dispatch the queued messages, as their own
+// loops would (runModalLoop).
 bool windowVisible(platform::Hwnd window);
 bool windowExists(platform::Hwnd window);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
@@ -207,6 +209,7 @@ platform::Hwnd capturedWindow();                    // null when the mouse is no
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
 std::size_t queuedMessages();
 void dropQueuedMessages();
+void runModalLoop();  // dispatches queued messages up to the quit message
 
 // GDI objects (gdi32.cpp) made and not yet released, as "kind h<N>": memory,
 // screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or

@@ -67,6 +67,13 @@ void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam
 }
 std::size_t queuedMessages() { return g_queue.size(); }
 void dropQueuedMessages() { g_queue.clear(); }
+void runModalLoop() {
+  while (!g_queue.empty() && g_queue.front().message != platform::WM_QUIT) {
+    platform::Msg m = g_queue.front();
+    g_queue.pop_front();
+    deliver(m.hwnd, m.message, m.wParam, m.lParam);
+  }
+}
 }  // namespace sim
 
 namespace platform {
@@ -210,13 +217,18 @@ Bool InsertMenuW(Hmenu menu, std::uint32_t position, std::uint32_t flags, std::u
   record("InsertMenuW", menu, position, flags, static_cast<std::uint64_t>(id), label);
   return 1;
 }
-// A scripted result is the entry the user picks: it is posted to the window as
-// WM_COMMAND, as the platform does once the menu has closed. Unscripted: dismissed.
+// A menu runs its own loop while it is up: queued messages are dispatched. A
+// scripted result is the entry the user picks (unscripted: dismissed): returned
+// with TPM_RETURNCMD, else posted to the window as WM_COMMAND, as the platform
+// does once the menu has closed.
 Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_t y, std::int32_t reserved,
                     Hwnd window, const Rect*) {
   record("TrackPopupMenu", menu, flags, x, y, reserved, window);
-  std::int64_t chosen;
-  if (sim::scripted("TrackPopupMenu", &chosen)) post(window, WM_COMMAND, static_cast<Wparam>(chosen), 0);
+  sim::runModalLoop();
+  std::int64_t chosen = 0;
+  const bool picked = sim::scripted("TrackPopupMenu", &chosen);
+  if (flags & TPM_RETURNCMD) return static_cast<Bool>(chosen);
+  if (picked) post(window, WM_COMMAND, static_cast<Wparam>(chosen), 0);
   return 1;
 }
 Bool SetForegroundWindow(Hwnd window) { record("SetForegroundWindow", window); return 1; }
@@ -241,11 +253,7 @@ std::int32_t ShowCursor(Bool show) { record("ShowCursor", show); return 0; }
 // A message box runs its own loop while it is up: queued messages are dispatched.
 std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type) {
   record("MessageBoxW", owner, text, caption, type);
-  while (!g_queue.empty() && g_queue.front().message != WM_QUIT) {
-    Msg m = g_queue.front();
-    g_queue.pop_front();
-    deliver(m.hwnd, m.message, m.wParam, m.lParam);
-  }
+  sim::runModalLoop();
   return result<std::int32_t>("MessageBoxW", 1);
 }
 Hdc GetDC(Hwnd window) {

@@ -29,8 +29,16 @@ bool defaultHandled(std::uint32_t message) {
   return false;
 }
 
+// Puts a message in the queue that the next modal loop (dialog, menu, message
+// box) dispatches while it runs, then runs what opens that loop.
+std::function<void()> during(std::uint32_t m, platform::Wparam w, platform::Lparam l, std::function<void()> opener) {
+  return [=] {
+    sim::queueMessage(app.mainWindow, m, w, l);
+    opener();
+  };
+}
+
 TEST(CaptureStates, EveryRowOfTheTable) {
-  enum { kUnchanged = 7 };
   struct Row {
     const char* name;
     State from;
@@ -39,19 +47,26 @@ TEST(CaptureStates, EveryRowOfTheTable) {
     std::uint32_t message;  // the message whose default handling is checked
     State next;
     bool mainShown, escape, captured, byDefault, snapshot, grab;
-    int uploadChoice = kUnchanged;
+    int uploadChoice = 0;
   };
   auto msg = [](std::uint32_t m, platform::Wparam w = 0, platform::Lparam l = 0) {
     return [=] { send(m, w, l); };
+  };
+  auto menu = [](int choice) {
+    return [=] {
+      if (choice >= 0) sim::script("TrackPopupMenu", choice);
+      send(WM_LBUTTONUP, 0, point(140, 80));
+    };
   };
   auto noMenu = [] {
     sim::script("CreatePopupMenu", 0);
     send(WM_LBUTTONUP, 0, point(140, 80));
   };
+  const auto trayClick = msg(UM_TRAYICON, 0, WM_LBUTTONUP);
   const Row rows[] = {
       // name, from, quick, event, message, next, shown, escape, captured, default, snapshot, grab
       {"idle: hot key 1", State::Idle, false, [] { hotKey(1); }, 0, State::Waiting, true, true, false, false, true, false},
-      {"idle: tray left click", State::Idle, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), 0, State::Waiting, true, true, false, false, true, false},
+      {"idle: tray left click", State::Idle, false, trayClick, 0, State::Waiting, true, true, false, false, true, false},
       {"idle: tray capture command", State::Idle, false, msg(WM_COMMAND, IDM_CAPTURE), 0, State::Waiting, true, true, false, false, true, false},
       {"idle: hot key 3", State::Idle, false, [] { hotKey(3); }, 0, State::Idle, false, false, false, false, false, false},
       {"idle: tray file upload", State::Idle, false, msg(WM_COMMAND, IDM_FILEUPLOAD), 0, State::Idle, false, false, false, false, false, false},
@@ -60,39 +75,44 @@ TEST(CaptureStates, EveryRowOfTheTable) {
       {"idle: unknown command", State::Idle, false, msg(WM_COMMAND, 7), 0, State::Idle, false, false, false, false, false, false},
       {"idle: other tray event", State::Idle, false, msg(UM_TRAYICON, 0, WM_LBUTTONDOWN), UM_TRAYICON, State::Idle, false, false, false, true, false, false},
       {"idle: mouse", State::Idle, false, msg(WM_LBUTTONDOWN), WM_LBUTTONDOWN, State::Idle, false, false, false, true, false, false},
+      {"idle: release", State::Idle, false, msg(WM_LBUTTONUP), WM_LBUTTONUP, State::Idle, false, false, false, true, false, false},
+      // One of our modal loops runs: no capture request nests inside it.
+      {"open dialog: tray left click", State::Idle, false, during(UM_TRAYICON, 0, WM_LBUTTONUP, msg(UM_FILEUPLOAD)), UM_TRAYICON, State::Idle, false, false, false, true, false, false},
+      {"open dialog: tray capture command", State::Idle, false, during(WM_COMMAND, IDM_CAPTURE, 0, msg(WM_COMMAND, IDM_FILEUPLOAD)), 0, State::Idle, false, false, false, false, false, false},
+      {"folder browser: tray left click", State::Idle, false, during(UM_TRAYICON, 0, WM_LBUTTONUP, msg(WM_COMMAND, IDM_SAVEPATH)), UM_TRAYICON, State::Idle, false, false, false, true, false, false},
+      {"tray menu: tray left click", State::Idle, false, during(UM_TRAYICON, 0, WM_LBUTTONUP, msg(UM_TRAYICON, 0, platform::WM_RBUTTONUP)), UM_TRAYICON, State::Idle, false, false, false, true, false, false},
+      {"busy: tray left click", State::Busy, false, trayClick, UM_TRAYICON, State::Busy, false, false, false, true, false, false},
+      {"busy: tray capture command", State::Busy, false, msg(WM_COMMAND, IDM_CAPTURE), 0, State::Busy, false, false, false, false, false, false},
+      {"busy: tray file upload", State::Busy, false, msg(WM_COMMAND, IDM_FILEUPLOAD), 0, State::Busy, false, false, false, false, false, false},
+      {"busy: tray right click", State::Busy, false, msg(UM_TRAYICON, 0, platform::WM_RBUTTONUP), 0, State::Busy, false, false, false, false, false, false},
       {"waiting: Escape", State::Waiting, false, [] { hotKey(4); }, 0, State::Idle, false, false, false, false, false, false},
       {"waiting: right click", State::Waiting, false, msg(WM_RBUTTONDOWN), 0, State::Idle, false, false, false, false, false, false},
       {"waiting: press", State::Waiting, false, msg(WM_LBUTTONDOWN, 0, point(5, 6)), 0, State::Dragging, true, false, true, false, true, false},
       {"waiting: move", State::Waiting, false, msg(WM_MOUSEMOVE, 0, point(5, 6)), 0, State::Waiting, true, true, false, false, true, false},
-      {"waiting: release, menu", State::Waiting, false, msg(WM_LBUTTONUP, 0, point(5, 6)), 0, State::MenuPending, true, true, false, false, true, true},
-      // Escape, still registered without a press, is given back whatever the menu's outcome.
-      {"waiting: release, menu, Upload", State::Waiting, false, [] { send(WM_LBUTTONUP, 0, point(5, 6)); send(WM_COMMAND, IDM_UPLOAD); }, WM_COMMAND, State::Idle, false, false, false, false, false, false, 0},
+      // A release without a press: the button went down before capture mode began.
+      {"waiting: release, Upload", State::Waiting, false, menu(IDM_UPLOAD), 0, State::Idle, false, false, false, false, false, false, 0},
+      {"waiting: release, dismissed", State::Waiting, false, menu(-1), 0, State::Idle, false, false, false, false, false, false},
       {"waiting: release, quick", State::Waiting, true, msg(WM_LBUTTONUP, 0, point(5, 6)), 0, State::Idle, false, false, false, false, false, false, 0},
       {"waiting: hot key 1", State::Waiting, false, [] { hotKey(1); }, 0, State::Waiting, true, true, false, false, true, false},
       {"waiting: hot key 3", State::Waiting, false, [] { hotKey(3); }, 0, State::Waiting, true, true, false, false, true, false},
-      {"waiting: tray click", State::Waiting, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), UM_TRAYICON, State::Waiting, true, true, false, true, true, false},
+      {"waiting: tray click", State::Waiting, false, trayClick, UM_TRAYICON, State::Waiting, true, true, false, true, true, false},
+      {"waiting: tray right click", State::Waiting, false, msg(UM_TRAYICON, 0, platform::WM_RBUTTONUP), UM_TRAYICON, State::Waiting, true, true, false, true, true, false},
       {"waiting: double click", State::Waiting, false, msg(platform::WM_LBUTTONDBLCLK), platform::WM_LBUTTONDBLCLK, State::Waiting, true, true, false, true, true, false},
       {"dragging: hot key 1", State::Dragging, false, [] { hotKey(1); }, 0, State::Dragging, true, false, true, false, true, false},
       {"dragging: hot key 3", State::Dragging, false, [] { hotKey(3); }, 0, State::Dragging, true, false, true, false, true, false},
-      {"dragging: tray click", State::Dragging, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), UM_TRAYICON, State::Dragging, true, false, true, true, true, false},
+      {"dragging: tray click", State::Dragging, false, trayClick, UM_TRAYICON, State::Dragging, true, false, true, true, true, false},
       {"dragging: move", State::Dragging, false, msg(WM_MOUSEMOVE, 0, point(30, 40)), 0, State::Dragging, true, false, true, false, true, false},
       {"dragging: right click", State::Dragging, false, msg(WM_RBUTTONDOWN), 0, State::Dragging, true, false, true, false, true, false},
       {"dragging: press again", State::Dragging, false, msg(WM_LBUTTONDOWN, 0, point(7, 8)), 0, State::Dragging, true, false, true, false, true, false},
       {"dragging: release, quick", State::Dragging, true, msg(WM_LBUTTONUP, 0, point(30, 40)), 0, State::Idle, false, false, false, false, false, false, 0},
-      {"dragging: release, menu", State::Dragging, false, msg(WM_LBUTTONUP, 0, point(30, 40)), 0, State::MenuPending, true, false, false, false, true, true},
       {"dragging: release, no menu", State::Dragging, false, noMenu, 0, State::Waiting, true, false, false, false, true, true},
-      {"menu: Upload", State::MenuPending, false, msg(WM_COMMAND, IDM_UPLOAD), 0, State::Idle, false, false, false, false, false, false, 0},
-      {"menu: Upload && Save", State::MenuPending, false, msg(WM_COMMAND, IDM_UPLOADSAVE), 0, State::Idle, false, false, false, false, false, false, 1},
-      {"menu: Cancel", State::MenuPending, false, msg(WM_COMMAND, IDM_CANCEL), 0, State::Idle, false, false, false, false, false, false, 0},
-      {"menu: another id", State::MenuPending, false, msg(WM_COMMAND, 2), 0, State::Idle, true, false, false, false, true, true},
-      {"menu: destroyed", State::MenuPending, false, msg(platform::WM_DESTROY), 0, State::Idle, true, false, false, false, true, true},
-      {"menu dismissed: press", State::MenuPending, false, msg(WM_LBUTTONDOWN), 0, State::Idle, false, false, false, false, false, false},
-      {"menu dismissed: right press", State::MenuPending, false, msg(WM_RBUTTONDOWN), 0, State::Idle, false, false, false, false, false, false},
-      {"menu dismissed: move", State::MenuPending, false, msg(WM_MOUSEMOVE), 0, State::Idle, false, false, false, false, false, false},
-      {"menu dismissed: paint", State::MenuPending, false, msg(platform::WM_PAINT), 0, State::Idle, false, false, false, false, false, false},
-      {"menu dismissed: tray click", State::MenuPending, false, msg(UM_TRAYICON, 0, WM_LBUTTONUP), 0, State::Idle, false, false, false, false, false, false},
-      {"menu: hot key 1", State::MenuPending, false, [] { hotKey(1); }, 0, State::MenuPending, true, false, false, false, true, true},
-      {"menu: hot key 3", State::MenuPending, false, [] { hotKey(3); }, 0, State::MenuPending, true, false, false, false, true, true},
+      {"menu: Upload", State::Dragging, false, menu(IDM_UPLOAD), 0, State::Idle, false, false, false, false, false, false, 0},
+      // The encoding fails, so no copy step runs: the request for a copy stays for the next upload.
+      {"menu: Upload && Save", State::Dragging, false, menu(IDM_UPLOADSAVE), 0, State::Idle, false, false, false, false, false, false, 1},
+      {"menu: Cancel", State::Dragging, false, menu(IDM_CANCEL), 0, State::Idle, false, false, false, false, false, false, 0},
+      {"menu: dismissed", State::Dragging, false, menu(-1), 0, State::Idle, false, false, false, false, false, false},
+      {"menu: tray click meanwhile", State::Dragging, false, during(UM_TRAYICON, 0, WM_LBUTTONUP, menu(-1)), UM_TRAYICON, State::Idle, false, false, false, true, false, false},
+      {"menu: hot key 1 meanwhile", State::Dragging, false, [&] { sim::queueMessage(nullptr, platform::WM_HOTKEY, 1, 0); menu(-1)(); }, 0, State::Idle, false, false, false, false, false, false},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -100,7 +120,6 @@ TEST(CaptureStates, EveryRowOfTheTable) {
     reach(r.from);
     ASSERT_EQ(stateOf(), r.from);
     settings.quickCapture = r.quick;
-    app.uploadChoice = kUnchanged;
     failEncoding();
     sim::log().clear();
     r.event();
@@ -109,38 +128,88 @@ TEST(CaptureStates, EveryRowOfTheTable) {
     EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_ESCAPE), r.escape);
     EXPECT_EQ(sim::capturedWindow(), r.captured ? app.mainWindow : nullptr);
     EXPECT_EQ(defaultHandled(r.message), r.byDefault);
-    EXPECT_EQ(app.snapshotDC != nullptr, r.snapshot);
-    EXPECT_EQ(app.grabHeld, r.grab);
+    EXPECT_EQ(capture().holdsSnapshot(), r.snapshot);
+    EXPECT_EQ(capture().holdsGrab(), r.grab);
     if (!r.snapshot && !r.grab) {
       EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
     }
-    EXPECT_EQ(app.uploadChoice, r.uploadChoice);
+    EXPECT_EQ(capture().uploadChoice(), r.uploadChoice);
     // The selection window shows only while a rectangle is dragged.
-    EXPECT_EQ(sim::windowVisible(app.selectionWindow), r.next == State::Dragging && r.message == 0 &&
-                                                           std::string(r.name) == "dragging: move");
+    EXPECT_EQ(sim::windowVisible(app.selectionWindow), std::string(r.name) == "dragging: move");
+    // Nothing left over for a later loop to find.
+    EXPECT_EQ(sim::queuedMessages(), 0u);
   }
 }
 
-// A menu closed without a choice leaves nothing on screen by itself: the empty
-// message posted after it ends capture mode before the mouse moves again.
-TEST(PostSelectionMenu, DismissedMenuEndsCaptureModeWithoutFurtherInput) {
-  for (int choice : {-1, static_cast<int>(IDM_CANCEL), static_cast<int>(IDM_UPLOAD)}) {
-    SCOPED_TRACE(choice);
+// The menu returns its command: nothing it does can reach the tray's command
+// handler, and a message that comes while it runs or after it changes nothing.
+TEST(PostSelectionMenu, ItsCommandIsNeverTakenForATrayCommand) {
+  struct Choice {
+    const char* name;
+    int id;  // -1: dismissed
+    bool encoded;
+  } choices[] = {{"Upload", static_cast<int>(IDM_UPLOAD), true},
+                 {"Upload && Save", static_cast<int>(IDM_UPLOADSAVE), true},
+                 {"Cancel", static_cast<int>(IDM_CANCEL), false},
+                 {"dismissed", -1, false}};
+  const std::uint32_t between[] = {platform::WM_NULL, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, platform::WM_PAINT};
+  for (const Choice& c : choices) {
+    for (std::uint32_t m : between) {
+      SCOPED_TRACE(::testing::Message() << c.name << ", then message " << m);
+      startIdle();
+      settings.quickCapture = false;
+      reach(State::Dragging);
+      failEncoding();
+      sim::queueMessage(app.mainWindow, m, 0, point(3, 3));
+      if (c.id >= 0) sim::script("TrackPopupMenu", c.id);
+      send(WM_LBUTTONUP, 0, point(140, 80));
+      runMessageLoop();  // whatever the menu's loop left
+      const auto* track = sim::last("TrackPopupMenu");
+      ASSERT_NE(track, nullptr);
+      EXPECT_EQ(track->args[1], std::to_string(platform::TPM_BOTTOMALIGN | platform::TPM_RETURNCMD |
+                                               platform::TPM_NONOTIFY));
+      EXPECT_EQ(stateOf(), State::Idle);
+      EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+      EXPECT_TRUE(sim::windowExists(app.mainWindow)) << "taken for Exit";
+      EXPECT_EQ(sim::count("PostQuitMessage") + sim::count("Shell_NotifyIconW"), 0);
+      EXPECT_EQ(sim::count("SHBrowseForFolderW") + sim::count("GetOpenFileNameW"), 0) << "taken for a tray command";
+      EXPECT_EQ(sim::count("PostMessageW"), 0);
+      EXPECT_EQ(sim::count("GdiplusStartup") > 0, c.encoded);
+      EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+      EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
+    }
+  }
+}
+
+// Without a picture of the desktop there is no capture at all: the grab could
+// only copy the live screen, where our own window lies.
+TEST(Snapshot, WithoutOneTheUserIsToldAndNothingIsShownOrUploaded) {
+  const char* failing[] = {"CreateCompatibleBitmap", "CreateCompatibleDC", "BitBlt"};
+  for (const char* call : failing) {
+    SCOPED_TRACE(call);
     startIdle();
-    send(UM_CAPTURE);
-    send(WM_LBUTTONDOWN, 0, point(100, 50));
-    failEncoding();
-    if (choice >= 0) sim::script("TrackPopupMenu", choice);
-    send(WM_LBUTTONUP, 0, point(140, 80));
-    runMessageLoop();
-    EXPECT_EQ(nameOf(stateOf()), nameOf(State::Idle));
-    EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+    settings.quickCapture = true;
+    sim::script(call, 0);
+    hotKey(1);
+    EXPECT_EQ(callsOf({"MessageBoxW"}),
+              std::vector<std::string>{"MessageBoxW(null, \"Could not capture the screen\", \"Error\", 16)"});
+    EXPECT_EQ(stateOf(), State::Idle);
+    EXPECT_FALSE(called("ShowWindow(" + h(app.mainWindow) + ", 5)"));
+    EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
     EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
-    // The chosen command still comes first and is the one that counts.
-    EXPECT_EQ(sim::count("MessageBoxW"), choice == static_cast<int>(IDM_UPLOAD) ? 1 : 0);
+    // A drag that follows reaches no capture mode: nothing is grabbed or sent.
+    send(WM_LBUTTONDOWN, 0, point(10, 10));
+    send(WM_LBUTTONUP, 0, point(20, 20));
+    EXPECT_EQ(sim::count("GdipSaveImageToFile") + sim::count("HttpSendRequestW"), 0);
+    // The next request finds the screen again.
+    hotKey(1);
+    EXPECT_EQ(stateOf(), State::Waiting);
   }
 }
 
+// The virtual screen is read as each capture begins; points are signed and
+// moved by its origin, which lies left of and above the primary monitor when
+// another monitor does.
 TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
   struct Case {
     int originX, originY, startX, startY, endX, endY;  // client points of the full-screen window
@@ -151,36 +220,43 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
       {0, 0, 110, 20, 10, 70, 10, 20, 101, 51},
       {0, 0, 33, 44, 33, 44, 33, 44, 1, 1},        // a click without a drag
       {-1280, -200, 0, 0, 9, 4, -1280, -200, 10, 5},
+      {-1280, -200, 1300, 250, 1250, 180, -30, -20, 51, 71},  // across the primary monitor's corner
+      {0, 0, 5, 6, -1, -2, -1, -2, 7, 9},          // dragged past the edge with the mouse captured
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.startX << "," << c.startY << " -> " << c.endX << "," << c.endY);
-    sim::reset();
-    for (int v : {c.originX, c.originY, 3200, 1280}) sim::script("GetSystemMetrics", v);
-    auto instance = sim::handle<platform::Hinstance>();
-    registerWindowClasses(instance);
-    ASSERT_TRUE(createWindows(instance));
+    startIdle();
     settings.quickCapture = false;
+    // A first capture with the layout of start-up, then the monitors change.
     send(UM_CAPTURE);
+    hotKey(HOTKEY_ESCAPE);
+    for (int v : {c.originX, c.originY, 3200, 1280}) sim::script("GetSystemMetrics", v);
+    send(UM_CAPTURE);
+    auto main = sim::windowRect(app.mainWindow);
+    EXPECT_EQ((std::vector<int>{main.left, main.top, main.right, main.bottom}),
+              (std::vector<int>{c.originX, c.originY, c.originX + 3200, c.originY + 1280}));
+    EXPECT_TRUE(sim::last("CreateCompatibleBitmap")->text().ends_with(", 3200, 1280)"));
     send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
     send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
     auto r = sim::windowRect(app.selectionWindow);
     EXPECT_TRUE(sim::windowVisible(app.selectionWindow));
     EXPECT_EQ((std::vector<int>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
               (std::vector<int>{c.left, c.top, c.width, c.height}));
-    EXPECT_EQ(app.selection.startX, c.startX + c.originX);
-    EXPECT_EQ(app.selection.endY, c.endY + c.originY);
+    EXPECT_EQ(capture().selection().startX, c.startX + c.originX);
+    EXPECT_EQ(capture().selection().endY, c.endY + c.originY);
 
     sim::log().clear();
+    sim::script("CreatePopupMenu", 0);  // no menu: the grab stays to be looked at
     send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
     // The grab is the same rectangle, its pixels taken from the snapshot, whose
     // (0, 0) is the virtual screen's origin.
     EXPECT_EQ(sim::last("CreateCompatibleBitmap")->text(),
-              "CreateCompatibleBitmap(" + h(app.grabScreenDC) + ", " + std::to_string(c.width) + ", " +
+              "CreateCompatibleBitmap(" + h(capture().grabScreenDc()) + ", " + std::to_string(c.width) + ", " +
                   std::to_string(c.height) + ")");
-    EXPECT_EQ(sim::last("BitBlt")->text(), "BitBlt(" + h(app.grabMemoryDC) + ", 0, 0, " + std::to_string(c.width) +
-                                               ", " + std::to_string(c.height) + ", " + h(app.snapshotDC) + ", " +
-                                               std::to_string(c.left - c.originX) + ", " +
-                                               std::to_string(c.top - c.originY) + ", 13369376)");
+    EXPECT_EQ(sim::last("BitBlt")->text(), "BitBlt(" + h(capture().grabMemoryDc()) + ", 0, 0, " +
+                                               std::to_string(c.width) + ", " + std::to_string(c.height) + ", " +
+                                               h(capture().snapshotDc()) + ", " + std::to_string(c.left - c.originX) +
+                                               ", " + std::to_string(c.top - c.originY) + ", 13369376)");
     // The selection window was hidden before the copy and is not left up.
     EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
   }
@@ -188,7 +264,9 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
 
 TEST(Selection, WindowPaintsAGreyBoxWithADottedBorderAndFreesItsTools) {
   startIdle();
-  placeSelectionWindow(10, 10, 59, 29, false);
+  reach(State::Dragging);  // pressed at (100, 50)
+  send(WM_MOUSEMOVE, 0, point(149, 69));
+  const auto held = sim::liveGdiObjects();  // the snapshot
   sim::log().clear();
   EXPECT_EQ(selectionWindowProc(app.selectionWindow, platform::WM_ERASEBKGND, 0, 0), 1);
   EXPECT_TRUE(called("CreateSolidBrush(6579300)"));      // RGB(100, 100, 100)
@@ -197,7 +275,7 @@ TEST(Selection, WindowPaintsAGreyBoxWithADottedBorderAndFreesItsTools) {
   ASSERT_NE(rect, nullptr);
   EXPECT_EQ(std::vector<std::string>(rect->args.begin() + 1, rect->args.end()),
             (std::vector<std::string>{"0", "0", "50", "20"}));
-  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  EXPECT_EQ(sim::liveGdiObjects(), held);
   for (std::uint32_t m : {platform::WM_PAINT, WM_MOUSEMOVE}) {
     sim::log().clear();
     selectionWindowProc(app.selectionWindow, m, 0, 0);
@@ -208,13 +286,15 @@ TEST(Selection, WindowPaintsAGreyBoxWithADottedBorderAndFreesItsTools) {
 TEST(Snapshot, TakenBeforeTheWindowShowsAndPaintedByIt) {
   startIdle();
   send(UM_CAPTURE);
-  const std::string snap = h(app.snapshotDC), main = h(app.mainWindow);
-  ASSERT_EQ(sim::log().front().text(), "GetDC(null)");
-  const std::string screen = sim::log()[1].args[0];  // CreateCompatibleDC(screen)
-  EXPECT_EQ(callsOf({"BitBlt", "ReleaseDC", "ShowWindow", "EndPaint"}),
+  const std::string snap = h(capture().snapshotDc()), main = h(app.mainWindow);
+  ASSERT_EQ(sim::names("Get"), (std::vector<std::string>{"GetSystemMetrics", "GetSystemMetrics", "GetSystemMetrics",
+                                                          "GetSystemMetrics", "GetDC"}));
+  const std::string screen = sim::last("CreateCompatibleDC")->args[0];
+  EXPECT_EQ(callsOf({"BitBlt", "ReleaseDC", "MoveWindow", "ShowWindow", "EndPaint"}),
             (std::vector<std::string>{
                 "BitBlt(" + snap + ", 0, 0, 1920, 1080, " + screen + ", 0, 0, 13369376)",
                 "ReleaseDC(null, " + screen + ")",
+                "MoveWindow(" + main + ", 0, 0, 1920, 1080, 0)",
                 "ShowWindow(" + main + ", 5)",
                 // UpdateWindow's paint copies the desktop picture into the window.
                 sim::last("BitBlt")->text(),
@@ -232,11 +312,12 @@ TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
   send(WM_LBUTTONUP, 0, point(140, 80));
   const std::string menu = sim::last("TrackPopupMenu")->args[0], main = h(app.mainWindow);
   const std::string at = "InsertMenuW(" + menu + ", 4294967295, ";
+  // Labels, order and flags as ever; the ids are the menu's own, none of them 0.
   EXPECT_EQ(callsOf({"InsertMenuW", "GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "DestroyMenu"}),
             (std::vector<std::string>{"GetCursorPos()", at + "1024, 3, \"Cancel\")", at + "2048, 0, null)",
-                                      at + "1024, 1, \"Upload && Save\")", at + "1024, 0, \"Upload\")",
+                                      at + "1024, 2, \"Upload && Save\")", at + "1024, 1, \"Upload\")",
                                       "SetForegroundWindow(" + main + ")",
-                                      "TrackPopupMenu(" + menu + ", 32, 400, 300, 0, " + main + ")",
+                                      "TrackPopupMenu(" + menu + ", 416, 400, 300, 0, " + main + ")",
                                       "DestroyMenu(" + menu + ")"}));
   // The grab came first, before anything else could change the screen.
   EXPECT_EQ(sim::names()[0], "ReleaseCapture");
@@ -252,46 +333,72 @@ TEST(ReleaseHandling, WithoutAMenuCaptureGoesOnAndTheNextGrabReplacesTheFirst) {
   send(WM_LBUTTONUP, 0, point(140, 80));
   ASSERT_EQ(stateOf(), State::Waiting);
   EXPECT_EQ(sim::count("InsertMenuW"), 0);
-  const auto firstMemory = app.grabMemoryDC;
-  const auto firstBitmap = app.grabBitmap;
+  EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
+  const auto firstMemory = capture().grabMemoryDc();
   sim::log().clear();
   send(WM_LBUTTONDOWN, 0, point(10, 10));
-  send(WM_LBUTTONUP, 0, point(20, 20));
-  EXPECT_EQ(stateOf(), State::MenuPending);
+  send(WM_LBUTTONUP, 0, point(20, 20));  // the menu is dismissed
+  EXPECT_EQ(stateOf(), State::Idle);
   EXPECT_TRUE(called("DeleteDC(" + h(firstMemory) + ")"));
-  EXPECT_TRUE(called("DeleteObject(" + h(firstBitmap) + ")"));
-  send(WM_MOUSEMOVE);  // dismissed
   EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
 }
 
 TEST(PostSelection, AChoiceIsUploadedWhileTheWindowStillShowsTheDesktop) {
   for (std::uint32_t id : {IDM_UPLOAD, IDM_UPLOADSAVE}) {
     startIdle();
-    reach(State::MenuPending);
+    reach(State::Dragging);
+    settings.quickCapture = false;
     failEncoding();
-    const std::string snap = h(app.snapshotDC);
-    sim::log().clear();
-    send(WM_COMMAND, id);
-    // No second way out of capture mode inside the first one.
-    EXPECT_EQ(sim::count("ReleaseCapture"), 0);
+    const std::string snap = h(capture().snapshotDc());
+    sim::script("TrackPopupMenu", id);
+    // A tray click that reaches the window while the message box is up starts
+    // no second capture inside this one.
+    sim::script("MessageBoxW", 1);
+    send(WM_LBUTTONUP, 0, point(140, 80));
+    EXPECT_EQ(stateOf(), State::Idle);
     bool painted = false;
     for (const auto& c : sim::log()) painted |= c.name == "BitBlt" && c.args[5] == snap;
     EXPECT_TRUE(painted) << "the window shown for the upload paints the snapshot";
-    EXPECT_EQ(stateOf(), State::Idle);
   }
-  // A tray click that reaches the window while the message box is up starts no
-  // second capture inside this one.
   startIdle();
-  reach(State::MenuPending);
+  reach(State::Dragging);
+  settings.quickCapture = true;
   failEncoding();
-  sim::queueMessage(app.mainWindow, UM_TRAYICON, 0, WM_LBUTTONUP);
   sim::log().clear();
-  send(WM_COMMAND, IDM_UPLOAD);
+  // Dispatched by the message box's loop, while the upload's work runs.
+  sim::queueMessage(app.mainWindow, UM_TRAYICON, 0, WM_LBUTTONUP);
+  send(WM_LBUTTONUP, 0, point(140, 80));
   EXPECT_TRUE(defaultHandled(UM_TRAYICON));
   EXPECT_EQ(sim::count("RegisterHotKey"), 0);
   EXPECT_EQ(stateOf(), State::Idle);
   EXPECT_FALSE(sim::windowVisible(app.mainWindow));
   EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+}
+
+// uploadChoice belongs to capture mode: the menu sets it, and a failed
+// "Upload && Save" leaves it, so the next file upload keeps a copy and uses it up.
+TEST(PostSelection, AFailedUploadAndSaveAsksTheNextFileUploadForACopy) {
+  startIdle();
+  settings.quickCapture = false;
+  std::copy_n(u"C:\\Saved", 9, settings.saveFolder);
+  sim::putFolder(u"C:\\Saved");
+  reach(State::Dragging);
+  sim::script("GdiplusStartup", 2);  // the encoding fails
+  sim::script("TrackPopupMenu", IDM_UPLOADSAVE);
+  send(WM_LBUTTONUP, 0, point(140, 80));
+  ASSERT_EQ(capture().uploadChoice(), 1);
+  reach(State::Dragging);
+  send(WM_LBUTTONUP, 0, point(140, 80));  // dismissed: no choice made
+  ASSERT_EQ(capture().uploadChoice(), 1);
+
+  sim::putFile(u"C:\\Pics\\a.png", "\x89PNG\r\n\x1a\npixels");
+  sim::script("GetOpenFileNameW", 1);
+  sim::setChosenFile(u"C:\\Pics\\a.png");
+  sim::scriptHttp({u"200", {"http://corvane.net/abc"}, false});
+  send(WM_COMMAND, IDM_FILEUPLOAD);
+  EXPECT_TRUE(sim::hasFile(u"C:\\Saved\\abc.jpg"));
+  EXPECT_EQ(capture().uploadChoice(), 0);
+  EXPECT_EQ(stateOf(), State::Idle);
 }
 
 TEST(FinishSelection, InOrderAndOnAFailedEncodingAMessageAndNoUpload) {
@@ -369,8 +476,7 @@ const std::vector<std::pair<const char*, std::function<void()>>>& grabEndings() 
       {"Upload", [] { sim::script("TrackPopupMenu", IDM_UPLOAD); send(WM_LBUTTONUP, 0, point(40, 30)); runMessageLoop(); }},
       {"Upload && Save", [] { sim::script("TrackPopupMenu", IDM_UPLOADSAVE); send(WM_LBUTTONUP, 0, point(40, 30)); runMessageLoop(); }},
       {"Cancel", [] { sim::script("TrackPopupMenu", IDM_CANCEL); send(WM_LBUTTONUP, 0, point(40, 30)); runMessageLoop(); }},
-      {"dismissed, then a move", [] { send(WM_LBUTTONUP, 0, point(40, 30)); send(WM_MOUSEMOVE); }},
-      {"dismissed, then a click", [] { send(WM_LBUTTONUP, 0, point(40, 30)); send(WM_LBUTTONDOWN); }},
+      {"dismissed", [] { send(WM_LBUTTONUP, 0, point(40, 30)); }},
       {"no menu, then a right click", [] {
          sim::script("CreatePopupMenu", 0);
          send(WM_LBUTTONUP, 0, point(40, 30));

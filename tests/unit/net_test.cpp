@@ -5,12 +5,10 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "app/state.h"
 #include "net/multipart.h"
 #include "net/upload.h"
 #include "net/version_check.h"
 #include "platform/kernel32.h"
-#include "settings/settings.h"
 #include "tests/net_stage_print.h"
 #include "tests/sim/sim.h"
 
@@ -24,11 +22,6 @@ const std::string kLinkPrefix = "http://" + kHost + "/";
 
 std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
 
-void SetSaveFolder(const std::u16string& folder) {
-  ASSERT_LT(folder.size(), kSaveFolderCapacity);
-  std::copy(folder.begin(), folder.end(), settings.saveFolder);
-  settings.saveFolder[folder.size()] = 0;
-}
 
 // A fresh simulation with a picture on disk and a service that answers reply.
 void Prepare(const std::string& picture, const std::string& reply) {
@@ -59,7 +52,7 @@ TEST(MultipartBody, UploadBodyIsThePictureWrappedLineByLine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Prepare(c.picture, kLinkPrefix + "abc");
-    ASSERT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
+    ASSERT_EQ(UploadPicture(nullptr, kPicture.c_str(), {}).result, 1);
     const std::string& body = sim::lastHttpSend().body;
     const std::vector<std::string> lines = {
         kDelimiter,
@@ -172,8 +165,6 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.failing) + " " + sim::utf8(c.status));
     sim::reset();
-    app.uploadChoice = 1;
-    SetSaveFolder(u"C:\\Saved");
     sim::putFolder(u"C:\\Saved");
     const std::string failing = c.failing;
     const bool unreadable = failing == "file" || failing == "read";
@@ -183,7 +174,8 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     sim::scriptHttp({c.status, {kLinkPrefix + "abc"}, false});
     auto owner = c.owned ? sim::handle<platform::Hwnd>() : nullptr;
 
-    EXPECT_EQ(UploadPicture(owner, kPicture.c_str()), 0);
+    const UploadOutcome outcome = UploadPicture(owner, kPicture.c_str(), {true, u"C:\\Saved"});
+    EXPECT_EQ(outcome.result, 0);
     ASSERT_EQ(sim::count("MessageBoxW"), 1);
     EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(" + sim::arg(static_cast<const void*>(owner)) + ", \"" +
                                                     c.message + "\", \"Error\", 16)");
@@ -196,7 +188,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     EXPECT_EQ(sim::count("OpenClipboard"), 0);
     EXPECT_TRUE(sim::launches().empty());
     EXPECT_EQ(CopiesWritten(), 0);
-    EXPECT_EQ(app.uploadChoice, 1);  // a failed upload leaves it for the next one
+    EXPECT_FALSE(outcome.copyStepRan);  // a failed upload leaves the request for the next one
     EXPECT_EQ(sim::internetHandlesOpen(), 0);
     EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
@@ -205,7 +197,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
 TEST(UploadPicture, CopyGoesIntoTheSaveFolderOnlyUnderAPlainName) {
   struct Case {
     const char* what;
-    std::int32_t choice;
+    bool keep;
     std::u16string folder;
     std::string identifier;  // the link after its prefix
     std::u16string copy;     // expected copy path, empty for none
@@ -223,7 +215,6 @@ TEST(UploadPicture, CopyGoesIntoTheSaveFolderOnlyUnderAPlainName) {
       {"path fills the buffer exactly", 1, longFolder, "abc", longFolder + u"\\abc.jpg"},
       {"path one too long", 1, longFolder + u"g", "abc", u""},
       {"upload only", 0, u"C:\\Saved", "abc", u""},
-      {"other choice", 2, u"C:\\Saved", "abc", u""},
       {"no identifier", 1, u"C:\\Saved", "", u""},
       {"empty save folder", 1, u"", "abc", u""},
       {"dot", 1, u"C:\\Saved", ".", u""},
@@ -258,11 +249,9 @@ TEST(UploadPicture, CopyGoesIntoTheSaveFolderOnlyUnderAPlainName) {
     SCOPED_TRACE(c.what);
     Prepare("JPEGBYTES", kLinkPrefix + c.identifier);
     if (!c.folder.empty()) sim::putFolder(c.folder);
-    SetSaveFolder(c.folder);
-    app.uploadChoice = c.choice;
-
-    EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
-    EXPECT_EQ(app.uploadChoice, c.choice == 1 ? 0 : c.choice);
+    const UploadOutcome outcome = UploadPicture(nullptr, kPicture.c_str(), {c.keep, c.folder});
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.copyStepRan, c.keep);
     if (c.copy.empty()) {
       EXPECT_EQ(CopiesWritten(), 0);
     } else {
@@ -293,16 +282,14 @@ TEST(UploadPicture, CopyReplacesAnExistingFileOrIsSilentlyAbsent) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Prepare(picture, kLinkPrefix + "abc");
-    SetSaveFolder(u"C:\\Saved");
     if (c.folderExists) sim::putFile(u"C:\\Saved\\abc.jpg", Repeat('o', picture.size() + 5));  // older, longer
     if (c.fault) c.fault(picture.size());
-    app.uploadChoice = 1;
-
-    EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
+    const UploadOutcome outcome = UploadPicture(nullptr, kPicture.c_str(), {true, u"C:\\Saved"});
+    EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(sim::hasFile(u"C:\\Saved\\abc.jpg"), !c.copy.empty());
     EXPECT_EQ(sim::fileBytes(u"C:\\Saved\\abc.jpg"), c.copy);
     EXPECT_EQ(sim::count("MessageBoxW"), 0);
-    EXPECT_EQ(app.uploadChoice, 0);
+    EXPECT_TRUE(outcome.copyStepRan);
     EXPECT_EQ(sim::clipboardText(), kLinkPrefix + "abc");
     EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
@@ -350,7 +337,7 @@ TEST(OpenLink, LaunchesOnlyPlainWebLinks) {
 
   // The clipboard still takes a reply that is no web link; the browser does not.
   Prepare("JPEG", "file:///C:/Windows/System32/calc.exe");
-  EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str()), 1);
+  EXPECT_EQ(UploadPicture(nullptr, kPicture.c_str(), {}).result, 1);
   EXPECT_EQ(sim::clipboardText(), "file:///C:/Windows/System32/calc.exe");
   EXPECT_TRUE(sim::launches().empty());
 }

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "app/state.h"
 #include "net/upload.h"
 #include "picture/file_upload.h"
 #include "picture/jpeg.h"
@@ -216,7 +215,7 @@ TEST(TempJpegFile, MadeInTheTempFolderOrNotAtAll) {
 
 TEST(FileUploadCommand, OpensTheDialogAsTheToolAlwaysHas) {
   sim::reset();
-  FileUploadCommand();  // cancelled
+  FileUploadCommand({});  // cancelled
   const auto& seen = sim::openDialog();
   const auto& r = seen.record;
   EXPECT_EQ(r.lStructSize, sizeof(platform::OpenFileName));
@@ -261,7 +260,7 @@ TEST(FileUploadCommand, DialogWithoutAChoiceDoesNothing) {
     sim::putFile(kPngPath, kPngBytes);
     sim::script("GetOpenFileNameW", row.dialogResult);
     sim::setChosenFile(row.chosen);
-    FileUploadCommand();
+    EXPECT_EQ(FileUploadCommand({true, u"C:\\Saved"}).result, 0);
     EXPECT_EQ(sim::names(), std::vector<std::string>{"GetOpenFileNameW"});
     EXPECT_TRUE(sim::filesIn(u"C:\\Temp").empty());
   }
@@ -294,17 +293,16 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     sim::reset();
-    // An "Upload && Save" copy is never asked for here; any value but 1 is kept by the upload too.
-    app.uploadChoice = 2;
     if (!row.source.empty()) sim::putFile(kPngPath, row.source);
     sim::putFile(u"C:\\Temp\\old.tmp", "someone else's");
     row.setup();
+    UploadOutcome outcome;
     if (row.via == Dialog) {
       sim::script("GetOpenFileNameW", 1);
       sim::setChosenFile(kPngPath);
-      FileUploadCommand();
+      outcome = FileUploadCommand({});
     } else {
-      ConvertAndUploadFile(kPngPath);
+      outcome = ConvertAndUploadFile(kPngPath, {});
     }
 
     const std::string temp = inQuotes(u"C:\\Temp\\rar1.tmp");
@@ -345,7 +343,8 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
     }
     EXPECT_EQ(sim::filesIn(u"C:\\Temp"), std::vector<std::u16string>{u"C:\\Temp\\old.tmp"});
     EXPECT_EQ(sim::fileBytes(kPngPath), row.source);
-    EXPECT_EQ(app.uploadChoice, 2);
+    EXPECT_EQ(outcome.result, row.sent ? 1 : 0);
+    EXPECT_FALSE(outcome.copyStepRan);
     EXPECT_EQ(sim::gdiplus().liveImages, 0);
     EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }

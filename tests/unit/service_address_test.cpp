@@ -2,7 +2,6 @@
 // request, link and page then goes.
 #include <gtest/gtest.h>
 #include <string>
-#include "app/state.h"
 #include "net/multipart.h"
 #include "net/service_address.h"
 #include "net/upload.h"
@@ -159,12 +158,8 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
     // The upload, with a copy named after the identifier that follows the prefix.
     sim::putFile(u"C:\\Temp\\rar1.tmp", "JPEG");
     sim::putFolder(u"C:\\Saved");
-    const std::u16string folder = u"C:\\Saved";
-    std::copy(folder.begin(), folder.end(), settings.saveFolder);
-    settings.saveFolder[folder.size()] = 0;
-    app.uploadChoice = 1;
     sim::scriptHttp({u"200", {prefix + "Zx3k"}, false});
-    ASSERT_EQ(UploadPicture(nullptr, u"C:\\Temp\\rar1.tmp"), 1);
+    ASSERT_EQ(UploadPicture(nullptr, u"C:\\Temp\\rar1.tmp", {true, u"C:\\Saved"}).result, 1);
     const auto& connect = sim::last("InternetConnectW")->args;
     EXPECT_EQ(connect[1], "\"" + host + "\"");
     EXPECT_EQ(connect[2], c.port);

@@ -14,24 +14,19 @@
 
 namespace corvane::testing {
 
-enum class State { Idle, Waiting, Dragging, MenuPending, Other };
+using State = CaptureState;
 
-inline State stateOf() {
-  if (!app.captureMode && !app.menuPending && !app.buttonDown) return State::Idle;
-  if (app.captureMode && !app.menuPending && !app.buttonDown) return State::Waiting;
-  if (app.captureMode && !app.menuPending && app.buttonDown) return State::Dragging;
-  if (!app.captureMode && app.menuPending && !app.buttonDown) return State::MenuPending;
-  return State::Other;
-}
+inline State stateOf() { return capture().state(); }
 
 inline const char* nameOf(State s) {
   switch (s) {
     case State::Idle: return "Idle";
     case State::Waiting: return "Waiting";
     case State::Dragging: return "Dragging";
-    case State::MenuPending: return "MenuPending";
-    default: return "Other";
+    case State::MenuOpen: return "MenuOpen";
+    case State::Busy: return "Busy";
   }
+  return "?";
 }
 
 inline platform::Lparam point(int x, int y) { return (static_cast<platform::Lparam>(y) << 16) | (x & 0xFFFF); }
@@ -46,22 +41,22 @@ inline void startIdle() {
   auto instance = sim::handle<platform::Hinstance>();
   registerWindowClasses(instance);
   ASSERT_TRUE(createWindows(instance));
-  leaveCaptureMode(app.mainWindow);
+  capture().park();
   sim::log().clear();
 }
 
-// Drives the main window from Idle into the given state (quick capture off for MenuPending).
+// Drives the main window from Idle into the given state. Busy stands for one
+// of our modal loops running; the post-selection menu lasts only inside the
+// release, so MenuOpen is met through messages queued for its loop.
 inline void reach(State target) {
   if (target == State::Idle) return;
+  if (target == State::Busy) {
+    capture().enterBusy();
+    return;
+  }
   send(UM_CAPTURE);
   if (target == State::Waiting) return;
   send(platform::WM_LBUTTONDOWN, 0, point(100, 50));
-  if (target == State::Dragging) return;
-  settings.quickCapture = false;
-  send(platform::WM_LBUTTONUP, 0, point(140, 80));  // the menu is dismissed
-  // The state lasts until the loop reads the empty message posted after the
-  // menu: events that come before it meet MenuPending.
-  sim::dropQueuedMessages();
 }
 
 // Calls whose names are in the list, in order.

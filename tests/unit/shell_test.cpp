@@ -1,5 +1,6 @@
 // Start-up, the message loop's hot-key guards, the windows, the tray icon, the
 // tray menu and its commands.
+#include <functional>
 #include "tests/unit/shell_fixture.h"
 
 namespace corvane::testing {
@@ -72,7 +73,8 @@ TEST(StartUp, ResidentRunInOrder) {
   EXPECT_LT(tray, hotKeys);
   EXPECT_EQ(callsOf({"RegisterHotKey", "UnregisterHotKey"}),
             (std::vector<std::string>{"UnregisterHotKey(null, 1)", "RegisterHotKey(null, 1, 1, 67)",
-                                      "UnregisterHotKey(null, 3)", "RegisterHotKey(null, 3, 1, 70)"}));
+                                      "UnregisterHotKey(null, 3)", "RegisterHotKey(null, 3, 1, 70)",
+                                      "UnregisterHotKey(null, 4)"}));  // parking leaves Escape to others
   EXPECT_LT(indexOf("RegisterHotKey(null, 3"), leave);
   EXPECT_LT(leave, loop);
   // Parked: both windows hidden, the selection window at (0, 0), 1 x 1.
@@ -100,8 +102,6 @@ TEST(StartUp, NoMainWindowEndsWithCodeZeroAndNoHotKeys) {
 
 TEST(Windows, ClassesWindowsAndTrayIcon) {
   sim::reset();
-  // A monitor left of and above the primary one.
-  for (int v : {-1280, -200, 3200, 1280}) sim::script("GetSystemMetrics", v);
   auto instance = sim::handle<platform::Hinstance>();
   registerWindowClasses(instance);
   ASSERT_TRUE(createWindows(instance));
@@ -122,10 +122,8 @@ TEST(Windows, ClassesWindowsAndTrayIcon) {
                             h(instance) + ", null)");
   EXPECT_EQ(windows[1], "CreateWindowExW(134742144, \"VOVIDEDIDIZEZA\", null, 2147483648, 100, 100, 300, 300, " +
                             h(app.mainWindow) + ", null, " + h(instance) + ", null)");
-  EXPECT_EQ(app.screenOriginX, -1280);
-  EXPECT_EQ(app.screenOriginY, -200);
-  auto r = sim::windowRect(app.mainWindow);
-  EXPECT_EQ((std::vector<int>{r.left, r.top, r.right, r.bottom}), (std::vector<int>{-1280, -200, 1920, 1080}));
+  // The virtual screen is read when capture mode begins, not here.
+  EXPECT_EQ(sim::count("GetSystemMetrics"), 0);
   EXPECT_FALSE(sim::windowVisible(app.mainWindow));
   EXPECT_TRUE(called("SetLayeredWindowAttributes(" + h(app.selectionWindow) + ", 255, 100, 3)"));
 
@@ -146,20 +144,20 @@ TEST(Windows, ClassesWindowsAndTrayIcon) {
 
 TEST(MessageLoop, HotKeysAreJudgedAgainstTheStateAndNeverDispatched) {
   struct Case {
-    bool captureMode, menuPending;
+    State state;
     int id;
     std::uint32_t sent;  // 0: dropped
   } cases[] = {
-      {false, false, 1, UM_CAPTURE},   {true, false, 1, 0},  {false, true, 1, 0},
-      {false, false, 3, UM_FILEUPLOAD}, {true, false, 3, 0}, {false, true, 3, 0},
-      {true, false, 4, UM_CANCELCAPTURE}, {false, false, 4, 0}, {false, true, 4, 0},
-      {false, false, 2, 0},            {true, false, 5, 0},
+      {State::Idle, 1, UM_CAPTURE},       {State::Waiting, 1, 0},  {State::Dragging, 1, 0}, {State::Busy, 1, 0},
+      {State::Idle, 3, UM_FILEUPLOAD},    {State::Waiting, 3, 0},  {State::Dragging, 3, 0}, {State::Busy, 3, 0},
+      {State::Waiting, 4, UM_CANCELCAPTURE}, {State::Idle, 4, 0}, {State::Dragging, 4, 0}, {State::Busy, 4, 0},
+      {State::Idle, 2, 0},                {State::Waiting, 5, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "id " << c.id << " capture " << c.captureMode << " menu " << c.menuPending);
+    SCOPED_TRACE(::testing::Message() << "id " << c.id << " in " << nameOf(c.state));
     startIdle();
-    app.captureMode = c.captureMode;
-    app.menuPending = c.menuPending;
+    reach(c.state);
+    sim::log().clear();
     sim::queueMessage(nullptr, platform::WM_HOTKEY, c.id, 0);
     EXPECT_EQ(runMessageLoop(), 0);
     EXPECT_EQ(sim::count("DispatchMessageW"), 0);
@@ -167,8 +165,7 @@ TEST(MessageLoop, HotKeysAreJudgedAgainstTheStateAndNeverDispatched) {
     auto sent = callsOf({"SendMessageW"});
     if (c.sent == 0) {
       EXPECT_TRUE(sent.empty());
-      EXPECT_EQ(app.captureMode, c.captureMode);
-      EXPECT_EQ(app.menuPending, c.menuPending);
+      EXPECT_EQ(stateOf(), c.state);
       continue;
     }
     ASSERT_EQ(sent.size(), 1u);
@@ -176,9 +173,10 @@ TEST(MessageLoop, HotKeysAreJudgedAgainstTheStateAndNeverDispatched) {
     if (c.id == 4) {
       EXPECT_EQ(sim::log().back().text(), "GetMessageW(null, 0, 0)");
       EXPECT_LT(indexOf("SendMessageW"), indexOf("UnregisterHotKey(null, 4)"));
-      // The idle branch took it: the main window is hidden and capture mode over.
+      // Capture mode is over: the main window is hidden, Escape given back.
       EXPECT_FALSE(sim::windowVisible(app.mainWindow));
-      EXPECT_FALSE(app.captureMode);
+      EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
+      EXPECT_EQ(stateOf(), State::Idle);
     }
   }
 }
@@ -283,6 +281,40 @@ TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
   EXPECT_EQ(exit[2], "PostQuitMessage(0)");
   EXPECT_FALSE(sim::windowExists(main));
   EXPECT_FALSE(sim::windowExists(selection));
+}
+
+// The tray menu opens over our own modal loops, and Exit from it ends the
+// program cleanly whatever runs: the loop ends, the work under it unwinds and
+// releases what it held.
+TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
+  struct Case {
+    const char* name;
+    std::function<void()> run;  // opens one of our modal loops
+  } cases[] = {
+      {"open dialog", [] { send(UM_FILEUPLOAD); }},
+      {"folder browser", [] { send(platform::WM_COMMAND, IDM_SAVEPATH); }},
+      {"upload's message box", [] {
+         settings.quickCapture = true;
+         reach(State::Dragging);
+         sim::script("GdiplusStartup", 2);  // "Could not save image"
+         send(platform::WM_LBUTTONUP, 0, point(140, 80));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    startIdle();
+    auto main = app.mainWindow;
+    sim::script("TrackPopupMenu", IDM_EXIT);
+    sim::queueMessage(main, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+    c.run();
+    EXPECT_EQ(sim::count("TrackPopupMenu"), 1);
+    EXPECT_EQ(runMessageLoop(), 0);
+    EXPECT_FALSE(sim::windowExists(main));
+    EXPECT_EQ(stateOf(), State::Idle);
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+    EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
+    EXPECT_TRUE(sim::filesIn(u"C:\\Temp").empty());
+  }
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 //                                    of a shown dialog, optionally the one titled TITLE
 //   probe.exe openfile PATH [TITLE]  type PATH into a shown file dialog's name field and confirm
 //   probe.exe tip                    the texts of the tooltips of every process, one per line
+//   probe.exe move TITLE X Y         move the shown top-level window titled TITLE to (X, Y)
+//   probe.exe escapebox TITLE        show a message box of this process titled TITLE; exit code 0
+//                                    once Escape closes it (the key reached this program)
 //
 // Exit code 0 on success, 1 when nothing matched, 2 on a usage error.
 #include <windows.h>
@@ -251,6 +254,21 @@ int tips() {
   return 0;
 }
 
+int moveWindow(const wchar_t* title, int x, int y) {
+  for (HWND window : topLevelWindows()) {
+    if (!IsWindowVisible(window) || windowText(window) != title) continue;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+  }
+  return 1;
+}
+
+int escapeBox(const wchar_t* title) {
+  // Escape answers a box with a Cancel button with IDCANCEL; nothing else here does.
+  int answer = MessageBoxW(nullptr, L"Press Escape", title, MB_OKCANCEL | MB_TOPMOST | MB_SETFOREGROUND);
+  return answer == IDCANCEL ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -259,6 +277,9 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"tip") return tips();
   if (command == L"press" && argc >= 3) return press(argv[2], argc > 3 ? argv[3] : nullptr);
   if (command == L"openfile" && argc >= 3) return openFile(argv[2], argc > 3 ? argv[3] : nullptr);
-  fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE]\n", stderr);
+  if (command == L"move" && argc >= 5) return moveWindow(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
+  if (command == L"escapebox" && argc >= 3) return escapeBox(argv[2]);
+  fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE\n",
+        stderr);
   return 2;
 }

@@ -1,0 +1,182 @@
+// Owning guards over the platform's handles: one small type per handle family,
+// each releasing its handle with the matching platform call when it leaves
+// scope. Non-copyable; movable where a holder must hand one on. The release
+// functions come from the family's own header, so a guard costs nothing but the
+// call it stands for.
+#pragma once
+#include <utility>
+#include "platform/gdi32.h"
+#include "platform/gdiplus.h"
+#include "platform/kernel32.h"
+#include "platform/shell32.h"
+#include "platform/types.h"
+#include "platform/user32.h"
+#include "platform/wininet.h"
+
+namespace platform {
+
+// A handle released by one call on it alone. Traits give the type, the value
+// that means "none" and the release.
+template <typename Traits>
+class Unique {
+ public:
+  using Handle = typename Traits::Handle;
+  Unique() = default;
+  explicit Unique(Handle handle) : handle_(handle) {}
+  Unique(Unique&& other) noexcept : handle_(other.release()) {}
+  Unique& operator=(Unique&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  ~Unique() { reset(); }
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return Traits::valid(handle_); }
+  // Gives the handle up without releasing it (the clipboard takes a block, say).
+  Handle release() { return std::exchange(handle_, Traits::none()); }
+  void reset(Handle handle = Traits::none()) {
+    Handle old = std::exchange(handle_, handle);
+    if (Traits::valid(old)) Traits::close(old);
+  }
+
+ private:
+  Handle handle_ = Traits::none();
+};
+
+template <typename H, auto Close>
+struct NullIsNone {
+  using Handle = H;
+  static Handle none() { return nullptr; }
+  static bool valid(Handle h) { return h != nullptr; }
+  static void close(Handle h) { Close(h); }
+};
+
+using UniqueMenu = Unique<NullIsNone<Hmenu, &DestroyMenu>>;
+using UniqueMemoryDc = Unique<NullIsNone<Hdc, &DeleteDC>>;
+using UniqueInternet = Unique<NullIsNone<Hinternet, &InternetCloseHandle>>;
+using UniqueGlobal = Unique<NullIsNone<Hglobal, &GlobalFree>>;
+
+// Pens and brushes.
+using UniqueGdiObject = Unique<NullIsNone<Hgdiobj, &DeleteObject>>;
+
+inline Bool DeleteBitmap(Hbitmap bitmap) { return DeleteObject(AsObject(bitmap)); }
+using UniqueBitmap = Unique<NullIsNone<Hbitmap, &DeleteBitmap>>;
+
+// Kernel objects (files, threads): CreateFileW reports failure as
+// INVALID_HANDLE_VALUE, CreateThread as null; neither is closed.
+struct KernelTraits {
+  using Handle = platform::Handle;
+  static Handle none() { return INVALID_HANDLE_VALUE; }
+  static bool valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void close(Handle h) { CloseHandle(h); }
+};
+using UniqueHandle = Unique<KernelTraits>;
+
+// A release that needs two values: the second is the handle, the first what
+// it belongs to. Nothing is released while the handle is null.
+template <typename First, typename Second, auto Release>
+class UniquePair {
+ public:
+  UniquePair() = default;
+  UniquePair(First first, Second second) : first_(first), second_(second) {}
+  UniquePair(UniquePair&& other) noexcept
+      : first_(std::exchange(other.first_, First{})), second_(std::exchange(other.second_, Second{})) {}
+  UniquePair& operator=(UniquePair&& other) noexcept {
+    if (this != &other) {
+      reset();
+      first_ = std::exchange(other.first_, First{});
+      second_ = std::exchange(other.second_, Second{});
+    }
+    return *this;
+  }
+  UniquePair(const UniquePair&) = delete;
+  UniquePair& operator=(const UniquePair&) = delete;
+  ~UniquePair() { reset(); }
+
+  explicit operator bool() const { return second_ != Second{}; }
+  void reset() {
+    if (second_ != Second{}) Release(first_, second_);
+    first_ = First{};
+    second_ = Second{};
+  }
+
+ protected:
+  First first_{};
+  Second second_{};
+};
+
+inline void ReleaseWindowDc(Hwnd window, Hdc dc) { ReleaseDC(window, dc); }
+inline void RestoreObject(Hdc dc, Hgdiobj previous) { SelectObject(dc, previous); }
+
+// A DC had from GetDC, given back with ReleaseDC for the same window (null:
+// the whole screen).
+class WindowDc : public UniquePair<Hwnd, Hdc, &ReleaseWindowDc> {
+ public:
+  WindowDc() = default;
+  explicit WindowDc(Hwnd window) : UniquePair(window, GetDC(window)) {}
+  Hdc get() const { return second_; }
+};
+
+// An object selected into a DC; the DC's previous object goes back when this
+// ends, because an object still selected cannot be deleted. False when the
+// platform refused the selection.
+class Selected : public UniquePair<Hdc, Hgdiobj, &RestoreObject> {
+ public:
+  Selected() = default;
+  Selected(Hdc dc, Hgdiobj object) : UniquePair(dc, dc != nullptr ? SelectObject(dc, object) : nullptr) {}
+};
+
+// BeginPaint and EndPaint of one WM_PAINT.
+class Painting {
+ public:
+  explicit Painting(Hwnd window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  Painting(const Painting&) = delete;
+  Painting& operator=(const Painting&) = delete;
+  ~Painting() { EndPaint(window_, &paint_); }
+
+  Hdc dc() const { return dc_; }
+  const Rect& area() const { return paint_.rcPaint; }
+
+ private:
+  Hwnd window_;
+  PaintStruct paint_{};
+  Hdc dc_ = nullptr;
+};
+
+// The COM apartment of this thread: left again only when entering it succeeded.
+class ComApartment {
+ public:
+  explicit ComApartment(std::uint32_t flags) : entered_(CoInitializeEx(nullptr, flags) >= 0) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (entered_) CoUninitialize();
+  }
+
+ private:
+  bool entered_;
+};
+
+// One GDI+ session: shut down only with the token a successful start-up gave.
+class GdiplusSession {
+ public:
+  GdiplusSession() {
+    const GdiplusStartupInput input{1, nullptr, 0, 0};
+    started_ = GdiplusStartup(&token_, &input, nullptr) == 0;
+  }
+  GdiplusSession(const GdiplusSession&) = delete;
+  GdiplusSession& operator=(const GdiplusSession&) = delete;
+  ~GdiplusSession() {
+    if (started_) GdiplusShutdown(token_);
+  }
+
+  explicit operator bool() const { return started_; }
+
+ private:
+  std::uintptr_t token_ = 0;
+  bool started_ = false;
+};
+
+}  // namespace platform
