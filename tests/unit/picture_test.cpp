@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/state.h"
+#include "net/multipart.h"
 #include "net/upload.h"
 #include "picture/file_upload.h"
 #include "picture/jpeg.h"
@@ -296,6 +297,7 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
     sim::reset();
     // An "Upload && Save" copy is never asked for here; any value but 1 is kept by the upload too.
     app.uploadChoice = 2;
+    sim::scriptHttp({u"200", {corvane::ServiceLinkPrefix() + "abc"}, false});
     if (!row.source.empty()) sim::putFile(kPngPath, row.source);
     sim::putFile(u"C:\\Temp\\old.tmp", "someone else's");
     row.setup();
