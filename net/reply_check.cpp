@@ -67,18 +67,21 @@ long ParseStatusCode(const char16_t* text, std::size_t count) {
   std::size_t i = 0;
   auto at = [&](std::size_t k) { return k < count ? text[k] : u'\0'; };
   while (at(i) == u' ' || (at(i) >= u'\t' && at(i) <= u'\r')) ++i;
-  bool negative = at(i) == u'-';
+  const bool negative = at(i) == u'-';
   if (at(i) == u'-' || at(i) == u'+') ++i;
-  long value = 0;
+  // Out of range saturates as the platform's conversion does: to the largest
+  // value, or the smallest for a negative number.
+  const unsigned long limit = negative ? 0UL - static_cast<unsigned long>(std::numeric_limits<long>::min())
+                                       : static_cast<unsigned long>(std::numeric_limits<long>::max());
+  unsigned long value = 0;
+  bool over = false;
   for (; at(i) >= u'0' && at(i) <= u'9'; ++i) {
-    // The platform's conversion saturates; so does this one, whatever count is given.
-    if (value > (std::numeric_limits<long>::max() - 9) / 10) {
-      value = std::numeric_limits<long>::max();
-      break;
-    }
-    value = value * 10 + (at(i) - u'0');
+    const unsigned long digit = at(i) - u'0';
+    if (over || value > (limit - digit) / 10) over = true;
+    else value = value * 10 + digit;
   }
-  return negative ? -value : value;
+  if (over) return negative ? std::numeric_limits<long>::min() : std::numeric_limits<long>::max();
+  return negative ? static_cast<long>(0UL - value) : static_cast<long>(value);
 }
 
 std::optional<std::string_view> AnnouncedVersion(std::string_view reply) {

@@ -175,14 +175,6 @@ TEST(PostMultipart, ReadsTheReplyWholeWithinItsBounds) {
   }
 }
 
-TEST(PostMultipart, StatusTextIsReadAsADecimalNumber) {
-  struct Case { std::u16string text; long value; };
-  const Case cases[] = {{u"200", 200}, {u" 200", 200}, {u"+200", 200}, {u"-20", -20}, {u"20x", 20},
-                        {u"x200", 0},  {u"", 0},       {u"\t\r7", 7},   {u"0200", 200}};
-  for (const auto& c : cases) EXPECT_EQ(ParseStatusCode(c.text.c_str(), 4), c.value) << sim::utf8(c.text);
-  EXPECT_EQ(ParseStatusCode(u"20000", 4), 2000);  // never past the buffer
-}
-
 TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
   struct Case { const char* failing; std::u16string status; const char* message; bool sent; bool owned; };
   const Case cases[] = {

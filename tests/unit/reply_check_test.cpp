@@ -1,6 +1,7 @@
 // The checks of what the web service sends back, on their own: no simulation.
 // Findings of the fuzz targets in bench/ land here as cases.
 #include <gtest/gtest.h>
+#include <limits>
 #include <optional>
 #include <string>
 #include "net/reply_check.h"
@@ -64,6 +65,17 @@ TEST(CopyFileName, KeepsThirtySixCharactersOfAPlainName) {
       {"CON", u""}, {"nul.txt", u""}, {"Com1", u""}, {"lpt9.jpg", u""}, {"CONIN$", u""},
   };
   for (const auto& c : cases) EXPECT_EQ(CopyFileName(c.identifier), c.name) << c.identifier;
+}
+
+TEST(ParseStatusCode, ReadsADecimalNumberAsTheWideConversionDoes) {
+  struct Case { std::u16string text; long value; };
+  const Case cases[] = {{u"200", 200}, {u" 200", 200}, {u"+200", 200}, {u"-20", -20}, {u"20x", 20},
+                        {u"x200", 0},  {u"", 0},       {u"\t\r7", 7},   {u"0200", 200}};
+  for (const auto& c : cases) EXPECT_EQ(ParseStatusCode(c.text.c_str(), 4), c.value);
+  EXPECT_EQ(ParseStatusCode(u"20000", 4), 2000);  // never past the buffer
+  // Out of range saturates, as the C library's conversion does.
+  EXPECT_EQ(ParseStatusCode(u"99999999999999999999", 20), std::numeric_limits<long>::max());
+  EXPECT_EQ(ParseStatusCode(u"-99999999999999999999", 21), std::numeric_limits<long>::min());
 }
 
 TEST(AnnouncedVersion, NMeansNoneAndAtMostTwelveBytesAreKept) {
