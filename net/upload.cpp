@@ -42,7 +42,7 @@ bool MakeFolder(std::u16string folder) {
   if (error == static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS)) return true;
   if (error != static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND)) return false;
   const std::size_t slash = folder.rfind(u'\\');
-  // A missing drive ("Q:\\x") or share has no parent we could make.
+  // A missing drive (Q:\x) or share has no parent we could make.
   if (slash == std::u16string::npos || slash == 0 || (slash == 2 && folder[1] == u':')) return false;
   if (!MakeFolder(folder.substr(0, slash))) return false;
   return CreateDirectoryW(folder.c_str(), nullptr) ||
@@ -151,14 +151,15 @@ CopyResult SaveCopy(const char16_t* picturePath, std::string_view identifier, st
   using namespace platform;
   const std::u16string name = CopyFileName(identifier);
   if (name.empty() || saveFolder.empty()) return CopyResult::Failed;
-  // The separator goes in even after a trailing one: the file system takes "\\\\" as one.
+  // The separator goes in even after a trailing one: the file system takes "\\" as one.
   const std::u16string target = std::u16string(saveFolder) + u"\\" + name;
   if (target.size() + 1 > kCopyPathCapacity) return CopyResult::Failed;
   if (!MakeFolder(std::u16string(saveFolder))) return CopyResult::Failed;
 
   // Written beside its final name first, then put in place in one step.
   const std::u16string partial = target + u".part";
-  if (CopyBytes(picturePath, partial.c_str()) && MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (CopyBytes(picturePath, partial.c_str()) &&
+      MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
     return CopyResult::Written;
   DeleteFileW(partial.c_str());
   return CopyResult::Failed;

@@ -494,6 +494,19 @@ TEST(CheckVersion, AsksOnlyWhenTheServiceAnnouncesANewerVersion) {
   }
 }
 
+TEST(CheckVersion, ATricklingOrOversizedReplyEndsTheCheckSilently) {
+  sim::HttpExchange trickle{u"200", std::vector<std::string>(7, "2"), false};
+  trickle.msPerChunk = 5'000;
+  const sim::HttpExchange cases[] = {trickle, {u"200", {"2.7" + Repeat(' ', kMaxReplyBytes)}, false}};
+  for (const auto& exchange : cases) {
+    sim::reset();
+    sim::scriptHttp(exchange);
+    EXPECT_EQ(CheckVersion(), 0);
+    EXPECT_EQ(sim::count("MessageBoxW"), 0);
+    EXPECT_EQ(sim::internetHandlesOpen(), 0);
+  }
+}
+
 TEST(CheckVersion, YesOpensTheDownloadPageOnceOnAThreadWithCom) {
   for (std::int32_t answer : {platform::IDYES, platform::IDNO}) {
     SCOPED_TRACE(answer);
