@@ -59,9 +59,8 @@ void runFileUpload() {
   // No second dialog inside the first, and none over capture mode.
   const ModalScope modal(capture());
   if (!modal) return;
-  const std::u16string_view folder(settings.saveFolder, kSaveFolderCapacity);
   // A failed "Upload && Save" left its request for a copy; this upload honours it.
-  const UploadOutcome outcome = FileUploadCommand({capture().uploadChoice() == 1, folder});
+  const UploadOutcome outcome = FileUploadCommand({capture().uploadChoice() == 1, SaveFolderPath()});
   if (outcome.copyStepRan) capture().copyStepRan();
 }
 

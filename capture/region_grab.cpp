@@ -75,8 +75,7 @@ void Capture::finish(std::int32_t choice) {
   UpdateWindow(main_);
   Grab& grab = *grab_;
   if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get()) == 1) {
-    const std::u16string_view folder(settings.saveFolder, kSaveFolderCapacity);
-    const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, folder});
+    const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()});
     if (outcome.copyStepRan) copyStepRan();
   } else {
     MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);

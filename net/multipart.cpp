@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include "platform/kernel32.h"
 #include "platform/wininet.h"
 
@@ -70,23 +71,73 @@ void CloseHandles(ExchangeHandles& h) {
   if (h.internet != nullptr) platform::InternetCloseHandle(h.internet);
 }
 
+// Every handle gets the limits itself rather than relying on what a child
+// takes over from its parent, which differs between platform versions. A handle
+// that refuses them still works, under the platform's own (longer) limits.
+void SetTimeouts(platform::Hinternet handle) {
+  using namespace platform;
+  const std::pair<std::uint32_t, std::uint32_t> limits[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs},
+                                                            {INTERNET_OPTION_SEND_TIMEOUT, kSendTimeoutMs},
+                                                            {INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs}};
+  for (const auto& [option, ms] : limits) InternetSetOptionW(handle, option, &ms, sizeof ms);
+}
+
+// Reads the reply after a 200 status, within kReplyDeadlineMs and kMaxReplyBytes.
+// Each wait asks only for what has arrived, so a reply that trickles in a byte
+// at a time is seen to do so here, between the waits, where a per-call receive
+// timeout never fires.
+Exchange ReadReply(platform::Hinternet request) {
+  using namespace platform;
+  const std::uint64_t start = GetTickCount64();
+  auto late = [&] { return GetTickCount64() - start >= kReplyDeadlineMs; };
+  std::string reply;
+  char buffer[1024];
+  for (;;) {
+    if (late()) return {ExchangeStage::Reply, {}};
+    // The next wait ends by the deadline, not one whole receive timeout after it.
+    const std::uint32_t left = static_cast<std::uint32_t>(kReplyDeadlineMs - (GetTickCount64() - start));
+    InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
+    std::uint32_t available = 0;
+    // A failed wait is a reply cut short (the service went silent or dropped
+    // the connection): what came before it is not the whole link.
+    if (!InternetQueryDataAvailable(request, &available, 0, 0) || late()) return {ExchangeStage::Reply, {}};
+    if (available == 0) break;  // the end of the reply
+    const std::uint32_t want = std::min<std::uint32_t>(available, sizeof buffer);
+    std::uint32_t read = 0;
+    if (!InternetReadFile(request, buffer, want, &read)) return {ExchangeStage::Reply, {}};
+    if (read == 0) break;
+    read = std::min(read, want);
+    if (read > kMaxReplyBytes - reply.size()) return {ExchangeStage::Reply, {}};
+    reply.append(buffer, read);
+  }
+  // The reply is text up to its first NUL; the rest is never looked at.
+  reply.resize(std::min(reply.size(), reply.find('\0')));
+  return {ExchangeStage::Done, std::move(reply)};
+}
+
 Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
   using namespace platform;
   // The platform's configured proxy applies (that is also how tests reach a local service).
   h.internet = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (h.internet == nullptr) return {ExchangeStage::Open, {}};
+  SetTimeouts(h.internet);
   const ServiceAddress& service = Service();
   h.connection = InternetConnectW(h.internet, service.host.c_str(), service.port, nullptr, nullptr,
                                   INTERNET_SERVICE_HTTP, 0, 0);
   if (h.connection == nullptr) return {ExchangeStage::Connect, {}};
+  SetTimeouts(h.connection);
   // TLS with the platform's certificate checks as they are: no flag or option
   // ever waives one, so a certificate that does not verify fails the send.
   const std::u16string target = service.basePath + path;
   const std::uint32_t flags = kRequestFlags | (service.secure ? INTERNET_FLAG_SECURE : 0);
   h.request = HttpOpenRequestW(h.connection, u"POST", target.c_str(), nullptr, nullptr, nullptr, flags, 0);
   if (h.request == nullptr) return {ExchangeStage::OpenRequest, {}};
+  SetTimeouts(h.request);
   // The platform takes a 32-bit body length; a larger body cannot be sent at all.
   if (body.size() > std::numeric_limits<std::uint32_t>::max()) return {ExchangeStage::Send, {}};
+  // Sends the body and waits for the status line: each send and each wait for
+  // the service's first bytes is bounded by the timeouts above, so a slow but
+  // moving upload completes and a silent service ends it.
   if (!HttpSendRequestW(h.request, kRequestHeader, kRequestHeaderLength, body.data(),
                         static_cast<std::uint32_t>(body.size())))
     return {ExchangeStage::Send, {}};
@@ -96,22 +147,7 @@ Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
   if (!HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr) ||
       ParseStatusCode(status, 4) != 200)
     return {ExchangeStage::Status, {}};
-
-  Exchange done{ExchangeStage::Done, {}};
-  char buffer[1024];
-  for (;;) {
-    std::uint32_t read = 0;
-    // A failed read ends the reply; what came before it stands.
-    if (!InternetReadFile(h.request, buffer, sizeof buffer, &read) || read == 0) break;
-    try {
-      done.reply.append(buffer, std::min<std::uint32_t>(read, sizeof buffer));
-    } catch (const std::bad_alloc&) {
-      break;  // a reply beyond memory ends like a failed read, and nothing throws into the caller
-    }
-  }
-  // The reply is text up to its first NUL; the rest is never looked at.
-  done.reply.resize(std::min(done.reply.size(), done.reply.find('\0')));
-  return done;
+  return ReadReply(h.request);
 }
 
 }  // namespace
@@ -161,20 +197,6 @@ Exchange PostMultipart(const char16_t* path, std::string_view body) {
   Exchange result = Run(path, body, handles);
   CloseHandles(handles);
   return result;
-}
-
-long ParseStatusCode(const char16_t* text, std::size_t count) {
-  std::size_t i = 0;
-  auto at = [&](std::size_t k) { return k < count ? text[k] : u'\0'; };
-  while (at(i) == u' ' || (at(i) >= u'\t' && at(i) <= u'\r')) ++i;
-  bool negative = at(i) == u'-';
-  if (at(i) == u'-' || at(i) == u'+') ++i;
-  long value = 0;
-  for (; at(i) >= u'0' && at(i) <= u'9'; ++i) {
-    if (value > (std::numeric_limits<long>::max() - 9) / 10) break;  // cannot happen in four units
-    value = value * 10 + (at(i) - u'0');
-  }
-  return negative ? -value : value;
 }
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include "net/service_address.h"
+#include "net/reply_check.h"
 #include "platform/types.h"
 
 namespace corvane {
@@ -42,21 +43,33 @@ bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* pa
 // Appends the closing line and hands over the bytes; body is empty afterwards.
 std::string FinishBody(MultipartBody& body);
 
-enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status };
+// Reply: the status was 200 but the reply did not arrive whole: a read failed
+// (the service stopped answering), it ran past kReplyDeadlineMs, or it grew past
+// kMaxReplyBytes.
+enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status, Reply };
 
 struct Exchange {
-  ExchangeStage stage;  // Done when a 200 reply was read; else where it stopped
+  ExchangeStage stage;  // Done when a 200 reply was read whole; else where it stopped
   std::string reply;    // the reply up to its first NUL byte; empty unless Done
 };
+
+// Time limits of one exchange, set on every handle. Each bounds one wait for
+// progress, not a whole transfer: a large picture over a slow link still goes
+// out as long as its bytes keep moving.
+// Connecting: a loopback proxy or a reachable service answers in well under a
+// second; 20 s covers a slow name lookup and a lost first packet or two.
+inline constexpr std::uint32_t kConnectTimeoutMs = 20'000;
+// Sending, and waiting for the status line after the body went out: a service
+// that has said nothing for 30 s is not going to.
+inline constexpr std::uint32_t kSendTimeoutMs = 30'000;
+inline constexpr std::uint32_t kReceiveTimeoutMs = 30'000;
+// The reply after its status: a link is a few dozen bytes, so a reply still
+// arriving 30 s after the status came is a trickle, however steady, and fails.
+inline constexpr std::uint64_t kReplyDeadlineMs = 30'000;
 
 // One POST of a finished body to path below the base path of the web service
 // (Service()): its host and port, over TLS for an https address. Synchronous
 // and reentrant: every handle it opens is closed before it returns.
 Exchange PostMultipart(const char16_t* path, std::string_view body);
-
-// The status text as the platform's wide-to-long conversion reads it in base
-// 10: leading white space, an optional sign, digits up to the first other
-// unit; 0 without digits. Reads at most count units and stops at a NUL.
-long ParseStatusCode(const char16_t* text, std::size_t count);
 
 }  // namespace corvane

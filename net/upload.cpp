@@ -2,9 +2,11 @@
 // the save folder, the clipboard and the browser.
 #include "net/upload.h"
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include "net/multipart.h"
+#include "net/reply_check.h"
 #include "platform/guards.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
@@ -14,7 +16,6 @@ namespace corvane {
 namespace {
 
 constexpr std::size_t kCopyPathCapacity = 1024;  // characters, terminator included
-constexpr std::size_t kIdentifierMaxLength = 36;
 
 void ShowError(platform::Hwnd owner, const char16_t* message) {
   platform::MessageBoxW(owner, message, u"Error", platform::MB_ICONERROR);
@@ -29,73 +30,34 @@ const char16_t* StageMessage(ExchangeStage stage) {
   }
 }
 
-char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-// Names Windows opens as devices whatever folder or extension comes with them.
-bool IsDeviceName(std::u16string_view name) {
-  std::u16string_view base = name.substr(0, name.find(u'.'));
-  while (!base.empty() && base.back() == u' ') base.remove_suffix(1);  // "NUL .jpg" is still the device
-  std::u16string upper;
-  for (char16_t c : base) upper += Upper(c);
-  for (std::u16string_view device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
-    if (upper == device) return true;
-  if (upper.size() == 4 && (upper.starts_with(u"COM") || upper.starts_with(u"LPT"))) {
-    char16_t n = upper[3];
-    return (n >= u'1' && n <= u'9') || n == u'\u00B9' || n == u'\u00B2' || n == u'\u00B3';
-  }
-  return false;
+// Makes folder and whichever of its parents are missing; true when it exists
+// afterwards (or something of that name does: writing into it tells).
+bool MakeFolder(std::u16string folder) {
+  using namespace platform;
+  while (folder.size() > 1 && folder.back() == u'\\') folder.pop_back();
+  if (folder.empty()) return false;
+  if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  std::uint32_t error = GetLastError();
+  if (error == static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS)) return true;
+  if (error != static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND)) return false;
+  const std::size_t slash = folder.rfind(u'\\');
+  // A missing drive (Q:\x) or share has no parent we could make.
+  if (slash == std::u16string::npos || slash == 0 || (slash == 2 && folder[1] == u':')) return false;
+  if (!MakeFolder(folder.substr(0, slash))) return false;
+  return CreateDirectoryW(folder.c_str(), nullptr) ||
+         GetLastError() == static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS);
 }
 
-// The identifier comes from the network: it must name a plain file inside the
-// save folder, never a path, a stream or a device.
-bool IsPlainFileName(std::u16string_view name) {
-  if (name.empty() || name == u"." || name == u"..") return false;
-  for (char16_t c : name) {
-    if (c < 0x20 || c == 0x7F) return false;
-    if (std::u16string_view(u"<>:\"/\\|?*").find(c) != std::u16string_view::npos) return false;
-  }
-  if (name.back() == u'.' || name.back() == u' ') return false;
-  return !IsDeviceName(name);
-}
-
-// The copy path for a link, or empty when no copy may be written for it.
-std::u16string CopyPathFor(std::string_view link, std::u16string_view folder) {
-  std::u16string identifier;
-  const std::size_t prefixLength = ServiceLinkPrefix().size();
-  if (link.size() > prefixLength) {
-    std::string_view raw = link.substr(prefixLength);
-    // Only the first 36 characters are kept; no code page needs more than 4 bytes for one.
-    raw = raw.substr(0, 4 * kIdentifierMaxLength);
-    int length = static_cast<int>(raw.size());
-    int units = platform::MultiByteToWideChar(platform::CP_ACP, 0, raw.data(), length, nullptr, 0);
-    if (units > 0) {
-      identifier.resize(static_cast<std::size_t>(units));
-      units = platform::MultiByteToWideChar(platform::CP_ACP, 0, raw.data(), length, identifier.data(), units);
-      identifier.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
-    }
-  }
-  if (identifier.size() > kIdentifierMaxLength) identifier.resize(kIdentifierMaxLength);
-  if (!IsPlainFileName(identifier)) return {};
-
-  folder = folder.substr(0, folder.find(u'\0'));
-  if (folder.empty()) return {};
-  // The separator goes in even after a trailing one: the file system takes "\\" as one.
-  std::u16string path = std::u16string(folder) + u"\\" + identifier + u".jpg";
-  if (path.size() + 1 > kCopyPathCapacity) return {};
-  return path;
-}
-
-// Copies the picture file to target, replacing a file of that name. A copy
-// that could not be written whole is removed rather than left truncated.
-void CopyPicture(const char16_t* picturePath, const char16_t* target) {
+// Copies every byte of the picture file into target, made afresh.
+bool CopyBytes(const char16_t* picturePath, const char16_t* target) {
   using namespace platform;
   Handle source = CreateFileW(picturePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-  if (source == INVALID_HANDLE_VALUE) return;
-  Handle copy = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (source == INVALID_HANDLE_VALUE) return false;
+  Handle copy = CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (copy == INVALID_HANDLE_VALUE) {
     CloseHandle(source);
-    return;
+    return false;
   }
   static constexpr std::uint32_t kChunk = 64 * 1024;
   std::string buffer(kChunk, '\0');
@@ -106,17 +68,15 @@ void CopyPicture(const char16_t* picturePath, const char16_t* target) {
     if (read == 0) break;
     if (!WriteFile(copy, buffer.data(), read, &written, nullptr) || written != read) { ok = false; break; }
   }
-  CloseHandle(copy);
+  // A close can be where a full disk shows.
+  if (!CloseHandle(copy)) ok = false;
   CloseHandle(source);
-  if (!ok) DeleteFileW(target);
-}
-
-void SaveCopy(const char16_t* picturePath, std::string_view link, std::u16string_view folder) {
-  std::u16string target = CopyPathFor(link, folder);
-  if (!target.empty()) CopyPicture(picturePath, target.c_str());
+  return ok;
 }
 
 bool IsLaunchableLink(std::string_view text) {
+  // Bounded before the shell sees it: Wine's launch crashes on long text.
+  if (text.size() > kMaxLinkPrefixLength + kMaxIdentifierLength + 2) return false;
   auto startsWithNoCase = [&](std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
@@ -133,6 +93,13 @@ bool IsLaunchableLink(std::string_view text) {
   for (unsigned char c : text)
     if (c < 0x20 || c == 0x7F) return false;
   return true;
+}
+
+void ShowCopyError(platform::Hwnd owner, std::u16string_view folder) {
+  const std::u16string text = folder.empty()
+                                  ? u"Could not save a copy of the picture: no save folder is set."
+                                  : u"Could not save a copy of the picture in the save folder " + std::u16string(folder);
+  ShowError(owner, text.c_str());
 }
 
 }  // namespace
@@ -153,11 +120,38 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
     ShowError(owner, StageMessage(exchange.stage));
     return {};
   }
+  // Only a link of this service is the user's picture: anything else (an error
+  // page, another host, an endless stream) is a failed upload and touches nothing.
   const std::string& link = exchange.reply;
-  if (copy.keep) SaveCopy(picturePath, link, copy.saveFolder);
+  const std::optional<std::string_view> identifier = LinkIdentifier(link, ServiceLinkPrefix());
+  if (!identifier) {
+    ShowError(owner, u"Could not upload");
+    return {};
+  }
+  const CopyResult copied = copy.keep ? SaveCopy(picturePath, *identifier, copy.saveFolder) : CopyResult::Written;
   CopyTextToClipboard(link.c_str());
   OpenLink(link.c_str());
+  // Told after the link is out: the upload itself succeeded.
+  if (copied == CopyResult::Failed) ShowCopyError(owner, copy.saveFolder);
   return {1, copy.keep};
+}
+
+CopyResult SaveCopy(const char16_t* picturePath, std::string_view identifier, std::u16string_view saveFolder) {
+  using namespace platform;
+  const std::u16string name = CopyFileName(identifier);
+  if (name.empty() || saveFolder.empty()) return CopyResult::Failed;
+  // The separator goes in even after a trailing one: the file system takes "\\" as one.
+  const std::u16string target = std::u16string(saveFolder) + u"\\" + name;
+  if (target.size() + 1 > kCopyPathCapacity) return CopyResult::Failed;
+  if (!MakeFolder(std::u16string(saveFolder))) return CopyResult::Failed;
+
+  // Written beside its final name first, then put in place in one step.
+  const std::u16string partial = target + u".part";
+  if (CopyBytes(picturePath, partial.c_str()) &&
+      MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+    return CopyResult::Written;
+  DeleteFileW(partial.c_str());
+  return CopyResult::Failed;
 }
 
 void OpenLink(const char* text) {

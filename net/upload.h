@@ -22,6 +22,17 @@ struct UploadOutcome {
 // deletes the file.
 UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy);
 
+enum class CopyResult { Written, Failed };
+
+// Keeps a copy of the picture file in saveFolder (with or without a trailing
+// backslash), named CopyFileName(identifier): saveFolder, "\\", the name. The
+// folder is made with any missing parents first. The copy is written as
+// "<name>.part" beside its final name and then put in place, replacing a file of
+// that name: a copy is whole or absent, never cut short. Failed when the identifier
+// gives no plain file name, the folder is empty or cannot be made, the path
+// does not fit 1024 characters, or the bytes cannot all be written. Shows nothing.
+CopyResult SaveCopy(const char16_t* picturePath, std::string_view identifier, std::u16string_view saveFolder);
+
 // Opens a web link in the default browser; anything that is not a plain
 // http:// or https:// link is ignored.
 void OpenLink(const char* text);

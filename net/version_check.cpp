@@ -1,7 +1,10 @@
 // Version check: the web service alone decides whether a newer client exists.
 #include "net/version_check.h"
+#include <optional>
 #include <string>
+#include <string_view>
 #include "net/multipart.h"
+#include "net/reply_check.h"
 #include "net/upload.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
@@ -10,12 +13,9 @@
 namespace corvane {
 namespace {
 
-// The first three characters of the reply in the system's ANSI code page.
-std::u16string VersionText(const std::string& reply) {
-  if (reply.empty()) return {};
-  // Three characters never take more than 12 bytes in any code page; a long
-  // reply (an error page served with 200, say) is not converted whole.
-  std::string head = reply.substr(0, 12);
+// The first three characters of the announced version in the system's ANSI code page.
+std::u16string VersionText(std::string_view head) {
+  if (head.empty()) return {};
   int length = static_cast<int>(head.size());
   int units = platform::MultiByteToWideChar(platform::CP_ACP, 0, head.data(), length, nullptr, 0);
   if (units <= 0) return {};
@@ -32,13 +32,16 @@ int CheckVersion() {
   MultipartBody body;
   AddField(body, "version", kClientVersion);
   Exchange exchange = PostMultipart(kVersionCheckPath, FinishBody(body));
+  // Bounded like every exchange: a silent or trickling service ends the check
+  // quietly within the exchange's limits, and Exit never waits for this thread.
   if (exchange.stage != ExchangeStage::Done) return 0;
-  if (!exchange.reply.empty() && exchange.reply[0] == 'N') return 0;
+  const std::optional<std::string_view> version = AnnouncedVersion(exchange.reply);
+  if (!version) return 0;
 
   // The site is named as links show it: the host, and a port that is not the scheme's own.
   const std::string authority = AuthorityOf(Service());
   const std::u16string site(authority.begin(), authority.end());  // ASCII
-  std::u16string message = u"Version " + VersionText(exchange.reply) + u" is out!\nDo you want to go to " + site +
+  std::u16string message = u"Version " + VersionText(*version) + u" is out!\nDo you want to go to " + site +
                            u" and get it?";
   // No owner window: topmost, so the question is not lost behind other windows.
   std::int32_t answer = platform::MessageBoxW(nullptr, message.c_str(), u"Update Corvane Tool",

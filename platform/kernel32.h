@@ -14,6 +14,9 @@ std::uint32_t GetTempPathW(std::uint32_t capacity, char16_t* path);
 std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
                                char16_t* name);
 Bool DeleteFileW(const char16_t* path);
+Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags);
+// Milliseconds since the system started; never wraps in practice.
+std::uint64_t GetTickCount64();
 
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
                    std::uint32_t disposition, std::uint32_t flags, Handle templateFile);

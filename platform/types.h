@@ -221,6 +221,8 @@ inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
   INTERNET_FLAG_SECURE = 0x00800000u, HTTP_QUERY_STATUS_CODE = 19;
+inline constexpr std::uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2, INTERNET_OPTION_SEND_TIMEOUT = 5,
+  INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80, INTERNET_DEFAULT_HTTPS_PORT = 443;
 
 // Registry: predefined root, rights, types, options.
@@ -236,6 +238,7 @@ inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR
 inline constexpr std::uint32_t GENERIC_READ = 0x80000000u, GENERIC_WRITE = 0x40000000u;
 inline constexpr std::uint32_t FILE_SHARE_READ = 1, FILE_SHARE_WRITE = 2;
 inline constexpr std::uint32_t CREATE_ALWAYS = 2, OPEN_EXISTING = 3;
+inline constexpr std::uint32_t MOVEFILE_REPLACE_EXISTING = 0x1, MOVEFILE_WRITE_THROUGH = 0x8;
 inline const Handle INVALID_HANDLE_VALUE = reinterpret_cast<Handle>(static_cast<std::intptr_t>(-1));
 
 inline constexpr std::uint32_t CP_ACP = 0;

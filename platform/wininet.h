@@ -17,6 +17,11 @@ Bool HttpSendRequestW(Hinternet request, const char16_t* headers, std::uint32_t 
                       const void* body, std::uint32_t bodyLength);
 Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, std::uint32_t* bufferLength,
                     std::uint32_t* index);
+// Sets a DWORD-sized option (timeouts) on any of the three handles.
+Bool InternetSetOptionW(Hinternet handle, std::uint32_t option, const void* buffer, std::uint32_t bufferLength);
+// Waits until some of the reply can be read, or its end is reached (available 0).
+Bool InternetQueryDataAvailable(Hinternet request, std::uint32_t* available, std::uint32_t flags,
+                                std::uintptr_t context);
 Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read);
 Bool InternetCloseHandle(Hinternet handle);
 

@@ -2,7 +2,8 @@
 # need, when the machine lacks any of them (one apt-get update, then one install),
 # and stops the helpers they start.
 CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
-                  imagemagick python3-pytest python3-pil libjpeg-turbo-progs openssl)
+                  imagemagick python3-pytest python3-pil libjpeg-turbo-progs openssl
+                  clang libclang-rt-14-dev)
 
 corvane_install_deps() {
   local missing=() p

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds corvane.exe and runs every test layer: unit (native, sanitizers), win32
+# Builds corvane.exe and runs every test layer: unit (native, sanitizers), fuzz
+# (libFuzzer, a few seconds per target), win32
 # (the real adapter under Wine) and e2e (the real program under Wine on Xvfb).
 # Installs what the machine lacks first. Ends with "N passed, N failed".
 set -uo pipefail
@@ -100,6 +101,19 @@ run_ctest() {
 
 # ---- unit ----------------------------------------------------------------------
 if [ "$NATIVE_OK" = 1 ]; then run_ctest unit native; fi
+
+# ---- fuzz: each target a few seconds (bench/fuzz.sh 60 for a real run) ----------
+if [ -f bench/fuzz.sh ]; then
+  start=$(now)
+  bash bench/fuzz.sh 5 >"$WORK/fuzz.log" 2>&1
+  code=$?
+  # One line per target: name, executions, findings, seconds.
+  p=$(awk 'NR > 1 && $1 ~ /^fuzz_/ && $3 == "0"' "$WORK/fuzz.log" | wc -l)
+  f=$(awk 'NR > 1 && $1 ~ /^fuzz_/ && $3 != "0"' "$WORK/fuzz.log" | wc -l)
+  if [ "$code" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  [ "$f" -gt 0 ] && cat "$WORK/fuzz.log"
+  layer fuzz $(( $(now) - start )) "$p" "$f" 0
+fi
 
 # ---- a display, a Wine prefix and the web service for the Windows layers --------
 start_display() {

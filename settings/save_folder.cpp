@@ -6,6 +6,7 @@
 #include "platform/user32.h"
 #include "settings/settings.h"
 #include "settings/settings_registry.h"
+#include "settings/stored_folder.h"
 
 namespace corvane {
 using namespace settings_detail;
@@ -127,11 +128,10 @@ std::int32_t readSaveFolder(const RegKey& key) {
   const std::int32_t read = platform::RegQueryValueExW(key.handle, kSaveFolderValue, nullptr, &type,
                                                        reinterpret_cast<std::uint8_t*>(data), &size);
   if (read != platform::ERROR_SUCCESS) return read;
-  // Stored data need not be a string nor end in a terminator; only whole UTF-16
-  // text is taken, up to its first null.
-  if ((type != platform::REG_SZ && type != platform::REG_EXPAND_SZ) || size % 2 != 0 || size > kStoredFolderBytes)
-    return read;
-  copyBounded(settings.saveFolder, kSaveFolderCapacity, data, size / 2);
+  if (size > kStoredFolderBytes) return read;
+  const std::u16string folder =
+      StoredSaveFolder(type, std::string_view(reinterpret_cast<const char*>(data), size), kSaveFolderCapacity);
+  copyBounded(settings.saveFolder, kSaveFolderCapacity, folder.c_str(), static_cast<std::uint32_t>(folder.size()));
   return read;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -16,6 +17,12 @@ struct Settings {
 };
 
 extern Settings settings;
+
+// The save folder as text: its buffer up to the terminator.
+inline std::u16string_view SaveFolderPath() {
+  const std::u16string_view folder(settings.saveFolder, kSaveFolderCapacity);
+  return folder.substr(0, folder.find(u'\0'));
+}
 
 inline constexpr char16_t kSettingsKey[] = u"SOFTWARE\\Corvane\\Corvane1";
 inline constexpr char16_t kRunKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";

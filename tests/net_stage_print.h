@@ -5,7 +5,7 @@
 
 namespace corvane {
 inline void PrintTo(ExchangeStage stage, std::ostream* os) {
-  static const char* const kNames[] = {"Done", "Open", "Connect", "OpenRequest", "Send", "Status"};
+  static const char* const kNames[] = {"Done", "Open", "Connect", "OpenRequest", "Send", "Status", "Reply"};
   *os << kNames[static_cast<int>(stage)];
 }
 }  // namespace corvane

@@ -21,6 +21,10 @@ std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, s
   return ::GetTempFileNameW(W(folder), W(prefix), unique, W(name));
 }
 Bool DeleteFileW(const char16_t* path) { return ::DeleteFileW(W(path)); }
+Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) {
+  return ::MoveFileExW(W(from), W(to), flags);
+}
+std::uint64_t GetTickCount64() { return ::GetTickCount64(); }
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
                    std::uint32_t disposition, std::uint32_t flags, Handle templateFile) {
   return As<Handle>(::CreateFileW(W(path), access, share, As<LPSECURITY_ATTRIBUTES>(security), disposition, flags,

@@ -29,6 +29,13 @@ Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, st
                     std::uint32_t* index) {
   return ::HttpQueryInfoW(As<HINTERNET>(request), infoLevel, buffer, As<DWORD*>(bufferLength), As<DWORD*>(index));
 }
+Bool InternetSetOptionW(Hinternet handle, std::uint32_t option, const void* buffer, std::uint32_t bufferLength) {
+  return ::InternetSetOptionW(As<HINTERNET>(handle), option, const_cast<void*>(buffer), bufferLength);
+}
+Bool InternetQueryDataAvailable(Hinternet request, std::uint32_t* available, std::uint32_t flags,
+                                std::uintptr_t context) {
+  return ::InternetQueryDataAvailable(As<HINTERNET>(request), As<DWORD*>(available), flags, context);
+}
 Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
   return ::InternetReadFile(As<HINTERNET>(request), buffer, toRead, As<DWORD*>(read));
 }

@@ -10,6 +10,7 @@ constexpr char16_t kDefaultProfile[] = u"C:\\Users\\user1";
 std::u16string g_modulePath;
 std::map<std::u16string, std::u16string> g_env;  // upper name -> value
 std::uint32_t g_lastError = 0;
+std::uint64_t g_tick = 0;
 
 std::u16string upper(std::u16string_view s) {
   std::u16string u(s);
@@ -22,6 +23,7 @@ void defaults() {
   g_modulePath = u"C:\\Tools\\corvane.exe";
   g_env = {{u"USERPROFILE", kDefaultProfile}};
   g_lastError = 0;
+  g_tick = 5'000'000'000;  // well past the 49 days at which a 32-bit count would wrap
   sim::putFolder(kDefaultProfile);
 }
 
@@ -91,10 +93,18 @@ std::uint32_t GetLastError() {
   record("GetLastError");
   return g_lastError;
 }
+std::uint64_t GetTickCount64() {
+  ready();
+  return g_tick;  // not logged: the time is read often and the order is no one's business
+}
 
 }  // namespace platform
 
 namespace sim {
+void advanceClock(std::uint64_t ms) {
+  ready();
+  g_tick += ms;
+}
 void setLastError(std::uint32_t code) {
   ready();
   g_lastError = code;

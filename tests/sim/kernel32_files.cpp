@@ -104,6 +104,20 @@ Bool DeleteFileW(const char16_t* path) {
   record("DeleteFileW", path);
   return g_files.erase(keyOf(path)) ? 1 : 0;
 }
+Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) {
+  record("MoveFileExW", from, to, flags);
+  std::u16string source = keyOf(from), target = keyOf(to);
+  std::u16string t(to);
+  auto slash = t.rfind(u'\\');
+  if (!g_files.count(source) || slash == std::u16string::npos || !sim::hasFolder(t.substr(0, slash)) ||
+      sim::hasFolder(t) || (g_files.count(target) && !(flags & MOVEFILE_REPLACE_EXISTING)) ||
+      result<int>("MoveFileExW", 1) == 0)
+    return 0;
+  auto bytes = std::move(g_files[source].second);
+  g_files.erase(source);
+  g_files[target] = {t, std::move(bytes)};
+  return 1;
+}
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void*, std::uint32_t disposition,
                    std::uint32_t flags, Handle) {
   record("CreateFileW", path, access, share, disposition, flags);

@@ -82,12 +82,14 @@ std::vector<std::u16string> filesIn(std::u16string_view folder);  // full paths 
 void putFolder(std::u16string_view path);         // with its parents; putFile adds its folder too
 bool hasFolder(std::u16string_view path);         // a drive root always exists
 void setLastError(std::uint32_t code);            // kernel32_env.cpp
+void advanceClock(std::uint64_t ms);              // what GetTickCount64 reports
 
 // Simulated WinINet (wininet.cpp): the exchange the next request meets.
 struct HttpExchange {
   std::u16string status = u"200";   // what HttpQueryInfoW writes, if the caller's buffer holds it
   std::vector<std::string> chunks;  // the reply; each read takes at most what the caller asks of one chunk
   bool readFails = false;           // after the chunks a read fails instead of reporting 0 bytes
+  std::uint64_t msPerChunk = 0;     // the clock moves on this much before each chunk is available
 };
 struct HttpSent {
   std::u16string headers;  // the first headerLength units handed over
@@ -97,6 +99,8 @@ struct HttpSent {
 void scriptHttp(HttpExchange exchange);
 const HttpSent& lastHttpSend();
 int internetHandlesOpen();  // opened and not yet closed
+// The DWORD options set on a handle, by option number.
+std::map<std::uint32_t, std::uint32_t> internetOptions(platform::Hinternet handle);
 
 // Simulated clipboard (clipboard.cpp).
 bool clipboardHasText();

@@ -3,19 +3,25 @@
 #include "platform/wininet.h"
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
+#include "platform/kernel32.h"
 #include "tests/sim/sim.h"
 
 namespace {
 sim::HttpExchange g_exchange;
 sim::HttpSent g_sent;
 std::size_t g_chunk = 0, g_offset = 0;
+bool g_chunkTimed = false;  // the clock has moved on for the current chunk
 std::set<platform::Hinternet> g_open;
+std::map<platform::Hinternet, std::map<std::uint32_t, std::uint32_t>> g_options;
 const bool g_registered = (sim::onReset([] {
                              g_exchange = {};
                              g_sent = {};
                              g_chunk = g_offset = 0;
+                             g_chunkTimed = false;
                              g_open.clear();
+                             g_options.clear();
                            }),
                            true);
 
@@ -31,7 +37,9 @@ namespace sim {
 void scriptHttp(HttpExchange exchange) {
   g_exchange = std::move(exchange);
   g_chunk = g_offset = 0;
+  g_chunkTimed = false;
 }
+std::map<std::uint32_t, std::uint32_t> internetOptions(platform::Hinternet handle) { return g_options[handle]; }
 const HttpSent& lastHttpSend() { return g_sent; }
 int internetHandlesOpen() { return static_cast<int>(g_open.size()); }
 }  // namespace sim
@@ -81,11 +89,41 @@ Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, st
   *bufferLength = need - sizeof(char16_t);
   return 1;
 }
+Bool InternetSetOptionW(Hinternet handle, std::uint32_t option, const void* buffer, std::uint32_t bufferLength) {
+  std::uint32_t value = 0;
+  if (bufferLength == sizeof value) std::memcpy(&value, buffer, sizeof value);
+  record("InternetSetOptionW", handle, option, value, bufferLength);
+  if (!g_open.count(handle) || result<Bool>("InternetSetOptionW", 1) == 0) return 0;
+  g_options[handle][option] = value;
+  return 1;
+}
+}  // namespace platform
+
+namespace {
+// Moves past finished chunks; false at the end of the reply.
+bool nextChunk() {
+  while (g_chunk < g_exchange.chunks.size() && g_offset == g_exchange.chunks[g_chunk].size())
+    ++g_chunk, g_offset = 0, g_chunkTimed = false;
+  if (g_chunk == g_exchange.chunks.size()) return false;
+  if (!g_chunkTimed) sim::advanceClock(g_exchange.msPerChunk);
+  g_chunkTimed = true;
+  return true;
+}
+}  // namespace
+
+namespace platform {
+Bool InternetQueryDataAvailable(Hinternet request, std::uint32_t* available, std::uint32_t flags,
+                                std::uintptr_t context) {
+  record("InternetQueryDataAvailable", request, flags, static_cast<std::uint64_t>(context));
+  *available = 0;
+  if (!nextChunk()) return g_exchange.readFails ? 0 : 1;
+  *available = static_cast<std::uint32_t>(g_exchange.chunks[g_chunk].size() - g_offset);
+  return 1;
+}
 Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
   record("InternetReadFile", request, toRead);
   *read = 0;
-  while (g_chunk < g_exchange.chunks.size() && g_offset == g_exchange.chunks[g_chunk].size()) ++g_chunk, g_offset = 0;
-  if (g_chunk == g_exchange.chunks.size()) return g_exchange.readFails ? 0 : 1;
+  if (!nextChunk()) return g_exchange.readFails ? 0 : 1;
   const std::string& chunk = g_exchange.chunks[g_chunk];
   std::size_t n = std::min<std::size_t>(toRead, chunk.size() - g_offset);
   std::memcpy(buffer, chunk.data() + g_offset, n);

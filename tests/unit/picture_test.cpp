@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "net/multipart.h"
 #include "net/upload.h"
 #include "picture/file_upload.h"
 #include "picture/jpeg.h"
@@ -293,6 +294,7 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     sim::reset();
+    sim::scriptHttp({u"200", {corvane::ServiceLinkPrefix() + "abc"}, false});
     if (!row.source.empty()) sim::putFile(kPngPath, row.source);
     sim::putFile(u"C:\\Temp\\old.tmp", "someone else's");
     row.setup();

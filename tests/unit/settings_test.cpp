@@ -333,6 +333,8 @@ TEST_F(SettingsTest, StoredFolderIsReadSafely) {
       {"a number", REG_DWORD, kDwordOne, u""},
       {"binary", 3, "D\0:\0\\\0", u""},
       {"empty string", REG_SZ, "", u""},
+      {"a control character", REG_SZ, sim::utf16le(u"D:\\Sh\nots", true), u""},
+      {"a wildcard", REG_SZ, sim::utf16le(u"D:\\Shots*", true), u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -168,12 +168,13 @@ TEST_F(ServiceExchange, TheServiceReceivesExactlyTheBodyBuilt) {
   EXPECT_NE(requests.find("zurazizizizar"), std::string::npos);
 }
 
-TEST_F(ServiceExchange, RepliesAreReadWholeOrEndAtTheStatus) {
+TEST_F(ServiceExchange, RepliesAreReadWholeWithinTheirBoundOrEndAtTheStatus) {
   struct Case { int status; std::string body; ExchangeStage stage; std::string reply; };
   std::string longReply;
-  for (int i = 0; i < 5000; ++i) longReply += static_cast<char>('a' + i % 26);
+  for (std::size_t i = 0; i < kMaxReplyBytes; ++i) longReply += static_cast<char>('a' + i % 26);
   const Case cases[] = {
       {200, longReply, ExchangeStage::Done, longReply},
+      {200, longReply + "z", ExchangeStage::Reply, ""},  // one byte past the bound
       {200, std::string("http://x/abc\0tail", 17), ExchangeStage::Done, "http://x/abc"},
       {500, "server error", ExchangeStage::Status, ""},
       {404, "", ExchangeStage::Status, ""},

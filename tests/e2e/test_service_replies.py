@@ -1,0 +1,147 @@
+"""What the web service sends back, as the user sees it: a reply that is no link of
+the service is a failed upload that touches neither clipboard nor browser; a link
+ending in a line break still names the copy; the copy's folder is made again or
+the user is told; a silent or trickling service ends with a message in time."""
+
+import shutil
+import subprocess
+import time
+
+import pytest
+
+import test_upload_road as road
+from corvane_e2e import DIALOG_CLASS, MAIN_CLASS, MENU_CLASS, wait_for
+
+HOST = road.HOST
+SENTINEL = "the user's own clipboard text"
+
+
+def put_clipboard(desktop, text):
+    subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=text.encode(), env=desktop.env(),
+                   timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    wait_for(lambda: desktop.clipboard() == text, 5, what="the clipboard to take the sentinel")
+
+
+def prepare(desktop, web, quick):
+    road.set_quick_capture(desktop, quick)
+    road.prepare(desktop, web)
+    put_clipboard(desktop, SENTINEL)
+
+
+def upload_and_save(desktop):
+    menu, entries = road.open_selection_menu(desktop, (300, 300), (420, 380))
+    top, bottom, _ = entries["Upload && Save"]
+    desktop.click(menu.rect[0] + 30, (top + bottom) // 2)
+
+
+def save_folder(desktop):
+    return desktop.unixpath(desktop.profile + "\\ReDoda")
+
+
+def assert_failed_upload(desktop, web, shots=None, label=None):
+    box = desktop.message_box(title="Error", timeout=40)
+    if shots:
+        shots(label)
+    assert box.message == "Could not upload"
+    desktop.press("OK", "Error")
+    road.assert_idle(desktop)
+    assert desktop.clipboard() == SENTINEL
+    assert not desktop.browser_launches()
+
+
+BAD_REPLIES = {
+    "5,000 characters": f"http://{HOST}/" + "x" * 4981,
+    "1 MB": f"http://{HOST}/" + "x" * (1 << 20),
+    "another host": "http://evil.example/x.exe",
+    "a look-alike host": f"http://{HOST}.evil.example/x",
+    "https": f"https://{HOST}/x",
+    "empty": "",
+    "plain text": "hello world",
+}
+
+
+@pytest.mark.parametrize("reply", list(BAD_REPLIES.values()), ids=list(BAD_REPLIES))
+def test_a_reply_that_is_no_link_of_the_service_fails_and_touches_nothing(desktop, resident, web, shots, reply):
+    prepare(desktop, web, quick=True)
+    web.script("/upload.php", body=reply)
+    road.capture(desktop, (400, 300), (480, 360))
+    assert_failed_upload(desktop, web, shots, "message")
+    assert resident.running()
+
+
+def test_a_link_ending_in_cr_lf_names_the_copy_without_it(desktop, resident, web):
+    prepare(desktop, web, quick=False)
+    link = f"http://{HOST}/crlf42"
+    web.script("/upload.php", body=link + "\r\n")
+    copy = save_folder(desktop) / "crlf42.jpg"
+    copy.unlink(missing_ok=True)
+    upload_and_save(desktop)
+    wait_for(copy.exists, 30, what=f"the copy {copy}")
+    assert copy.read_bytes()[:2] == b"\xff\xd8"
+    # The clipboard's text reaches X with its line end as the platform exports it.
+    wait_for(lambda: desktop.clipboard() in (link + "\r\n", link + "\n"), 10, what="the link on the clipboard")
+    wait_for(desktop.browser_launches, 10, what="the browser launch")
+    assert desktop.browser_log.read_text().startswith(link)
+    road.assert_idle(desktop)
+    assert not list(save_folder(desktop).glob("*.part"))
+
+
+def test_a_deleted_save_folder_is_made_again_for_the_copy(desktop, resident, web):
+    prepare(desktop, web, quick=False)
+    folder = save_folder(desktop)
+    shutil.rmtree(folder, ignore_errors=True)
+    upload_and_save(desktop)
+    (upload,) = road.wait_uploads(web)
+    copy = folder / f"{upload['id']}.jpg"
+    wait_for(copy.exists, 10, what=f"the copy {copy}")
+    assert copy.read_bytes() == upload["bytes"]
+    road.assert_link_handed_on(desktop, upload)
+    road.assert_idle(desktop)
+
+
+def test_a_save_folder_that_is_a_file_is_named_in_a_message_after_the_link_went_out(desktop, resident, web, shots):
+    prepare(desktop, web, quick=False)
+    folder = save_folder(desktop)
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.write_bytes(b"a file where the folder should be")
+    try:
+        upload_and_save(desktop)
+        (upload,) = road.wait_uploads(web)
+        box = desktop.message_box(title="Error", timeout=30)
+        shots("copy-message")
+        assert box.message.startswith("Could not save a copy of the picture in the save folder ")
+        assert box.message.lower().endswith("\\redoda\\"), box.message
+        # By the time the user reads it, the link is out.
+        link = f"http://{HOST}/{upload['id']}"
+        assert desktop.clipboard() == link
+        assert desktop.browser_launches() == [link]
+        desktop.press("OK", "Error")
+        road.assert_idle(desktop)
+        assert folder.read_bytes() == b"a file where the folder should be"
+    finally:
+        folder.unlink(missing_ok=True)
+        folder.mkdir(exist_ok=True)
+
+
+@pytest.mark.parametrize("answer", [dict(delay=120), dict(trickle=5)], ids=["answers after 120 s", "trickles"])
+def test_a_silent_or_trickling_service_ends_with_a_message_in_time_and_the_next_capture_works(
+        desktop, resident, web, shots, answer):
+    prepare(desktop, web, quick=True)
+    web.script("/upload.php", **answer)
+    road.capture(desktop, (400, 300), (480, 360))
+    wait_for(lambda: web.requests, 30, interval=0.05, what="the request to reach the service")
+    arrived = time.monotonic()
+    # The message may be up already; what matters is that it is there 35 s after the request arrived.
+    box = desktop.message_box(title="Error", timeout=max(1.0, arrived + 35 - time.monotonic()))
+    print(f"\nmessage seen {time.monotonic() - arrived:.1f} s after the request reached the service")
+    shots("message")
+    assert box.message == "Could not upload"
+    assert desktop.clipboard() == SENTINEL
+    desktop.press("OK", "Error")
+    road.assert_idle(desktop)
+
+    web.reset()
+    road.capture(desktop, (400, 300), (480, 360))
+    (upload,) = road.wait_uploads(web)
+    road.assert_link_handed_on(desktop, upload)
+    road.assert_idle(desktop)

@@ -1,0 +1,34 @@
+// libFuzzer target: the link check on any reply, with the service's prefix and
+// with a prefix taken from the input (the prefix will come from a setting).
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include "net/reply_check.h"
+
+namespace {
+void Check(std::string_view reply, std::string_view prefix) {
+  auto identifier = corvane::LinkIdentifier(reply, prefix);
+  if (!identifier) return;
+  // What passes is the prefix, 1..bound printable characters and at most one line break.
+  if (identifier->empty() || identifier->size() > corvane::kMaxIdentifierLength) std::abort();
+  if (prefix.empty() || prefix.size() > corvane::kMaxLinkPrefixLength) std::abort();
+  if (!reply.starts_with(prefix)) std::abort();
+  if (identifier->data() != reply.data() + prefix.size()) std::abort();
+  for (char c : *identifier)
+    if (c <= ' ' || c >= 0x7F) std::abort();
+  std::string_view rest = reply.substr(prefix.size() + identifier->size());
+  if (!rest.empty() && rest != "\n" && rest != "\r\n") std::abort();
+  if (reply.size() > corvane::kMaxLinkPrefixLength + corvane::kMaxIdentifierLength + 2) std::abort();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  Check(input, "http://corvane.net/");
+  // The first byte tells how long the prefix is (up to 255, past the bound of 128).
+  if (!input.empty() && 1 + static_cast<unsigned char>(input[0]) <= input.size()) {
+    std::size_t length = static_cast<unsigned char>(input[0]);
+    Check(input.substr(1 + length), input.substr(1, length));
+  }
+  return 0;
+}

@@ -1,0 +1,15 @@
+// libFuzzer target: the version-check reply.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include "net/reply_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view reply(reinterpret_cast<const char*>(data), size);
+  auto version = corvane::AnnouncedVersion(reply);
+  if (version.has_value() == (!reply.empty() && reply[0] == 'N')) std::abort();
+  if (version && (version->size() > 12 || !reply.starts_with(*version) ||
+                  version->size() != (reply.size() < 12 ? reply.size() : 12)))
+    std::abort();
+  return 0;
+}
