@@ -239,7 +239,7 @@ int captures(int count, const wchar_t* windowClass, int left, int top, int right
     const DWORD clipboard = GetClipboardSequenceNumber();
     if (!waitFor(hidden, 5000)) return std::fprintf(stderr, "capture %d: the window stays shown\n", i), 1;
     sendKeys({VK_MENU, 'C'});
-    if (!waitFor(shown, 5000)) return std::fprintf(stderr, "capture %d: Alt+C did not show the window\n", i), 1;
+    if (!waitFor(shown, 10000)) return std::fprintf(stderr, "capture %d: Alt+C did not show the window\n", i), 1;
     mouse(left, top, 0);
     Sleep(5);
     mouse(left, top, MOUSEEVENTF_LEFTDOWN);
@@ -249,8 +249,12 @@ int captures(int count, const wchar_t* windowClass, int left, int top, int right
     mouse(right, bottom, 0);
     Sleep(5);
     mouse(right, bottom, MOUSEEVENTF_LEFTUP);
-    // The link on the clipboard says the upload is over; the window goes after it.
-    auto uploaded = [&] { return GetClipboardSequenceNumber() != clipboard && hidden(); };
+    // The link on the clipboard says the upload is over; the window goes after
+    // it, and stays gone (it is hidden for an instant as the upload begins, and
+    // the clipboard's number may move again when the desktop takes the text).
+    auto uploaded = [&] {
+      return GetClipboardSequenceNumber() != clipboard && hidden() && !waitFor(shown, 100);
+    };
     if (!waitFor(uploaded, 30000)) return std::fprintf(stderr, "capture %d: no link on the clipboard\n", i), 1;
   }
   std::printf("captures=%d ms_per_capture=%.1f\n", count, (now() - t0) / count);
