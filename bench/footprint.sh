@@ -235,7 +235,7 @@ awk -v w="$WIDTH" -v h="$HEIGHT" -v runs="$RUNS" -v captures="$CAPTURES" -v wine
     -v ui="$(echo "$GUI_IDLE" | field user)" -v ua="$(echo "$GUI_AFTER" | field user)" \
     -v pbh="$PRIV_BH" -v rbh="$RSS_BH" -v pw="$PRIV_WARM" -v rw="$RSS_WARM" -v warm="$WARM" \
     -v gw="$(echo "$GUI_WARM" | field gdi)" -v uw="$(echo "$GUI_WARM" | field user)" \
-    -v cap="$(echo "$CAP" | field ms_per_capture)" -v dlls="$DLLS" '
+    -v cap="$(echo "$CAP" | field ms_per_capture)" -v lost="$(echo "$CAP" | field lost_hot_keys)" -v dlls="$DLLS" '
 function ok(c) { return c ? "met" : "MISSED" }
 BEGIN {
   printf "corvane.exe against a bare tray program, %dx%d, %s, medians of %d\n", w, h, wine, runs
@@ -267,7 +267,7 @@ BEGIN {
   printf "release to request / cjpeg at the same quality: %.2f; target <= 2 x %.2f + 15 = %.2f ms %s\n",
          sum / cq, cq, 2 * cq + 15, ok(sum <= 2 * cq + 15)
   printf "\nquick captures of 800x600 (%.0f ms each, uploads included), idle after the hot key runs\n", cap
-  printf "-> after %d -> after %d more:\n", warm, captures
+  printf "-> after %d -> after %d more (Alt+C sent again %d times):\n", warm, captures, lost
   printf "  %-20s %8d -> %8d -> %8d KB  %+d KB against idle, %+d KB against %d captures   <= +256 KB %s\n",
          "private memory", pi, pw, pa, pa - pi, pa - pw, warm, ok(pa - pi <= 256)
   printf "  %-20s %8d -> %8d -> %8d KB\n", "resident size", ri, rw, ra

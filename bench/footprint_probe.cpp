@@ -234,12 +234,24 @@ int captures(int count, const wchar_t* windowClass, int left, int top, int right
   if (window == nullptr) return std::fprintf(stderr, "no window of class %ls\n", windowClass), 1;
   auto shown = [&] { return IsWindowVisible(window) != FALSE; };
   auto hidden = [&] { return IsWindowVisible(window) == FALSE; };
+  int lostHotKeys = 0;
   const double t0 = now();
   for (int i = 0; i < count; ++i) {
     const DWORD clipboard = GetClipboardSequenceNumber();
     if (!waitFor(hidden, 5000)) return std::fprintf(stderr, "capture %d: the window stays shown\n", i), 1;
-    sendKeys({VK_MENU, 'C'});
-    if (!waitFor(shown, 10000)) return std::fprintf(stderr, "capture %d: Alt+C did not show the window\n", i), 1;
+    // Now and then an Alt+C sent just after a capture never shows the window
+    // (under Wine; the cause is not known): it is sent again, and a capture
+    // mode that a late one started is left with Escape first.
+    bool entered = false;
+    for (int attempt = 0; attempt < 3 && !entered; ++attempt) {
+      if (attempt > 0) {
+        ++lostHotKeys;
+        if (shown() && !hide(hidden)) break;
+      }
+      sendKeys({VK_MENU, 'C'});
+      entered = waitFor(shown, 3000);
+    }
+    if (!entered) return std::fprintf(stderr, "capture %d: Alt+C did not show the window\n", i), 1;
     mouse(left, top, 0);
     Sleep(5);
     mouse(left, top, MOUSEEVENTF_LEFTDOWN);
@@ -257,7 +269,7 @@ int captures(int count, const wchar_t* windowClass, int left, int top, int right
     };
     if (!waitFor(uploaded, 30000)) return std::fprintf(stderr, "capture %d: no link on the clipboard\n", i), 1;
   }
-  std::printf("captures=%d ms_per_capture=%.1f\n", count, (now() - t0) / count);
+  std::printf("captures=%d ms_per_capture=%.1f lost_hot_keys=%d\n", count, (now() - t0) / count, lostHotKeys);
   return 0;
 }
 
