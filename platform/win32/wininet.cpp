@@ -52,11 +52,14 @@ Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, st
                                            buffer, As<DWORD*>(bufferLength), As<DWORD*>(index));
 }
 Bool InternetSetOptionW(Hinternet handle, std::uint32_t option, const void* buffer, std::uint32_t bufferLength) {
-  return ::InternetSetOptionW(As<HINTERNET>(handle), option, const_cast<void*>(buffer), bufferLength);
+  return call<decltype(&::InternetSetOptionW)>("InternetSetOptionW", BOOL{FALSE}, As<HINTERNET>(handle),
+                                               DWORD{option}, const_cast<void*>(buffer), DWORD{bufferLength});
 }
 Bool InternetQueryDataAvailable(Hinternet request, std::uint32_t* available, std::uint32_t flags,
                                 std::uintptr_t context) {
-  return ::InternetQueryDataAvailable(As<HINTERNET>(request), As<DWORD*>(available), flags, context);
+  return call<decltype(&::InternetQueryDataAvailable)>("InternetQueryDataAvailable", BOOL{FALSE},
+                                                       As<HINTERNET>(request), As<DWORD*>(available), DWORD{flags},
+                                                       DWORD_PTR{context});
 }
 Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
   return call<decltype(&::InternetReadFile)>("InternetReadFile", BOOL{FALSE}, As<HINTERNET>(request), buffer,
