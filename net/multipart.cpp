@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 #include <utility>
+#include "platform/guards.h"
 #include "platform/kernel32.h"
 #include "platform/wininet.h"
 
@@ -160,14 +161,14 @@ void AddField(MultipartBody& body, std::string_view name, std::string_view value
 
 bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* path) {
   using namespace platform;
-  Handle file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
   std::size_t before = body.bytes.size();
   bool ok = false;
   try {
     BeginPart(body, name);
-    ok = AppendFileBytes(file, body.bytes);
+    ok = AppendFileBytes(file.get(), body.bytes);
     body.bytes += kCrLf;
   } catch (const std::bad_alloc&) {
     ok = false;
@@ -180,7 +181,6 @@ bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* pa
     body.bytes.resize(before);
     body.bytes.shrink_to_fit();
   }
-  CloseHandle(file);
   return ok;
 }
 

@@ -51,26 +51,23 @@ bool MakeFolder(std::u16string folder) {
 // Copies every byte of the picture file into target, made afresh.
 bool CopyBytes(const char16_t* picturePath, const char16_t* target) {
   using namespace platform;
-  Handle source = CreateFileW(picturePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (source == INVALID_HANDLE_VALUE) return false;
-  Handle copy = CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (copy == INVALID_HANDLE_VALUE) {
-    CloseHandle(source);
-    return false;
-  }
+  const UniqueHandle source(CreateFileW(picturePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+  if (!source) return false;
+  UniqueHandle copy(CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!copy) return false;
   static constexpr std::uint32_t kChunk = 64 * 1024;
   std::string buffer(kChunk, '\0');
   bool ok = true;
   for (;;) {
     std::uint32_t read = 0, written = 0;
-    if (!ReadFile(source, buffer.data(), kChunk, &read, nullptr)) { ok = false; break; }
+    if (!ReadFile(source.get(), buffer.data(), kChunk, &read, nullptr)) { ok = false; break; }
     if (read == 0) break;
-    if (!WriteFile(copy, buffer.data(), read, &written, nullptr) || written != read) { ok = false; break; }
+    if (!WriteFile(copy.get(), buffer.data(), read, &written, nullptr) || written != read) { ok = false; break; }
   }
-  // A close can be where a full disk shows.
-  if (!CloseHandle(copy)) ok = false;
-  CloseHandle(source);
+  // A close can be where a full disk shows, so the copy's is checked; the
+  // source goes when the guard ends.
+  if (!CloseHandle(copy.release())) ok = false;
   return ok;
 }
 

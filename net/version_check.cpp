@@ -6,6 +6,7 @@
 #include "net/multipart.h"
 #include "net/reply_check.h"
 #include "net/upload.h"
+#include "platform/guards.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
@@ -53,10 +54,8 @@ int CheckVersion() {
 
 std::uint32_t VersionCheckThread(void*) {
   // Launching the browser goes through the shell, which needs COM on this thread.
-  std::int32_t com = platform::CoInitializeEx(nullptr, platform::COINIT_APARTMENTTHREADED |
-                                                           platform::COINIT_DISABLE_OLE1DDE);
+  const platform::ComApartment com(platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE);
   CheckVersion();
-  if (com >= 0) platform::CoUninitialize();
   return 0;
 }
 

@@ -5,6 +5,7 @@
 // call it stands for.
 #pragma once
 #include <utility>
+#include "platform/advapi32.h"
 #include "platform/gdi32.h"
 #include "platform/gdiplus.h"
 #include "platform/kernel32.h"
@@ -57,6 +58,9 @@ using UniqueMenu = Unique<NullIsNone<Hmenu, &DestroyMenu>>;
 using UniqueMemoryDc = Unique<NullIsNone<Hdc, &DeleteDC>>;
 using UniqueInternet = Unique<NullIsNone<Hinternet, &InternetCloseHandle>>;
 using UniqueGlobal = Unique<NullIsNone<Hglobal, &GlobalFree>>;
+using UniqueHkey = Unique<NullIsNone<Hkey, &RegCloseKey>>;
+// An item list the shell handed out, freed through the shell's allocator.
+using UniqueItemIdList = Unique<NullIsNone<ItemIdList, &SHFreeItemIdList>>;
 
 // Pens and brushes.
 using UniqueGdiObject = Unique<NullIsNone<Hgdiobj, &DeleteObject>>;

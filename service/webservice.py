@@ -400,6 +400,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     _tunnel = None                 # the TLS socket of a CONNECT tunnel, and the target it named
     _tunnel_target = None
     _failed_handshake = False
+    _entry = None                  # the record of the request being answered
 
     def log_message(self, *args):
         pass
@@ -421,6 +422,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
     def handle_one_request(self):
         self.rfile.start()
+        self._entry = None
         super().handle_one_request()
 
     def finish(self):
@@ -479,6 +481,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if self.command != "HEAD":
             self.wfile.write(body)
+        self.wfile.flush()
+        if self._entry is not None:
+            # Once this is set, the client has everything it will get.
+            self._entry["answered"] = True
 
     def _trickle(self, answer):
         """Headers at once, then one byte at a time, never finished."""
@@ -504,7 +510,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         target = self._target()
         if service.test_controls and target.startswith("/_control/"):
             return self._control(target, body)
-        service._record({
+        self._entry = {
             "method": self.command,
             "path": self.path,
             "target_path": target,
@@ -512,7 +518,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             "headers": {k: v for k, v in self.headers.items()},
             "head": bytes(self.rfile.head),
             "body": body,
-        })
+            "answered": False,  # a whole reply written: not for a drop, a trickle or a cut delay
+        }
+        service._record(self._entry)
         route = self._route(target)
         answer = service._next_answer(route)
         if answer is not None:

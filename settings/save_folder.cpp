@@ -85,7 +85,7 @@ void SetDefaultSaveFolder() {
   copyBounded(settings.saveFolder + base, kSaveFolderCapacity - base, kDefaultSuffix, kDefaultSuffixLength);
 
   if (key) storeText(key);
-  key.close();
+  key.reset();
   createSaveFolder();
 }
 
@@ -106,16 +106,15 @@ void ChooseSaveFolder() {
   info.lpszTitle = title;
   // The browser needs a COM apartment on this thread. Start-up enters one once on
   // the user-interface thread before any command can run; it is not entered here.
-  const platform::ItemIdList item = platform::SHBrowseForFolderW(&info);
-  if (item == nullptr) return;  // cancelled
+  const platform::UniqueItemIdList item(platform::SHBrowseForFolderW(&info));
+  if (!item) return;  // cancelled
 
   char16_t path[platform::MAX_PATH] = {};
   // A virtual folder (the computer, the network) has no path: nothing changes, silently.
-  if (platform::SHGetPathFromIDListW(item, path) && path[0] != 0) {
+  if (platform::SHGetPathFromIDListW(item.get(), path) && path[0] != 0) {
     copyBounded(settings.saveFolder, kSaveFolderCapacity, path, platform::MAX_PATH - 1);
     StoreSaveFolder();
   }
-  platform::SHFreeItemIdList(item);
 }
 
 namespace settings_detail {
@@ -125,7 +124,7 @@ std::int32_t readSaveFolder(const RegKey& key) {
   char16_t data[kStoredFolderBytes / 2];
   std::uint32_t type = 0;
   std::uint32_t size = kStoredFolderBytes;
-  const std::int32_t read = platform::RegQueryValueExW(key.handle, kSaveFolderValue, nullptr, &type,
+  const std::int32_t read = platform::RegQueryValueExW(key.get(), kSaveFolderValue, nullptr, &type,
                                                        reinterpret_cast<std::uint8_t*>(data), &size);
   if (read != platform::ERROR_SUCCESS) return read;
   if (size > kStoredFolderBytes) return read;

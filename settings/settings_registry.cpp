@@ -4,18 +4,11 @@
 
 namespace corvane::settings_detail {
 
-void RegKey::close() {
-  if (handle == nullptr) return;
-  platform::RegCloseKey(handle);
-  handle = nullptr;
-}
-
 bool openKey(const char16_t* subKey, std::uint32_t access, RegKey& key) {
   platform::Hkey opened = nullptr;
   if (platform::RegOpenKeyExW(platform::HKEY_CURRENT_USER, subKey, 0, access, &opened) != platform::ERROR_SUCCESS)
     return false;
-  key.close();
-  key.handle = opened;
+  key.reset(opened);
   return true;
 }
 
@@ -25,26 +18,25 @@ bool createKey(const char16_t* subKey, RegKey& key) {
   if (platform::RegCreateKeyExW(platform::HKEY_CURRENT_USER, subKey, 0, nullptr, platform::REG_OPTION_NON_VOLATILE,
                                 platform::KEY_ALL_ACCESS, nullptr, &created, nullptr) != platform::ERROR_SUCCESS)
     return false;
-  key.close();
-  key.handle = created;
+  key.reset(created);
   return true;
 }
 
 void writeOne(const RegKey& key, const char16_t* name) {
   const std::uint8_t one[4] = {1, 0, 0, 0};  // REG_DWORD is little-endian
-  platform::RegSetValueExW(key.handle, name, 0, platform::REG_DWORD, one, sizeof one);
+  platform::RegSetValueExW(key.get(), name, 0, platform::REG_DWORD, one, sizeof one);
 }
 
 void writeText(const RegKey& key, const char16_t* name, const char16_t* text, std::uint32_t length) {
   // The stored string keeps its terminator: 2 x length + 2 bytes.
-  platform::RegSetValueExW(key.handle, name, 0, platform::REG_SZ, reinterpret_cast<const std::uint8_t*>(text),
+  platform::RegSetValueExW(key.get(), name, 0, platform::REG_SZ, reinterpret_cast<const std::uint8_t*>(text),
                            2 * length + 2);
 }
 
-void deleteValue(const RegKey& key, const char16_t* name) { platform::RegDeleteValueW(key.handle, name); }
+void deleteValue(const RegKey& key, const char16_t* name) { platform::RegDeleteValueW(key.get(), name); }
 
 bool valueExists(const RegKey& key, const char16_t* name) {
-  return platform::RegQueryValueExW(key.handle, name, nullptr, nullptr, nullptr, nullptr) !=
+  return platform::RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) !=
          platform::ERROR_FILE_NOT_FOUND;
 }
 

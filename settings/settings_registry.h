@@ -2,6 +2,7 @@
 // folder. Internal to settings/.
 #pragma once
 #include <cstdint>
+#include "platform/guards.h"
 #include "platform/types.h"
 
 namespace corvane::settings_detail {
@@ -16,18 +17,8 @@ inline constexpr char16_t kSaveFolderValue[] = u"ReDoda";
 inline constexpr char16_t kServiceValue[] = u"service";
 
 // One key below HKEY_CURRENT_USER. It is closed at the latest when it leaves
-// scope; close() releases it earlier where the order of the steps asks for it.
-struct RegKey {
-  platform::Hkey handle = nullptr;
-
-  RegKey() = default;
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  ~RegKey() { close(); }
-
-  explicit operator bool() const { return handle != nullptr; }
-  void close();
-};
+// scope; reset() releases it earlier where the order of the steps asks for it.
+using RegKey = platform::UniqueHkey;
 
 // An existing key only; false (key untouched) when it cannot be opened.
 bool openKey(const char16_t* subKey, std::uint32_t access, RegKey& key);

@@ -33,7 +33,7 @@ void loadFirstStart() {
   settings.quickCapture = false;
   settings.versionCheck = true;
   const bool haveSaveFolder = valueExists(key, kSaveFolderValue);
-  key.close();
+  key.reset();
   if (!haveSaveFolder) SetDefaultSaveFolder();
 
   RegKey runKey;
@@ -47,7 +47,7 @@ void loadLaterStart() {
     bool present = false;
     if (openKey(kRunKey, platform::KEY_QUERY_VALUE, runKey)) {
       present = valueExists(runKey, kAutostartValue);
-      runKey.close();
+      runKey.reset();
     }
     if (present) {
       // Rewritten on every start, so that a moved executable is still found at the next logon.
@@ -59,7 +59,7 @@ void loadLaterStart() {
     RegKey key;
     if (openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) {
       const std::int32_t read = readSaveFolder(key);
-      key.close();
+      key.reset();
       // Only a missing value brings the default back; a value that is there but
       // unreadable is the user's and is not overwritten.
       if (read == platform::ERROR_FILE_NOT_FOUND) SetDefaultSaveFolder();
@@ -86,7 +86,7 @@ void LoadSettings() {
   // A key that can be opened for writing marks a later start.
   RegKey probe;
   const bool later = openKey(kSettingsKey, platform::KEY_SET_VALUE, probe);
-  probe.close();
+  probe.reset();
   if (later)
     loadLaterStart();
   else
@@ -100,7 +100,7 @@ std::u16string ReadServiceSetting() {
   std::uint32_t type = 0;
   std::uint32_t size = sizeof data;
   // A value too long for the buffer fails the read (ERROR_MORE_DATA): never cut to fit.
-  if (platform::RegQueryValueExW(key.handle, kServiceValue, nullptr, &type, reinterpret_cast<std::uint8_t*>(data),
+  if (platform::RegQueryValueExW(key.get(), kServiceValue, nullptr, &type, reinterpret_cast<std::uint8_t*>(data),
                                  &size) != platform::ERROR_SUCCESS)
     return {};
   if (type != platform::REG_SZ || size % 2 != 0 || size > sizeof data) return {};

@@ -407,6 +407,17 @@ class Desktop:
     def clear_browser_log(self):
         self.browser_log.unlink(missing_ok=True)
 
+    def launches_before_marker(self):
+        """Sends a marker link down the road the program's launches take (the shell,
+        then the browser) and waits for it in the browser log; returns the launches
+        logged before it. A launch the program made before this call started out
+        ahead of the marker, so it is among them."""
+        marker = f"http://marker.invalid/{time.monotonic_ns()}"
+        self.wine("start", marker)
+        launches = wait_for(lambda: marker in self.browser_launches() and self.browser_launches(), 20,
+                            what="the marker launch")
+        return launches[:launches.index(marker)]
+
     @property
     def temp_folder(self):
         if self._temp_folder is None:
