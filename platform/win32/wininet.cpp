@@ -40,5 +40,10 @@ Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std
   return ::InternetReadFile(As<HINTERNET>(request), buffer, toRead, As<DWORD*>(read));
 }
 Bool InternetCloseHandle(Hinternet handle) { return ::InternetCloseHandle(As<HINTERNET>(handle)); }
+// 64-bit Windows has one calling convention, so the portable callback is the platform's own type.
+static_assert(sizeof(void*) == 8 && sizeof(DWORD) == sizeof(std::uint32_t), "callback types differ on this target");
+InternetStatusCallback InternetSetStatusCallbackW(Hinternet handle, InternetStatusCallback callback) {
+  return reinterpret_cast<InternetStatusCallback>(::InternetSetStatusCallbackW(As<HINTERNET>(handle), reinterpret_cast<INTERNET_STATUS_CALLBACK>(callback)));
+}
 
 }  // namespace platform
