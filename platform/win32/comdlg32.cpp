@@ -1,4 +1,5 @@
 #include "platform/comdlg32.h"
+#include "platform/win32/system_dll.h"
 #include "platform/win32/win.h"
 #include <commdlg.h>
 
@@ -8,6 +9,13 @@ using namespace win32;
 CORVANE_SAME_LAYOUT(OpenFileName, OPENFILENAMEW);
 CORVANE_SAME_OFFSET(OpenFileName, OPENFILENAMEW, FlagsEx, FlagsEx);
 
-Bool GetOpenFileNameW(OpenFileName* ofn) { return ::GetOpenFileNameW(As<OPENFILENAMEW*>(ofn)); }
+// The common dialogs are loaded for the dialog alone.
+Bool GetOpenFileNameW(OpenFileName* ofn) {
+  constexpr SystemDll comdlg32(L"comdlg32.dll");
+  if (!comdlg32.Acquire()) return FALSE;
+  BOOL chosen = comdlg32.Call<decltype(&::GetOpenFileNameW)>("GetOpenFileNameW", BOOL{FALSE}, As<OPENFILENAMEW*>(ofn));
+  comdlg32.Release();
+  return chosen;
+}
 
 }  // namespace platform

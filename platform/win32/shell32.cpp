@@ -1,4 +1,5 @@
 #include "platform/shell32.h"
+#include "platform/win32/system_dll.h"
 #include "platform/win32/win.h"
 #include <objbase.h>
 #include <shellapi.h>
@@ -31,7 +32,23 @@ Bool SHFreeItemIdList(ItemIdList item) {
   allocator->Release();
   return TRUE;
 }
-std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags) { return ::CoInitializeEx(reserved, flags); }
-void CoUninitialize() { ::CoUninitialize(); }
+// COM is loaded for as long as an apartment lasts: each successful
+// CoInitializeEx (S_FALSE included) holds a reference that its CoUninitialize
+// gives back.
+namespace {
+constexpr SystemDll ole32(L"ole32.dll");
+constexpr HRESULT kNotLoaded = static_cast<HRESULT>(0x8007007EL);  // HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)
+}  // namespace
+
+std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags) {
+  if (!ole32.Acquire()) return kNotLoaded;
+  HRESULT result = ole32.Call<decltype(&::CoInitializeEx)>("CoInitializeEx", kNotLoaded, reserved, DWORD{flags});
+  if (FAILED(result)) ole32.Release();
+  return result;
+}
+void CoUninitialize() {
+  ole32.CallVoid<decltype(&::CoUninitialize)>("CoUninitialize");
+  ole32.Release();
+}
 
 }  // namespace platform

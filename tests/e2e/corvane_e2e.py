@@ -451,7 +451,16 @@ class Desktop:
             lines.append("")
         reg_file = self.workdir / "import.reg"
         reg_file.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
-        self.wine("regedit", "/S", dos_path(reg_file))
+        # Under a heavily loaded machine Wine now and then fails to start regedit at
+        # all ("no application associated"); a second try goes through.
+        for attempt in range(3):
+            try:
+                self.wine("regedit", "/S", dos_path(reg_file))
+                return
+            except RuntimeError:
+                if attempt == 2:
+                    raise
+                time.sleep(2)
 
     def reg_query(self, key):
         """The values of a key as {name: (type, data)}, or None when the key is missing."""
