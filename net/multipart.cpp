@@ -1,6 +1,7 @@
 // Multipart body and the HTTP exchange with the web service.
 #include "net/multipart.h"
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -61,16 +62,57 @@ bool AppendFileBytes(platform::Handle file, std::string& out) {
   }
 }
 
-// The handles of one exchange, closed innermost first whatever happened.
-struct ExchangeHandles {
-  platform::Hinternet internet = nullptr, connection = nullptr, request = nullptr;
+// Why the exchange runs on a thread of its own: one WinINet call can block far
+// past every per-call timeout (Wine's HttpSendRequestW waits as long as a
+// status line trickles in a byte at a time, and closing the handle from
+// another thread does not free it), while the caller holds the user's screen.
+// Only a caller that can walk away bounds that. So the worker owns all it
+// touches (the body, its handles, its result) in one block that the caller and
+// the worker each hold; whichever lets go last frees it. Asynchronous WinINet
+// would be no simpler: the body and handles must still outlive a call that may
+// never complete, and every step becomes a callback on the platform's threads.
+struct ExchangeJob {
+  std::atomic<int> holders{2};  // the caller and the worker
+  // Fixed before the worker starts.
+  ServiceAddress service;
+  std::u16string target;
+  std::string body;
+  // Progress, written by the worker, read by the caller while it waits. Ticks; 0: not yet.
+  std::atomic<std::uint64_t> sendEntered{0};
+  std::atomic<std::uint64_t> requestSent{0};
+  std::atomic<bool> heardFromPlatform{false};  // the platform makes status callbacks here
+  std::atomic<bool> finished{false};
+  Exchange result{ExchangeStage::Open, {}};  // the caller's once finished
 };
 
-void CloseHandles(ExchangeHandles& h) {
-  if (h.request != nullptr) platform::InternetCloseHandle(h.request);
-  if (h.connection != nullptr) platform::InternetCloseHandle(h.connection);
-  if (h.internet != nullptr) platform::InternetCloseHandle(h.internet);
+void LetGo(ExchangeJob* job) {
+  if (job->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete job;
 }
+
+// The tick by which the whole reply must be in; 0 while the body is still going
+// out, which only the per-call timeouts bound (a large picture over a slow link
+// may take minutes). A platform that makes no status callbacks never says when
+// the body went out: its send is taken to have ended by the longest a connect
+// and a stalled send may take, or when it returned, if that was sooner.
+std::uint64_t ReplyDeadline(const ExchangeJob& job) {
+  const std::uint64_t sent = job.requestSent.load(), entered = job.sendEntered.load();
+  if (entered == 0 || job.heardFromPlatform.load()) return sent != 0 ? sent + kReplyDeadlineMs : 0;
+  const std::uint64_t latest = entered + kConnectTimeoutMs + kSendTimeoutMs;
+  return (sent != 0 ? std::min(sent, latest) : latest) + kReplyDeadlineMs;
+}
+
+// Called on the worker, inside its own calls: the job outlives its handles.
+void NoteProgress(platform::Hinternet, std::uintptr_t context, std::uint32_t status, void*, std::uint32_t) {
+  auto& job = *reinterpret_cast<ExchangeJob*>(context);
+  job.heardFromPlatform = true;
+  // The latest one counts: a request the platform sends again is answered from then on.
+  if (status == platform::INTERNET_STATUS_REQUEST_SENT) job.requestSent = platform::GetTickCount64();
+}
+
+// The handles of one exchange, closed innermost first whatever happened.
+struct ExchangeHandles {
+  platform::UniqueInternet internet, connection, request;
+};
 
 // Every handle gets the limits itself rather than relying on what a child
 // takes over from its parent, which differs between platform versions. A handle
@@ -83,25 +125,25 @@ void SetTimeouts(platform::Hinternet handle) {
   for (const auto& [option, ms] : limits) InternetSetOptionW(handle, option, &ms, sizeof ms);
 }
 
-// Reads the reply after a 200 status, within kReplyDeadlineMs and kMaxReplyBytes.
+// Reads the reply after a 200 status, by the deadline and within kMaxReplyBytes.
 // Each wait asks only for what has arrived, so a reply that trickles in a byte
 // at a time is seen to do so here, between the waits, where a per-call receive
-// timeout never fires.
-Exchange ReadReply(platform::Hinternet request) {
+// timeout never fires. A worker given up on ends here by itself.
+Exchange ReadReply(platform::Hinternet request, std::uint64_t deadline) {
   using namespace platform;
-  const std::uint64_t start = GetTickCount64();
-  auto late = [&] { return GetTickCount64() - start >= kReplyDeadlineMs; };
   std::string reply;
   char buffer[1024];
   for (;;) {
-    if (late()) return {ExchangeStage::Reply, {}};
+    const std::uint64_t now = GetTickCount64();
+    if (now >= deadline) return {ExchangeStage::Reply, {}};
     // The next wait ends by the deadline, not one whole receive timeout after it.
-    const std::uint32_t left = static_cast<std::uint32_t>(kReplyDeadlineMs - (GetTickCount64() - start));
+    const std::uint32_t left = static_cast<std::uint32_t>(std::min<std::uint64_t>(deadline - now, kReceiveTimeoutMs));
     InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
     std::uint32_t available = 0;
     // A failed wait is a reply cut short (the service went silent or dropped
     // the connection): what came before it is not the whole link.
-    if (!InternetQueryDataAvailable(request, &available, 0, 0) || late()) return {ExchangeStage::Reply, {}};
+    if (!InternetQueryDataAvailable(request, &available, 0, 0) || GetTickCount64() >= deadline)
+      return {ExchangeStage::Reply, {}};
     if (available == 0) break;  // the end of the reply
     const std::uint32_t want = std::min<std::uint32_t>(available, sizeof buffer);
     std::uint32_t read = 0;
@@ -116,39 +158,58 @@ Exchange ReadReply(platform::Hinternet request) {
   return {ExchangeStage::Done, std::move(reply)};
 }
 
-Exchange Run(const char16_t* path, std::string_view body, ExchangeHandles& h) {
+Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
   using namespace platform;
   // The platform's configured proxy applies (that is also how tests reach a local service).
-  h.internet = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (h.internet == nullptr) return {ExchangeStage::Open, {}};
-  SetTimeouts(h.internet);
-  const ServiceAddress& service = Service();
-  h.connection = InternetConnectW(h.internet, service.host.c_str(), service.port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0);
-  if (h.connection == nullptr) return {ExchangeStage::Connect, {}};
-  SetTimeouts(h.connection);
+  h.internet.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!h.internet) return {ExchangeStage::Open, {}};
+  SetTimeouts(h.internet.get());
+  h.connection.reset(InternetConnectW(h.internet.get(), job.service.host.c_str(), job.service.port, nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, 0));
+  if (!h.connection) return {ExchangeStage::Connect, {}};
+  SetTimeouts(h.connection.get());
   // TLS with the platform's certificate checks as they are: no flag or option
   // ever waives one, so a certificate that does not verify fails the send.
-  const std::u16string target = service.basePath + path;
-  const std::uint32_t flags = kRequestFlags | (service.secure ? INTERNET_FLAG_SECURE : 0);
-  h.request = HttpOpenRequestW(h.connection, u"POST", target.c_str(), nullptr, nullptr, nullptr, flags, 0);
-  if (h.request == nullptr) return {ExchangeStage::OpenRequest, {}};
-  SetTimeouts(h.request);
+  const std::uint32_t flags = kRequestFlags | (job.service.secure ? INTERNET_FLAG_SECURE : 0);
+  // The context is the job: the platform reports progress only for a nonzero one.
+  h.request.reset(HttpOpenRequestW(h.connection.get(), u"POST", job.target.c_str(), nullptr, nullptr, nullptr, flags,
+                                   reinterpret_cast<std::uintptr_t>(&job)));
+  if (!h.request) return {ExchangeStage::OpenRequest, {}};
+  SetTimeouts(h.request.get());
+  InternetSetStatusCallbackW(h.request.get(), NoteProgress);
   // The platform takes a 32-bit body length; a larger body cannot be sent at all.
-  if (body.size() > std::numeric_limits<std::uint32_t>::max()) return {ExchangeStage::Send, {}};
+  if (job.body.size() > std::numeric_limits<std::uint32_t>::max()) return {ExchangeStage::Send, {}};
+  job.sendEntered = GetTickCount64();
   // Sends the body and waits for the status line: each send and each wait for
   // the service's first bytes is bounded by the timeouts above, so a slow but
   // moving upload completes and a silent service ends it.
-  if (!HttpSendRequestW(h.request, kRequestHeader, kRequestHeaderLength, body.data(),
-                        static_cast<std::uint32_t>(body.size())))
+  if (!HttpSendRequestW(h.request.get(), kRequestHeader, kRequestHeaderLength, job.body.data(),
+                        static_cast<std::uint32_t>(job.body.size())))
     return {ExchangeStage::Send, {}};
+  // Without a report of its own, the request went out by the time the status came.
+  std::uint64_t unknown = 0;
+  job.requestSent.compare_exchange_strong(unknown, GetTickCount64());
 
   char16_t status[4] = {};  // 8 bytes: a three-digit code and its terminator
   std::uint32_t statusBytes = sizeof status;
-  if (!HttpQueryInfoW(h.request, HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr) ||
+  if (!HttpQueryInfoW(h.request.get(), HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr) ||
       ParseStatusCode(status, 4) != 200)
     return {ExchangeStage::Status, {}};
-  return ReadReply(h.request);
+  return ReadReply(h.request.get(), ReplyDeadline(job));
+}
+
+std::uint32_t ExchangeThread(void* raw) {
+  auto* job = static_cast<ExchangeJob*>(raw);
+  {
+    ExchangeHandles handles;
+    Exchange result = Run(*job, handles);
+    // No report may come once the job can be gone.
+    if (handles.request) platform::InternetSetStatusCallbackW(handles.request.get(), nullptr);
+    job->result = std::move(result);
+  }
+  job->finished.store(true, std::memory_order_release);
+  LetGo(job);
+  return 0;
 }
 
 }  // namespace
@@ -192,10 +253,36 @@ std::string FinishBody(MultipartBody& body) {
   return std::move(body.bytes);
 }
 
-Exchange PostMultipart(const char16_t* path, std::string_view body) {
-  ExchangeHandles handles;
-  Exchange result = Run(path, body, handles);
-  CloseHandles(handles);
+Exchange PostMultipart(const char16_t* path, std::string body) {
+  using namespace platform;
+  // A few tenths of a second: how late a caller notices the body has gone out,
+  // and with it the deadline.
+  constexpr std::uint32_t kWaitSliceMs = 200;
+  auto* job = new (std::nothrow) ExchangeJob;
+  if (job == nullptr) return {ExchangeStage::Open, {}};
+  job->service = Service();
+  job->target = job->service.basePath + path;
+  job->body = std::move(body);
+  const UniqueHandle thread(CreateThread(nullptr, 0, ExchangeThread, job, 0, nullptr));
+  if (!thread) {
+    delete job;
+    return {ExchangeStage::Open, {}};
+  }
+  // Given up on, the reply is not in by its deadline, wherever the worker is;
+  // it ends when the platform lets it.
+  Exchange result{ExchangeStage::Reply, {}};
+  for (;;) {
+    const std::uint64_t deadline = ReplyDeadline(*job), now = GetTickCount64();
+    if (deadline != 0 && now >= deadline) break;
+    const auto slice = static_cast<std::uint32_t>(deadline == 0 ? kWaitSliceMs
+                                                                : std::min<std::uint64_t>(kWaitSliceMs, deadline - now));
+    const std::uint32_t waited = WaitForSingleObject(thread.get(), slice);
+    if (waited == WAIT_TIMEOUT) continue;
+    // A wait that fails cannot tell a finished worker from a stuck one: given up on too.
+    if (waited == WAIT_OBJECT_0 && job->finished.load(std::memory_order_acquire)) result = std::move(job->result);
+    break;
+  }
+  LetGo(job);
   return result;
 }
 

@@ -43,8 +43,9 @@ bool AddFileField(MultipartBody& body, std::string_view name, const char16_t* pa
 // Appends the closing line and hands over the bytes; body is empty afterwards.
 std::string FinishBody(MultipartBody& body);
 
-// Reply: the status was 200 but the reply did not arrive whole: a read failed
-// (the service stopped answering), it ran past kReplyDeadlineMs, or it grew past
+// Reply: the reply did not arrive whole: it was not in, status and headers
+// included, kReplyDeadlineMs after the request went out; or the status was 200
+// but a read failed (the service stopped answering) or the reply grew past
 // kMaxReplyBytes.
 enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status, Reply };
 
@@ -59,17 +60,22 @@ struct Exchange {
 // Connecting: a loopback proxy or a reachable service answers in well under a
 // second; 20 s covers a slow name lookup and a lost first packet or two.
 inline constexpr std::uint32_t kConnectTimeoutMs = 20'000;
-// Sending, and waiting for the status line after the body went out: a service
-// that has said nothing for 30 s is not going to.
+// Sending, and each wait for the service's bytes: a service that has said
+// nothing for 30 s is not going to.
 inline constexpr std::uint32_t kSendTimeoutMs = 30'000;
 inline constexpr std::uint32_t kReceiveTimeoutMs = 30'000;
-// The reply after its status: a link is a few dozen bytes, so a reply still
-// arriving 30 s after the status came is a trickle, however steady, and fails.
+// The status, headers and reply together, counted from the moment the request
+// and its body went out: a link is a few dozen bytes, so a reply still arriving
+// 30 s later is a trickle, however steady, and fails.
 inline constexpr std::uint64_t kReplyDeadlineMs = 30'000;
 
 // One POST of a finished body to path below the base path of the web service
-// (Service()): its host and port, over TLS for an https address. Synchronous
-// and reentrant: every handle it opens is closed before it returns.
-Exchange PostMultipart(const char16_t* path, std::string_view body);
+// (Service()): its host and port, over TLS for an https address. Returns once
+// the reply is in, a stage has failed, or kReplyDeadlineMs after the request
+// went out, whichever comes first. Reentrant. The exchange runs on a thread of
+// its own that keeps the body and its handles; one given up on closes them
+// itself when the platform lets go of it. Stage Open, nothing sent, when no
+// thread can be made.
+Exchange PostMultipart(const char16_t* path, std::string body);
 
 }  // namespace corvane

@@ -29,6 +29,8 @@ Bool GetFileSizeEx(Handle file, std::int64_t* size);
 
 Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, void* parameter,
                     std::uint32_t flags, std::uint32_t* threadId);
+// WAIT_OBJECT_0 once the thread (or other object) is signalled, WAIT_TIMEOUT after ms.
+std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t ms);
 
 Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes);
 void* GlobalLock(Hglobal block);

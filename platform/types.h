@@ -211,6 +211,7 @@ inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 inline constexpr std::uint32_t CF_TEXT = 1;
+inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
 inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;
 // Stock cursor ids, passed to LoadCursorW with no instance.
 inline constexpr std::uintptr_t IDC_ARROW = 32512, IDC_WAIT = 32514;
@@ -223,6 +224,8 @@ inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVIC
   INTERNET_FLAG_SECURE = 0x00800000u, HTTP_QUERY_STATUS_CODE = 19;
 inline constexpr std::uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2, INTERNET_OPTION_SEND_TIMEOUT = 5,
   INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
+// Status callback: the request and its body have gone out.
+inline constexpr std::uint32_t INTERNET_STATUS_REQUEST_SENT = 31;
 inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80, INTERNET_DEFAULT_HTTPS_PORT = 443;
 
 // Registry: predefined root, rights, types, options.

@@ -24,5 +24,10 @@ Bool InternetQueryDataAvailable(Hinternet request, std::uint32_t* available, std
                                 std::uintptr_t context);
 Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read);
 Bool InternetCloseHandle(Hinternet handle);
+// Progress reports for a handle made with a nonzero context, made on the thread
+// whose call makes the progress. Returns the callback set before.
+using InternetStatusCallback = void (*)(Hinternet handle, std::uintptr_t context, std::uint32_t status, void* info,
+                                        std::uint32_t infoLength);
+InternetStatusCallback InternetSetStatusCallbackW(Hinternet handle, InternetStatusCallback callback);
 
 }  // namespace platform

@@ -26,9 +26,9 @@ platform proxy points here reaches it.
 
 For tests, and only when asked for (--test-controls, or WebService(test_controls=
 True)), it also records every request and takes orders over /_control/* (scripted
-answers: another status or body, a delay, a dropped connection, a reply that
-trickles without end) and opens TLS tunnels for CONNECT with a certificate the
-test gives it. Standard library only.
+answers: another status or body, a delay, a dropped connection, a reply or its
+headers trickling without end) and opens TLS tunnels for CONNECT with a
+certificate the test gives it. Standard library only.
 """
 
 import argparse
@@ -140,7 +140,7 @@ def parse_multipart(body, content_type):
 
 
 class _Answer:
-    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0):
+    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0, head_trickle=0.0):
         self.status = int(status)
         if not 100 <= self.status <= 599:
             raise ValueError("status out of range")  # it goes into the status line as it is
@@ -150,6 +150,8 @@ class _Answer:
         self.count = max(1, int(count))
         # Seconds between the bytes of a reply that never ends; 0 for none.
         self.trickle = max(0.0, min(float(trickle), MAX_DELAY))
+        # The same for the status line and headers, which then never end.
+        self.head_trickle = max(0.0, min(float(head_trickle), MAX_DELAY))
 
 
 class _Refused(Exception):
@@ -240,17 +242,21 @@ class WebService:
         return parse_public_base(self.public_base)[0] + "/" + name
 
     # --- what tests tell it --------------------------------------------------
-    def script(self, path="/upload.php", status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0):
+    def script(self, path="/upload.php", status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0,
+               head_trickle=0.0):
         """The next `count` requests to `path` (below the base path) get this
         answer instead of the normal one. With body None, a 200 answer is the
         normal one (an upload is stored) and any other status has an empty body.
         drop closes the connection without a reply. trickle > 0 sends the status
         and headers, then the body (or "x" repeated) one byte every `trickle`
-        seconds, without end until the client goes or the service stops."""
+        seconds, without end until the client goes or the service stops.
+        head_trickle > 0 sends the status line and headers themselves so, a
+        header that never ends."""
         if isinstance(body, str):
             body = body.encode("latin-1")
         with self._lock:
-            self._scripts.setdefault(path, []).append(_Answer(status, body, delay, drop, count, trickle))
+            self._scripts.setdefault(path, []).append(_Answer(status, body, delay, drop, count, trickle,
+                                                              head_trickle))
 
     def reset(self):
         with self._lock:
@@ -487,22 +493,30 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self._entry["answered"] = True
 
     def _trickle(self, answer):
-        """Headers at once, then one byte at a time, never finished."""
+        """Headers at once, then one byte at a time, never finished; or (head_trickle)
+        the status line and headers themselves a byte at a time."""
         self.close_connection = True
-        self.send_response(answer.status)
-        self.send_header("Content-Type", "text/plain")
-        self.end_headers()
-        pattern = answer.body or b"x"
+        if answer.head_trickle:
+            # Raw bytes: send_response would put the status line out whole.
+            head = b"HTTP/1.1 %d OK\r\nContent-Type: text/plain\r\nX-Trickle: " % answer.status
+            interval = answer.head_trickle
+            next_byte = lambda n: head[n:n + 1] or b"x"  # then a header value without end
+        else:
+            self.send_response(answer.status)
+            self.send_header("Content-Type", "text/plain")
+            self.end_headers()
+            pattern, interval = answer.body or b"x", answer.trickle
+            next_byte = lambda n: pattern[n % len(pattern):n % len(pattern) + 1]
         deadline = time.monotonic() + MAX_TRICKLE
         sent = 0
         while time.monotonic() < deadline:
             try:
-                self.wfile.write(pattern[sent % len(pattern):sent % len(pattern) + 1])
+                self.wfile.write(next_byte(sent))
                 self.wfile.flush()
             except OSError:
                 return  # the client gave up
             sent += 1
-            if self.service._stopping.wait(answer.trickle):
+            if self.service._stopping.wait(interval):
                 return
 
     def _handle(self, body):
@@ -534,7 +548,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 except OSError:
                     pass
                 return
-            if answer.trickle:
+            if answer.trickle or answer.head_trickle:
                 return self._trickle(answer)
             if answer.body is not None or answer.status != 200:
                 return self._reply(answer.status, answer.body or b"")
@@ -601,7 +615,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                     raise ValueError("a JSON object expected")
                 if spec.get("body") is not None:
                     spec["body"] = base64.b64decode(spec["body"], validate=True)
-                allowed = {"path", "status", "body", "delay", "drop", "count", "trickle"}
+                allowed = {"path", "status", "body", "delay", "drop", "count", "trickle", "head_trickle"}
                 service.script(**{k: v for k, v in spec.items() if k in allowed})
                 return self._reply(200, b"ok\n")
             if target == "/_control/version" and self.command == "POST":

@@ -66,6 +66,7 @@ Handle CreateThread(void* security, std::size_t stackSize, ThreadProc start, voi
   if (thread == nullptr) delete bundle;
   return As<Handle>(thread);
 }
+std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t ms) { return ::WaitForSingleObject(As<HANDLE>(handle), ms); }
 Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes) { return As<Hglobal>(::GlobalAlloc(flags, bytes)); }
 void* GlobalLock(Hglobal block) { return ::GlobalLock(As<HGLOBAL>(block)); }
 Bool GlobalUnlock(Hglobal block) { return ::GlobalUnlock(As<HGLOBAL>(block)); }

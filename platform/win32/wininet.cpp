@@ -77,5 +77,12 @@ Bool InternetCloseHandle(Hinternet handle) {
   if (root && closed) wininet.Release();
   return closed;
 }
+// 64-bit Windows has one calling convention, so the portable callback is the platform's own type.
+static_assert(sizeof(void*) == 8 && sizeof(DWORD) == sizeof(std::uint32_t), "callback types differ on this target");
+InternetStatusCallback InternetSetStatusCallbackW(Hinternet handle, InternetStatusCallback callback) {
+  return reinterpret_cast<InternetStatusCallback>(call<decltype(&::InternetSetStatusCallbackW)>(
+      "InternetSetStatusCallbackW", INTERNET_STATUS_CALLBACK{}, As<HINTERNET>(handle),
+      reinterpret_cast<INTERNET_STATUS_CALLBACK>(callback)));
+}
 
 }  // namespace platform

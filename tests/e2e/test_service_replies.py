@@ -123,7 +123,8 @@ def test_a_save_folder_that_is_a_file_is_named_in_a_message_after_the_link_went_
         folder.mkdir(exist_ok=True)
 
 
-@pytest.mark.parametrize("answer", [dict(delay=120), dict(trickle=5)], ids=["answers after 120 s", "trickles"])
+@pytest.mark.parametrize("answer", [dict(delay=120), dict(trickle=5), dict(head_trickle=5)],
+                         ids=["answers after 120 s", "trickles", "headers trickle"])
 def test_a_silent_or_trickling_service_ends_with_a_message_in_time_and_the_next_capture_works(
         desktop, resident, web, shots, answer):
     prepare(desktop, web, quick=True)

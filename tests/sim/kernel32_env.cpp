@@ -105,6 +105,10 @@ void advanceClock(std::uint64_t ms) {
   ready();
   g_tick += ms;
 }
+void setClock(std::uint64_t tick) {
+  ready();
+  g_tick = tick;
+}
 void setLastError(std::uint32_t code) {
   ready();
   g_lastError = code;

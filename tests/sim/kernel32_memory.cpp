@@ -1,18 +1,55 @@
 // Simulated threads, global memory and code pages (kernel32).
 #include "platform/kernel32.h"
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include "tests/sim/sim.h"
+
+namespace {
+// A thread runs when it is first waited for (one never waited for never runs),
+// all at once on the waiting thread; the clock then goes back to where the
+// wait began, and the thread counts as ending when its run had moved it to.
+struct Thread {
+  platform::ThreadProc start;
+  void* parameter;
+  bool ran = false;
+  std::uint64_t endsAt = 0;
+};
+std::map<platform::Handle, Thread> g_threads;
+const bool g_registered = (sim::onReset([] { g_threads.clear(); }), true);
+}  // namespace
 
 namespace platform {
 using sim::record;
 using sim::result;
 
-Handle CreateThread(void*, std::size_t stackSize, ThreadProc, void* parameter, std::uint32_t flags,
+Handle CreateThread(void*, std::size_t stackSize, ThreadProc start, void* parameter, std::uint32_t flags,
                     std::uint32_t*) {
-  // The thread is not run: tests call the start routine themselves.
   record("CreateThread", static_cast<std::uint64_t>(stackSize), parameter, flags);
-  return sim::handle<Handle>();
+  if (result<int>("CreateThread", 1) == 0) return nullptr;
+  const Handle thread = sim::handle<Handle>();
+  g_threads[thread] = {start, parameter};
+  return thread;
+}
+std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t ms) {
+  record("WaitForSingleObject", handle, ms);
+  auto it = g_threads.find(handle);
+  if (it == g_threads.end()) return 0xFFFFFFFFu;  // WAIT_FAILED
+  Thread& t = it->second;
+  const std::uint64_t now = GetTickCount64();
+  if (!t.ran) {
+    t.ran = true;
+    t.start(t.parameter);
+    t.endsAt = GetTickCount64();
+    sim::setClock(now);
+  }
+  if (t.endsAt > now + ms) {
+    sim::setClock(now + ms);
+    return WAIT_TIMEOUT;
+  }
+  sim::setClock(std::max(now, t.endsAt));
+  return WAIT_OBJECT_0;
 }
 Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes) {
   record("GlobalAlloc", flags, static_cast<std::uint64_t>(bytes));

@@ -83,6 +83,7 @@ void putFolder(std::u16string_view path);         // with its parents; putFile a
 bool hasFolder(std::u16string_view path);         // a drive root always exists
 void setLastError(std::uint32_t code);            // kernel32_env.cpp
 void advanceClock(std::uint64_t ms);              // what GetTickCount64 reports
+void setClock(std::uint64_t tick);
 
 // Simulated WinINet (wininet.cpp): the exchange the next request meets.
 struct HttpExchange {
@@ -90,6 +91,10 @@ struct HttpExchange {
   std::vector<std::string> chunks;  // the reply; each read takes at most what the caller asks of one chunk
   bool readFails = false;           // after the chunks a read fails instead of reporting 0 bytes
   std::uint64_t msPerChunk = 0;     // the clock moves on this much before each chunk is available
+  // Inside HttpSendRequestW, the clock moves on msToSend while the body goes
+  // out, then msToStatus until the status and headers are in. The request
+  // sent is reported between the two when a callback and a context are set.
+  std::uint64_t msToSend = 0, msToStatus = 0;
 };
 struct HttpSent {
   std::u16string headers;  // the first headerLength units handed over

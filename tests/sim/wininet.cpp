@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 #include "platform/kernel32.h"
 #include "tests/sim/sim.h"
 
@@ -15,6 +16,8 @@ std::size_t g_chunk = 0, g_offset = 0;
 bool g_chunkTimed = false;  // the clock has moved on for the current chunk
 std::set<platform::Hinternet> g_open;
 std::map<platform::Hinternet, std::map<std::uint32_t, std::uint32_t>> g_options;
+std::map<platform::Hinternet, std::uintptr_t> g_contexts;
+std::map<platform::Hinternet, platform::InternetStatusCallback> g_callbacks;
 const bool g_registered = (sim::onReset([] {
                              g_exchange = {};
                              g_sent = {};
@@ -22,6 +25,8 @@ const bool g_registered = (sim::onReset([] {
                              g_chunkTimed = false;
                              g_open.clear();
                              g_options.clear();
+                             g_contexts.clear();
+                             g_callbacks.clear();
                            }),
                            true);
 
@@ -63,8 +68,10 @@ Hinternet HttpOpenRequestW(Hinternet connection, const char16_t* verb, const cha
                            const char16_t* referrer, const char16_t* const* acceptTypes, std::uint32_t flags,
                            std::uintptr_t context) {
   record("HttpOpenRequestW", connection, verb, path, version, referrer, static_cast<const void*>(acceptTypes), flags,
-         static_cast<std::uint64_t>(context));
-  return open("HttpOpenRequestW");
+         context != 0);
+  Hinternet request = open("HttpOpenRequestW");
+  if (request != nullptr) g_contexts[request] = context;
+  return request;
 }
 Bool HttpSendRequestW(Hinternet request, const char16_t* headers, std::uint32_t headersLength, const void* body,
                       std::uint32_t bodyLength) {
@@ -72,6 +79,11 @@ Bool HttpSendRequestW(Hinternet request, const char16_t* headers, std::uint32_t 
   g_sent.headers = headers ? std::u16string(headers, headersLength) : std::u16string();
   g_sent.headerLength = headersLength;
   g_sent.body.assign(static_cast<const char*>(body), bodyLength);
+  sim::advanceClock(g_exchange.msToSend);
+  const auto callback = g_callbacks.find(request);
+  if (callback != g_callbacks.end() && callback->second != nullptr && g_contexts[request] != 0)
+    callback->second(request, g_contexts[request], INTERNET_STATUS_REQUEST_SENT, &bodyLength, sizeof bodyLength);
+  sim::advanceClock(g_exchange.msToStatus);
   return result<Bool>("HttpSendRequestW", 1);
 }
 Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, std::uint32_t* bufferLength,
@@ -130,6 +142,12 @@ Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std
   g_offset += n;
   *read = static_cast<std::uint32_t>(n);
   return 1;
+}
+InternetStatusCallback InternetSetStatusCallbackW(Hinternet handle, InternetStatusCallback callback) {
+  record("InternetSetStatusCallbackW", handle, callback != nullptr);
+  // Scripted 0: a platform that makes no reports.
+  if (result<int>("InternetSetStatusCallbackW", 1) == 0) return nullptr;
+  return std::exchange(g_callbacks[handle], callback);
 }
 Bool InternetCloseHandle(Hinternet handle) {
   record("InternetCloseHandle", handle);
