@@ -98,6 +98,10 @@ class Capture {
   void copyStepRan() { uploadChoice_ = 0; }
 
  private:
+  // bench/release_steps_win32.cpp runs the private steps one at a time to time
+  // them; the product itself carries no timing.
+  friend struct CaptureSteps;
+
   // The desktop as it was when capture mode began: the main window paints it
   // (a shown window that paints nothing is black) and the grab copies from it.
   // Members go in reverse: the bitmap is put back out of the DC, the DC is
