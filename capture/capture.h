@@ -130,6 +130,9 @@ class Capture {
   int runMenu();
   void finish(std::int32_t choice);
 
+  // A 32-bit top-down DIB section of width x height for the snapshot and the
+  // grab; null when there is no memory for it.
+  static platform::Hbitmap newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height);
   bool takeSnapshot();
   void grabRegion();
   void placeSelectionWindow(const Selection& s, bool hideAfter) const;
