@@ -66,7 +66,10 @@ mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1
 timeout 180 wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
 
-"$PY" service/webservice.py --port-file "$WORK/service.port" --store "$WORK/store" >"$WORK/service.log" 2>&1 &
+# Its links begin with the program's built-in address, which reaches it through
+# the proxy: the program takes no link that begins with another.
+"$PY" service/webservice.py --port-file "$WORK/service.port" --store "$WORK/store" \
+  --public-base http://corvane.net >"$WORK/service.log" 2>&1 &
 SERVICE_PID=$!
 for _ in $(seq 100); do [ -s "$WORK/service.port" ] && break; sleep 0.1; done
 [ -s "$WORK/service.port" ] || fail "the web service did not start"

@@ -98,6 +98,10 @@ class Capture {
   void copyStepRan() { uploadChoice_ = 0; }
 
  private:
+  // bench/release_steps_win32.cpp runs the private steps one at a time to time
+  // them; the product itself carries no timing.
+  friend struct CaptureSteps;
+
   // The desktop as it was when capture mode began: the main window paints it
   // (a shown window that paints nothing is black) and the grab copies from it.
   // Members go in reverse: the bitmap is put back out of the DC, the DC is
@@ -126,6 +130,9 @@ class Capture {
   int runMenu();
   void finish(std::int32_t choice);
 
+  // A 32-bit top-down DIB section of width x height for the snapshot and the
+  // grab; null when there is no memory for it.
+  static platform::Hbitmap newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height);
   bool takeSnapshot();
   void grabRegion();
   void placeSelectionWindow(const Selection& s, bool hideAfter) const;

@@ -51,7 +51,7 @@ void Capture::grabRegion() {
   placeSelectionWindow(selection_, true);
   const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
   const std::int32_t width = r.right - r.left + 1, height = r.bottom - r.top + 1;
-  grab.bitmap.reset(CreateCompatibleBitmap(grab.screenDc.get(), width, height));
+  grab.bitmap.reset(newPicture(grab.screenDc.get(), width, height));
   grab.memoryDc.reset(CreateCompatibleDC(grab.screenDc.get()));
   grab.selected = Selected(grab.memoryDc.get(), AsObject(grab.bitmap.get()));
   // The pixels come from the desktop as it was when capture mode began, never

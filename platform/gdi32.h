@@ -5,7 +5,9 @@
 namespace platform {
 
 Hdc CreateCompatibleDC(Hdc dc);
-Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height);
+// bits receives the address of the pixels, which live as long as the bitmap.
+Hbitmap CreateDIBSection(Hdc dc, const BitmapInfo* info, std::uint32_t usage, void** bits, Handle section,
+                         std::uint32_t offset);
 Hgdiobj SelectObject(Hdc dc, Hgdiobj object);
 Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
             std::int32_t srcX, std::int32_t srcY, std::uint32_t rop);

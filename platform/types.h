@@ -63,6 +63,26 @@ struct WndClass {
   const char16_t* lpszClassName;
 };
 
+// A device-independent bitmap's description, with room for one colour entry.
+struct BitmapInfoHeader {
+  std::uint32_t biSize;
+  std::int32_t biWidth;
+  std::int32_t biHeight;  // negative: the first row is the top one
+  std::uint16_t biPlanes;
+  std::uint16_t biBitCount;
+  std::uint32_t biCompression;
+  std::uint32_t biSizeImage;
+  std::int32_t biXPelsPerMeter;
+  std::int32_t biYPelsPerMeter;
+  std::uint32_t biClrUsed;
+  std::uint32_t biClrImportant;
+};
+
+struct BitmapInfo {
+  BitmapInfoHeader bmiHeader;
+  std::uint32_t bmiColors[1];  // blue, green, red, reserved
+};
+
 struct PaintStruct {
   Hdc hdc;
   Bool fErase;
@@ -210,6 +230,7 @@ inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
 inline constexpr std::uint32_t CF_TEXT = 1;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
 inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;

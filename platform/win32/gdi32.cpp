@@ -4,9 +4,16 @@
 namespace platform {
 using namespace win32;
 
+CORVANE_SAME_LAYOUT(BitmapInfoHeader, BITMAPINFOHEADER);
+CORVANE_SAME_OFFSET(BitmapInfoHeader, BITMAPINFOHEADER, biClrImportant, biClrImportant);
+CORVANE_SAME_LAYOUT(BitmapInfo, BITMAPINFO);
+CORVANE_SAME_OFFSET(BitmapInfo, BITMAPINFO, bmiColors, bmiColors);
+
 Hdc CreateCompatibleDC(Hdc dc) { return As<Hdc>(::CreateCompatibleDC(As<HDC>(dc))); }
-Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height) {
-  return As<Hbitmap>(::CreateCompatibleBitmap(As<HDC>(dc), width, height));
+Hbitmap CreateDIBSection(Hdc dc, const BitmapInfo* info, std::uint32_t usage, void** bits, Handle section,
+                         std::uint32_t offset) {
+  return As<Hbitmap>(::CreateDIBSection(As<HDC>(dc), As<const BITMAPINFO*>(info), usage, bits, As<HANDLE>(section),
+                                        offset));
 }
 Hgdiobj SelectObject(Hdc dc, Hgdiobj object) { return As<Hgdiobj>(::SelectObject(As<HDC>(dc), As<HGDIOBJ>(object))); }
 Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,

@@ -74,9 +74,12 @@ Hdc CreateCompatibleDC(Hdc dc) {
   sim::gdi::made(h, Kind::MemoryDc);
   return h;
 }
-Hbitmap CreateCompatibleBitmap(Hdc dc, std::int32_t width, std::int32_t height) {
-  record("CreateCompatibleBitmap", dc, width, height);
-  if (!result<bool>("CreateCompatibleBitmap", true)) return nullptr;  // no memory for it
+Hbitmap CreateDIBSection(Hdc dc, const BitmapInfo* info, std::uint32_t usage, void** bits, Handle section,
+                         std::uint32_t offset) {
+  const BitmapInfoHeader& header = info->bmiHeader;
+  record("CreateDIBSection", dc, header.biWidth, header.biHeight, header.biBitCount, usage);
+  if (bits != nullptr) *bits = nullptr;  // the simulation keeps no pixels
+  if (section != nullptr || offset != 0 || !result<bool>("CreateDIBSection", true)) return nullptr;  // no memory for it
   auto h = sim::handle<Hbitmap>();
   sim::gdi::made(h, Kind::Bitmap);
   return h;

@@ -184,7 +184,7 @@ TEST(PostSelectionMenu, ItsCommandIsNeverTakenForATrayCommand) {
 // Without a picture of the desktop there is no capture at all: the grab could
 // only copy the live screen, where our own window lies.
 TEST(Snapshot, WithoutOneTheUserIsToldAndNothingIsShownOrUploaded) {
-  const char* failing[] = {"CreateCompatibleBitmap", "CreateCompatibleDC", "BitBlt"};
+  const char* failing[] = {"CreateDIBSection", "CreateCompatibleDC", "BitBlt"};
   for (const char* call : failing) {
     SCOPED_TRACE(call);
     startIdle();
@@ -235,7 +235,7 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     auto main = sim::windowRect(app.mainWindow);
     EXPECT_EQ((std::vector<int>{main.left, main.top, main.right, main.bottom}),
               (std::vector<int>{c.originX, c.originY, c.originX + 3200, c.originY + 1280}));
-    EXPECT_TRUE(sim::last("CreateCompatibleBitmap")->text().ends_with(", 3200, 1280)"));
+    EXPECT_TRUE(sim::last("CreateDIBSection")->text().ends_with(", 3200, -1280, 32, 0)"));
     send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
     send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
     auto r = sim::windowRect(app.selectionWindow);
@@ -250,9 +250,10 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
     // The grab is the same rectangle, its pixels taken from the snapshot, whose
     // (0, 0) is the virtual screen's origin.
-    EXPECT_EQ(sim::last("CreateCompatibleBitmap")->text(),
-              "CreateCompatibleBitmap(" + h(capture().grabScreenDc()) + ", " + std::to_string(c.width) + ", " +
-                  std::to_string(c.height) + ")");
+    // 32 bits a pixel, top-down (a negative height), as the encoder reads it.
+    EXPECT_EQ(sim::last("CreateDIBSection")->text(),
+              "CreateDIBSection(" + h(capture().grabScreenDc()) + ", " + std::to_string(c.width) + ", -" +
+                  std::to_string(c.height) + ", 32, 0)");
     EXPECT_EQ(sim::last("BitBlt")->text(), "BitBlt(" + h(capture().grabMemoryDc()) + ", 0, 0, " +
                                                std::to_string(c.width) + ", " + std::to_string(c.height) + ", " +
                                                h(capture().snapshotDc()) + ", " + std::to_string(c.left - c.originX) +

@@ -1,8 +1,10 @@
 // Release of the mouse button to upload request complete, split into its steps
 // and timed with QueryPerformanceCounter around the product's own functions,
 // for bench/footprint.sh. The shipped corvane.exe carries no timing: this
-// program links the same library and calls the steps one by one, then runs the
-// whole release (handleButtonRelease with quick capture on) for comparison.
+// program links the same library, reaches the capture object's private steps
+// through CaptureSteps (a friend the product declares and never defines) and
+// runs them one by one, then runs the whole release through the product's own
+// path (Start, Press, Release with quick capture on) for comparison.
 // The capture is the whole virtual screen; the web service is reached through
 // the prefix's proxy setting, as corvane.exe reaches it.
 //
@@ -28,6 +30,38 @@
 // <windows.h> defines as macros.
 #include <windows.h>
 
+namespace corvane {
+
+// The capture object's private steps, one at a time, as start() and release()
+// run them.
+struct CaptureSteps {
+  Capture& c;
+  void readScreen() {
+    c.screen_.left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+    c.screen_.top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+    c.screen_.width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    c.screen_.height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  }
+  int width() const { return c.screen_.width; }
+  int height() const { return c.screen_.height; }
+  bool snapshot() { return c.takeSnapshot(); }
+  // The whole virtual screen, dragged from its top left to its bottom right.
+  void selectAll() {
+    c.selection_ = {c.screen_.left, c.screen_.top, c.screen_.left + c.screen_.width - 1,
+                    c.screen_.top + c.screen_.height - 1};
+  }
+  void placeSelection(bool hideAfter) { c.placeSelectionWindow(c.selection_, hideAfter); }
+  void grab() { c.grabRegion(); }
+  const char16_t* file() const { return c.grab_ && c.grab_->file ? c.grab_->file.name() : nullptr; }
+  platform::Hbitmap bitmap() const { return c.grab_ ? c.grab_->bitmap.get() : nullptr; }
+  void drop() {
+    c.grab_.reset();
+    c.snapshot_.reset();
+  }
+};
+
+}  // namespace corvane
+
 namespace {
 
 using namespace corvane;
@@ -49,10 +83,11 @@ struct Step {
 };
 
 template <typename F>
-void timed(Step& step, F work) {
+double timed(Step& step, F work) {
   const double t0 = now();
   work();
   step.ms.push_back(now() - t0);
+  return step.ms.back();
 }
 
 double median(std::vector<double> values) {
@@ -99,10 +134,11 @@ int main(int argc, char** argv) {
   const auto instance = reinterpret_cast<platform::Hinstance>(GetModuleHandleW(nullptr));
   registerWindowClasses(instance);
   if (!createWindows(instance)) return fail("the windows could not be made");
+  capture().park();
   settings.quickCapture = true;
-  app.uploadChoice = 0;
-  const std::int32_t left = app.screenOriginX, top = app.screenOriginY;
-  const std::int32_t right = left + app.screenWidth - 1, bottom = top + app.screenHeight - 1;
+  CaptureSteps steps{capture()};
+  steps.readScreen();
+  const int width = steps.width(), height = steps.height();
 
   Step snapshot{"snapshot copy (Alt+C, before the window shows)", {}};
   Step hide{"selection window hidden", {}};
@@ -116,40 +152,43 @@ int main(int argc, char** argv) {
   Step whole{"release to return, the product's own path", {}};
 
   for (int i = 0; i < runs; ++i) {
-    timed(snapshot, [] { takeSnapshot(); });
-    app.selection = {left, top, right, bottom};
+    steps.readScreen();
+    bool shot = false;
+    timed(snapshot, [&] { shot = steps.snapshot(); });
+    if (!shot) return fail("no snapshot of the screen");
+    steps.selectAll();
     // At the release the selection window lies shown over the dragged rectangle;
-    // grabRegion hides it first and makes the temporary file last. Both are
-    // timed apart (the hiding on a second showing) and taken off the copy.
-    placeSelectionWindow(left, top, right, bottom, false);
-    timed(hide, [&] { placeSelectionWindow(left, top, right, bottom, true); });
-    placeSelectionWindow(left, top, right, bottom, false);
-    double grab = 0;
-    {
+    // the grab hides it first and makes the temporary file last. Both are timed
+    // apart (the hiding on a second showing, the file on a second one) and
+    // taken off the grab's time.
+    steps.placeSelection(false);
+    timed(hide, [&] { steps.placeSelection(true); });
+    steps.placeSelection(false);
+    const double grab = [&] {
       const double t0 = now();
-      grabRegion();
-      grab = now() - t0;
+      steps.grab();
+      return now() - t0;
+    }();
+    if (steps.file() == nullptr) return fail("no temporary file");
+    {
+      TempJpegFile other;
+      timed(tempFile, [&] { other.make(); });
     }
-    if (app.tempFileName[0] == 0) return fail("no temporary file");
-    char16_t folder[260], other[260];
-    timed(tempFile, [&] { MakeTempJpegFile(folder, other); });
-    DeleteFileW(reinterpret_cast<const wchar_t*>(other));
     region.ms.push_back(std::max(0.0, grab - tempFile.ms.back() - hide.ms.back()));
 
-    timed(gdiplus, [] {
-      const platform::GdiplusStartupInput input{1, nullptr, 0, 0};
-      std::uintptr_t token = 0;
-      if (platform::GdiplusStartup(&token, &input, nullptr) == 0) platform::GdiplusShutdown(token);
-    });
+    timed(gdiplus, [] { const platform::GdiplusSession session; });
     int saved = 0;
-    const double t0 = now();
-    saved = SaveBitmapAsJpeg(app.tempFileName, app.grabBitmap);
-    encode.ms.push_back(std::max(0.0, now() - t0 - gdiplus.ms.back()));
+    const double encoding = [&] {
+      const double t0 = now();
+      saved = SaveBitmapAsJpeg(steps.file(), steps.bitmap());
+      return now() - t0;
+    }();
+    encode.ms.push_back(std::max(0.0, encoding - gdiplus.ms.back()));
     if (saved != 1) return fail("SaveBitmapAsJpeg failed");
     if (i == 0) {
-      if (!writePixels(app.grabBitmap, app.screenWidth, app.screenHeight, argv[2])) return fail("no pixels written");
+      if (!writePixels(steps.bitmap(), width, height, argv[2])) return fail("no pixels written");
       std::wstring copy(argv[3], argv[3] + std::char_traits<char>::length(argv[3]));
-      if (!CopyFileW(reinterpret_cast<const wchar_t*>(app.tempFileName), copy.c_str(), FALSE))
+      if (!CopyFileW(reinterpret_cast<const wchar_t*>(steps.file()), copy.c_str(), FALSE))
         return fail("the JPEG could not be kept");
     }
 
@@ -158,7 +197,7 @@ int main(int argc, char** argv) {
     timed(body, [&] {
       MultipartBody b;
       AddField(b, "cv", kClientVersion);
-      read = AddFileField(b, "imagedata", app.tempFileName);
+      read = AddFileField(b, "imagedata", steps.file());
       bytes = FinishBody(b);
     });
     if (!read) return fail("the picture could not be read into the body");
@@ -169,18 +208,19 @@ int main(int argc, char** argv) {
       CopyTextToClipboard(reply.reply.c_str());
       OpenLink(reply.reply.c_str());
     });
-    releaseGrab();
-    releaseSnapshot();
+    steps.drop();
   }
 
-  // The whole release as a user's drag ends it: capture mode, a press, the release.
+  // The whole release as a user's drag ends it: capture mode, a press at the
+  // top left, the release at the bottom right (client points of the window
+  // that lies over the virtual screen).
   for (int i = 0; i < runs; ++i) {
-    enterCaptureMode(app.mainWindow);
-    app.buttonDown = true;
-    app.dragging = 1;
-    app.selection = {left, top, right, bottom};
-    timed(whole, [&] { handleButtonRelease(right, bottom); });
-    if (app.captureMode || app.menuPending) return fail("the release did not end capture mode");
+    if (!capture().handle(CaptureEvent::Start) || capture().state() != CaptureState::Waiting)
+      return fail("capture mode did not begin");
+    capture().handle(CaptureEvent::Press, {0, 0});
+    timed(whole, [&] { capture().handle(CaptureEvent::Release, {width - 1, height - 1}); });
+    if (capture().state() != CaptureState::Idle || capture().holdsGrab())
+      return fail("the release did not end capture mode");
   }
 
   platform::NotifyIconData icon = app.trayIcon;
@@ -189,6 +229,6 @@ int main(int argc, char** argv) {
 
   for (const Step* step : {&snapshot, &hide, &region, &tempFile, &gdiplus, &encode, &body, &exchange, &link, &whole})
     std::printf("step=%s ms=%.2f\n", step->name, median(step->ms));
-  std::printf("size=%dx%d runs=%d\n", app.screenWidth, app.screenHeight, runs);
+  std::printf("size=%dx%d runs=%d\n", width, height, runs);
   return 0;
 }
