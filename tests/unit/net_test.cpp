@@ -107,8 +107,11 @@ TEST(PostMultipart, MakesTheRequestWithTheArgumentsThatMatter) {
   EXPECT_EQ(query[1], "19");
   EXPECT_EQ(query[2], "8");
   EXPECT_EQ(query[3], "null");
-  for (const auto& c : sim::log())
-    if (c.name == "InternetReadFile") EXPECT_LE(std::stoul(c.args[1]), 1024u);
+  for (const auto& c : sim::log()) {
+    if (c.name == "InternetReadFile") {
+      EXPECT_LE(std::stoul(c.args[1]), 1024u);
+    }
+  }
   EXPECT_EQ(sim::internetHandlesOpen(), 0);
   EXPECT_EQ(sim::count("InternetCloseHandle"), 3);
   // Every handle carries the time limits, set before it is used.
