@@ -16,12 +16,14 @@ namespace corvane {
 inline constexpr std::size_t kMaxReplyBytes = 4096;
 
 // The most the identifier after the link prefix may hold. The service's
-// identifiers are about ten characters. The bound keeps every link we hand to
+// identifiers are a few dozen characters. The bound keeps every link we hand to
 // the shell (prefix of at most kMaxLinkPrefixLength, identifier, line break)
-// near 640 characters, well below the 997 at which Wine's browser launch
+// under 780 characters, well below the 997 at which Wine's browser launch
 // crashes, with room for any identifier scheme the service may adopt.
 inline constexpr std::size_t kMaxIdentifierLength = 512;
-inline constexpr std::size_t kMaxLinkPrefixLength = 128;
+// The prefix of the longest service address the setting takes (255 characters)
+// with the slash that follows it.
+inline constexpr std::size_t kMaxLinkPrefixLength = 256;
 
 // A copy keeps at most this many characters of the identifier in its name.
 inline constexpr std::size_t kCopyNameIdentifierLength = 36;

@@ -1,5 +1,6 @@
 // The web service's base address: parsing, the link prefix, the process-wide choice.
 #include "net/service_address.h"
+#include "net/reply_check.h"
 #include "platform/types.h"
 
 namespace corvane {
@@ -136,6 +137,11 @@ std::string Narrow(std::u16string_view text) {
 ServiceAddress g_service = DefaultServiceAddress();
 
 }  // namespace
+
+// Every address taken gives links the link check accepts: the prefix is at
+// most the address and the slash after it (hosts are only lower-cased, and a
+// port is shown only when the address named one).
+static_assert(kServiceAddressMaxLength + 1 <= kMaxLinkPrefixLength);
 
 ServiceAddress DefaultServiceAddress() {
   return {false, kServiceHost, platform::INTERNET_DEFAULT_HTTP_PORT, u""};

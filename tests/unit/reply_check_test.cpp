@@ -44,12 +44,16 @@ TEST(LinkIdentifier, OnlyAShortPrintableRunAfterTheServicePrefixIsALink) {
     SCOPED_TRACE(c.reply.substr(0, 60));
     std::optional<std::string_view> got = LinkIdentifier(c.reply, kPrefix);
     ASSERT_EQ(got.has_value(), c.identifier.has_value());
-    if (got) EXPECT_EQ(*got, *c.identifier);
+    if (got) {
+      EXPECT_EQ(*got, *c.identifier);
+    }
   }
   // The prefix is the caller's: another service address gives other links.
   EXPECT_EQ(LinkIdentifier("https://shots.example.org/p/abc\n", "https://shots.example.org/p/"), "abc");
   EXPECT_FALSE(LinkIdentifier(kPrefix + "abc", ""));
-  EXPECT_FALSE(LinkIdentifier(std::string(200, 'h') + "abc", std::string(200, 'h')));
+  EXPECT_TRUE(LinkIdentifier(std::string(kMaxLinkPrefixLength, 'h') + "abc", std::string(kMaxLinkPrefixLength, 'h')));
+  EXPECT_FALSE(LinkIdentifier(std::string(kMaxLinkPrefixLength + 1, 'h') + "abc",
+                              std::string(kMaxLinkPrefixLength + 1, 'h')));
 }
 
 TEST(CopyFileName, KeepsThirtySixCharactersOfAPlainName) {

@@ -120,7 +120,12 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
     const char* site;    // in the version check's question
   };
   const std::uint32_t plain = 0x84000000u, secure = plain | 0x00800000u;
+  // The longest address the setting takes: its links are still links of the service.
+  static const std::u16string longest = u"https://a.b/" + std::u16string(243, u'p');
+  static const std::string longBase = "/" + std::string(243, 'p'), longPrefix = "https://a.b" + longBase + "/";
   const Case cases[] = {
+      {"the longest address taken", [](const std::u16string& k) { sim::regPutString(k, u"service", longest); }, "a.b",
+       "443", secure, longBase.c_str(), longPrefix.c_str(), "a.b"},
       {"no settings key", [](const std::u16string&) {}, nullptr, "80", plain, "", nullptr, nullptr},
       {"https with a path",
        [](const std::u16string& k) { sim::regPutString(k, u"service", u"https://Shots.Example.org/team/"); },
