@@ -34,6 +34,23 @@ bool IsPlainFileName(std::u16string_view name) {
   return !IsDeviceName(name);
 }
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether link begins with prefix. Scheme and host name mean the same in any
+// case (a service may write its own name as "Shots.Example.org" where the
+// setting holds it lower-cased), so up to the slash that ends the host they
+// are compared without case; the path, which the server may tell apart by
+// case, byte for byte.
+bool StartsWithPrefix(std::string_view link, std::string_view prefix) {
+  if (link.size() < prefix.size()) return false;
+  const std::size_t scheme = prefix.find("://");
+  const std::size_t hostEnd = scheme == std::string_view::npos ? 0 : prefix.find('/', scheme + 3);
+  const std::size_t loose = hostEnd == std::string_view::npos ? prefix.size() : hostEnd;
+  for (std::size_t i = 0; i < loose; ++i)
+    if (Lower(link[i]) != Lower(prefix[i])) return false;
+  return link.substr(loose, prefix.size() - loose) == prefix.substr(loose);
+}
+
 }  // namespace
 
 std::string_view WithoutLineBreak(std::string_view reply) {
@@ -45,7 +62,7 @@ std::string_view WithoutLineBreak(std::string_view reply) {
 std::optional<std::string_view> LinkIdentifier(std::string_view reply, std::string_view linkPrefix) {
   if (linkPrefix.empty() || linkPrefix.size() > kMaxLinkPrefixLength) return std::nullopt;
   std::string_view link = WithoutLineBreak(reply);
-  if (!link.starts_with(linkPrefix)) return std::nullopt;
+  if (!StartsWithPrefix(link, linkPrefix)) return std::nullopt;
   std::string_view identifier = link.substr(linkPrefix.size());
   if (identifier.empty() || identifier.size() > kMaxIdentifierLength) return std::nullopt;
   for (char c : identifier)

@@ -32,7 +32,7 @@ TEST(LinkIdentifier, OnlyAShortPrintableRunAfterTheServicePrefixIsALink) {
       {kPrefix + "a\x7F", std::nullopt},
       {kPrefix + "caf\xE9", std::nullopt},
       {kPrefix + std::string("a\0b", 3), std::nullopt},
-      {"HTTP://corvane.net/abc", std::nullopt},
+      {"HTTP://Corvane.NET/abc", "abc"},  // scheme and host in any case
       {"https://corvane.net/abc", std::nullopt},
       {"http://corvane.net.evil.example/x", std::nullopt},
       {"http://evil.example/x.exe", std::nullopt},
@@ -50,6 +50,10 @@ TEST(LinkIdentifier, OnlyAShortPrintableRunAfterTheServicePrefixIsALink) {
   }
   // The prefix is the caller's: another service address gives other links.
   EXPECT_EQ(LinkIdentifier("https://shots.example.org/p/abc\n", "https://shots.example.org/p/"), "abc");
+  // Scheme and host in any case are the same service; the path is the server's to tell apart.
+  EXPECT_EQ(LinkIdentifier("HTTPS://Shots.Example.ORG/p/abc", "https://shots.example.org/p/"), "abc");
+  EXPECT_FALSE(LinkIdentifier("https://shots.example.org/P/abc", "https://shots.example.org/p/"));
+  EXPECT_FALSE(LinkIdentifier("https://shots.example.org.evil/p/abc", "https://shots.example.org/p/"));
   EXPECT_FALSE(LinkIdentifier(kPrefix + "abc", ""));
   EXPECT_TRUE(LinkIdentifier(std::string(kMaxLinkPrefixLength, 'h') + "abc", std::string(kMaxLinkPrefixLength, 'h')));
   EXPECT_FALSE(LinkIdentifier(std::string(kMaxLinkPrefixLength + 1, 'h') + "abc",
