@@ -192,7 +192,7 @@ class Desktop:
 
     # ---- windows -------------------------------------------------------------
     def windows(self, process=None):
-        out = self.tool("probe", "list")
+        out = self._again(lambda: self.tool("probe", "list"))
         found = [Window(json.loads(line)) for line in out.splitlines() if line.startswith("{")]
         if process:
             found = [w for w in found if w.process == process.lower()]
@@ -462,14 +462,18 @@ class Desktop:
             lines.append("")
         reg_file = self.workdir / "import.reg"
         reg_file.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
-        # Under a heavily loaded machine Wine now and then fails to start regedit at
-        # all ("no application associated"); a second try goes through.
-        for attempt in range(3):
+        self._again(lambda: self.wine("regedit", "/S", dos_path(reg_file)))
+
+    @staticmethod
+    def _again(run, tries=3):
+        """Runs a query or an import that may be repeated safely. Now and then Wine
+        fails to start a program at all (exit code 1, "no application associated"),
+        most often on a loaded machine; a second try goes through."""
+        for attempt in range(tries):
             try:
-                self.wine("regedit", "/S", dos_path(reg_file))
-                return
+                return run()
             except RuntimeError:
-                if attempt == 2:
+                if attempt == tries - 1:
                     raise
                 time.sleep(2)
 
