@@ -118,6 +118,7 @@ class Capture {
     platform::UniqueBitmap bitmap;
     platform::UniqueMemoryDc memoryDc;
     platform::Selected selected;
+    PixelRows rows{};  // the bitmap's pixels, read in place by the encoding
     TempJpegFile file;
   };
 
@@ -130,9 +131,11 @@ class Capture {
   int runMenu();
   void finish(std::int32_t choice);
 
-  // A 32-bit top-down DIB section of width x height for the snapshot and the
-  // grab; null when there is no memory for it.
-  static platform::Hbitmap newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height);
+  // A top-down DIB section of width x height with bitsPerPixel (32 for the
+  // snapshot, 24 for the grab); null when there is no memory for it.
+  // bits receives the address of its pixels.
+  static platform::Hbitmap newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height,
+                                      std::uint16_t bitsPerPixel, void** bits);
   bool takeSnapshot();
   void grabRegion();
   void placeSelectionWindow(const Selection& s, bool hideAfter) const;

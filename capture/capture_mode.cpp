@@ -140,19 +140,21 @@ void Capture::press(platform::Point at) {
 // A DIB section rather than a bitmap compatible with the screen: its pixels are
 // a plain allocation of the process, given back whole when it is deleted, where
 // a device bitmap's memory may stay with the graphics driver (under Wine 8 the
-// freed 8 MB snapshot of a 1920x1080 screen stayed in the process). 32 bits per
-// pixel, top-down, as the screen's pixels come; the encoder reads it as RGB and
-// ignores the fourth byte.
-platform::Hbitmap Capture::newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height) {
+// freed 8 MB snapshot of a 1920x1080 screen stayed in the process). Top-down.
+// The snapshot has 32 bits per pixel, as the screen's pixels come; the grab has
+// 24, as the JPEG encoder takes them, so that the encoding reads the grab's own
+// pixels with no copy and no conversion.
+platform::Hbitmap Capture::newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height,
+                                      std::uint16_t bitsPerPixel, void** bits) {
   platform::BitmapInfo info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
   info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biBitCount = bitsPerPixel;
   info.bmiHeader.biCompression = platform::BI_RGB;
-  void* bits = nullptr;
-  return platform::CreateDIBSection(dc, &info, platform::DIB_RGB_COLORS, &bits, nullptr, 0);
+  *bits = nullptr;
+  return platform::CreateDIBSection(dc, &info, platform::DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 // A shown window that paints nothing is black under desktop composition, and a
@@ -165,7 +167,8 @@ bool Capture::takeSnapshot() {
   WindowDc screen(nullptr);
   Snapshot shot;
   shot.dc.reset(CreateCompatibleDC(screen.get()));
-  shot.bitmap.reset(newPicture(screen.get(), screen_.width, screen_.height));
+  void* bits = nullptr;
+  shot.bitmap.reset(newPicture(screen.get(), screen_.width, screen_.height, 32, &bits));
   // Without memory for the picture the DC holds only its default 1 x 1 bitmap,
   // which would turn every grab black.
   if (!shot.dc || !shot.bitmap) return false;

@@ -51,7 +51,10 @@ void Capture::grabRegion() {
   placeSelectionWindow(selection_, true);
   const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
   const std::int32_t width = r.right - r.left + 1, height = r.bottom - r.top + 1;
-  grab.bitmap.reset(newPicture(grab.screenDc.get(), width, height));
+  void* bits = nullptr;
+  grab.bitmap.reset(newPicture(grab.screenDc.get(), width, height, 24, &bits));
+  // Top-down rows, each padded to four bytes.
+  grab.rows = {width, height, (width * 24 + 31) / 32 * 4, static_cast<std::uint8_t*>(bits)};
   grab.memoryDc.reset(CreateCompatibleDC(grab.screenDc.get()));
   grab.selected = Selected(grab.memoryDc.get(), AsObject(grab.bitmap.get()));
   // The pixels come from the desktop as it was when capture mode began, never
@@ -74,7 +77,7 @@ void Capture::finish(std::int32_t choice) {
   ShowWindow(main_, SW_SHOW);
   UpdateWindow(main_);
   Grab& grab = *grab_;
-  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get()) == 1) {
+  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get(), &grab.rows) == 1) {
     const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()});
     if (outcome.copyStepRan) copyStepRan();
   } else {

@@ -3,11 +3,13 @@
 // (token, images, encoder list) is kept between calls.
 #include "picture/jpeg.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <string_view>
 
+#include "platform/gdi32.h"
 #include "platform/gdiplus.h"
 #include "platform/guards.h"
 #include "platform/kernel32.h"
@@ -21,6 +23,7 @@ using platform::GpStatus;
 constexpr GpStatus kOk = 0;
 constexpr std::uint32_t kJpegQuality = 95;
 constexpr std::uint32_t kEncoderParameterValueTypeLong = 4;
+constexpr std::int32_t kPixelFormat24bppRGB = 0x21808;  // blue, green, red: a 24-bit DIB's order
 constexpr platform::Guid kEncoderQuality{
     0x1d5be4b5, 0xfa4a, 0x452d, {0x9c, 0xdd, 0x5d, 0xb3, 0x51, 0x05, 0xe7, 0xeb}};
 
@@ -98,14 +101,19 @@ int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid) {
   return -1;
 }
 
-int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap) {
+int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap, const PixelRows* rows) {
   return encodeAsJpeg(
       outputPath,
-      [bitmap]() -> Picture* {
+      [bitmap, rows]() -> Picture* {
         Picture* picture = newPicture();
-        if (picture) {
-          // GDI+ copies the pixels: the caller keeps the handle, which may stay
-          // selected into its memory DC.
+        if (picture == nullptr) return nullptr;
+        // Either way the picture is gone before this call returns, and with it
+        // GDI+'s hold on the pixels.
+        if (rows != nullptr && rows->top != nullptr) {
+          platform::GdiFlush();  // the last drawing into the section may still be held back
+          picture->lastStatus = platform::GdipCreateBitmapFromScan0(rows->width, rows->height, rows->stride,
+                                                                    kPixelFormat24bppRGB, rows->top, &picture->native);
+        } else {
           picture->lastStatus = platform::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &picture->native);
         }
         return picture;

@@ -9,9 +9,21 @@ namespace corvane {
 // GDI+ must be running: the encodings below call it inside their own session.
 int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid);
 
+// The pixels of a 24-bit DIB section, as the code that made it knows them (the
+// handle does not tell which row comes first): the top row, and the distance
+// in bytes from one row to the next, negative for a bottom-up section.
+struct PixelRows {
+  std::int32_t width;
+  std::int32_t height;
+  std::int32_t stride;
+  std::uint8_t* top;
+};
+
 // 1 when the JPEG file was written over outputPath, else 0. The bitmap is only
-// read: the caller still owns it (it may stay selected into a memory DC).
-int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap);
+// read: the caller still owns it (it may stay selected into a memory DC). With
+// rows, the bitmap's own pixels go to the encoder in place; GDI+ otherwise
+// copies the bitmap first and converts the copy row by row.
+int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap, const PixelRows* rows = nullptr);
 
 // 1 when sourcePath was decoded and written to outputPath as JPEG, else 0.
 // A source that cannot be decoded leaves the output file as it was; a failed

@@ -11,6 +11,8 @@ Hbitmap CreateDIBSection(Hdc dc, const BitmapInfo* info, std::uint32_t usage, vo
 Hgdiobj SelectObject(Hdc dc, Hgdiobj object);
 Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
             std::int32_t srcX, std::int32_t srcY, std::uint32_t rop);
+// Finishes the drawing GDI may still hold back, before pixels are read directly.
+Bool GdiFlush();
 Bool DeleteDC(Hdc dc);
 Bool DeleteObject(Hgdiobj object);
 Hgdiobj GetStockObject(std::int32_t index);

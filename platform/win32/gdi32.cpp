@@ -20,6 +20,7 @@ Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::i
             std::int32_t srcX, std::int32_t srcY, std::uint32_t rop) {
   return ::BitBlt(As<HDC>(dest), x, y, width, height, As<HDC>(src), srcX, srcY, rop);
 }
+Bool GdiFlush() { return ::GdiFlush(); }
 Bool DeleteDC(Hdc dc) { return ::DeleteDC(As<HDC>(dc)); }
 Bool DeleteObject(Hgdiobj object) { return ::DeleteObject(As<HGDIOBJ>(object)); }
 Hgdiobj GetStockObject(std::int32_t index) { return As<Hgdiobj>(::GetStockObject(index)); }

@@ -14,6 +14,7 @@ void WINAPI GdiplusShutdown(ULONG_PTR token);
 int WINAPI GdipGetImageEncodersSize(UINT* count, UINT* size);
 int WINAPI GdipGetImageEncoders(UINT count, UINT size, void* encoders);
 int WINAPI GdipCreateBitmapFromHBITMAP(HBITMAP bitmap, HPALETTE palette, GpBitmap** result);
+int WINAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, INT format, BYTE* scan0, GpBitmap** result);
 int WINAPI GdipLoadImageFromFile(const WCHAR* path, GpImage** image);
 int WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* path, const CLSID* encoder, const void* params);
 int WINAPI GdipDisposeImage(GpImage* image);
@@ -58,6 +59,12 @@ GpStatus GdipCreateBitmapFromHBITMAP(Hbitmap bitmap, void* palette, GpImage* ima
   return gdiplus.Call<decltype(&::GdipCreateBitmapFromHBITMAP)>(
       "GdipCreateBitmapFromHBITMAP", kGenericError, As<HBITMAP>(bitmap), As<HPALETTE>(palette),
       As<::GpBitmap**>(image));
+}
+GpStatus GdipCreateBitmapFromScan0(std::int32_t width, std::int32_t height, std::int32_t stride,
+                                   std::int32_t format, std::uint8_t* scan0, GpImage* image) {
+  return gdiplus.Call<decltype(&::GdipCreateBitmapFromScan0)>("GdipCreateBitmapFromScan0", kGenericError, INT{width},
+                                                              INT{height}, INT{stride}, INT{format}, scan0,
+                                                              As<::GpBitmap**>(image));
 }
 GpStatus GdipLoadImageFromFile(const char16_t* path, GpImage* image) {
   return gdiplus.Call<decltype(&::GdipLoadImageFromFile)>("GdipLoadImageFromFile", kGenericError, W(path),

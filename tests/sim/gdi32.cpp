@@ -104,6 +104,10 @@ Bool BitBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::i
   record("BitBlt", dest, x, y, width, height, src, srcX, srcY, rop);
   return result<Bool>("BitBlt", 1);
 }
+Bool GdiFlush() {
+  record("GdiFlush");
+  return 1;
+}
 Bool DeleteDC(Hdc dc) {
   record("DeleteDC", dc);
   return sim::gdi::releaseDc(dc, Kind::MemoryDc) ? 1 : 0;

@@ -136,6 +136,15 @@ GpStatus GdipCreateBitmapFromHBITMAP(Hbitmap bitmap, void* palette, GpImage* ima
   if (status == kOk) *image = newImage("bitmap " + sim::arg(static_cast<const void*>(bitmap)));
   return status;
 }
+GpStatus GdipCreateBitmapFromScan0(std::int32_t width, std::int32_t height, std::int32_t stride, std::int32_t format,
+                                   std::uint8_t* scan0, GpImage* image) {
+  record("GdipCreateBitmapFromScan0", width, height, stride, format, static_cast<const void*>(scan0));
+  noteCall();
+  *image = nullptr;
+  GpStatus status = result<GpStatus>("GdipCreateBitmapFromScan0", scan0 ? kOk : kInvalidParameter);
+  if (status == kOk) *image = newImage("pixels " + sim::arg(static_cast<const void*>(scan0)));
+  return status;
+}
 GpStatus GdipLoadImageFromFile(const char16_t* path, GpImage* image) {
   record("GdipLoadImageFromFile", path);
   noteCall();

@@ -250,10 +250,10 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
     // The grab is the same rectangle, its pixels taken from the snapshot, whose
     // (0, 0) is the virtual screen's origin.
-    // 32 bits a pixel, top-down (a negative height), as the encoder reads it.
+    // 24 bits a pixel, top-down (a negative height), as the encoder takes it in place.
     EXPECT_EQ(sim::last("CreateDIBSection")->text(),
               "CreateDIBSection(" + h(capture().grabScreenDc()) + ", " + std::to_string(c.width) + ", -" +
-                  std::to_string(c.height) + ", 32, 0)");
+                  std::to_string(c.height) + ", 24, 0)");
     EXPECT_EQ(sim::last("BitBlt")->text(), "BitBlt(" + h(capture().grabMemoryDc()) + ", 0, 0, " +
                                                std::to_string(c.width) + ", " + std::to_string(c.height) + ", " +
                                                h(capture().snapshotDc()) + ", " + std::to_string(c.left - c.originX) +

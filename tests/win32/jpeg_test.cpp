@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -171,19 +172,30 @@ void expectJpegOfTestPixels(const std::wstring& path) {
   GdipDisposeImage(image);
 }
 
-HBITMAP makeTestDib() {
+// The test pixels in a DIB section of the given depth (32 or 24) and row order;
+// rows, when asked for, receives where its pixels lie.
+HBITMAP makeTestDib(WORD bitsPerPixel = 32, bool topDown = true, corvane::PixelRows* rows = nullptr) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -kHeight;  // top-down
+  info.bmiHeader.biHeight = topDown ? -kHeight : kHeight;
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biBitCount = bitsPerPixel;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap) {
     const auto pixels = testPixels();
-    std::copy(pixels.begin(), pixels.end(), static_cast<DWORD*>(bits));
+    const int bytes = bitsPerPixel / 8, stride = (kWidth * bitsPerPixel + 31) / 32 * 4;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        BYTE* to = static_cast<BYTE*>(bits) + (topDown ? y : kHeight - 1 - y) * stride + x * bytes;
+        std::memcpy(to, &pixels[y * kWidth + x], bytes);  // blue, green, red (, unused)
+      }
+    if (rows != nullptr) {
+      auto* first = static_cast<std::uint8_t*>(bits);
+      *rows = {kWidth, kHeight, topDown ? stride : -stride, topDown ? first : first + (kHeight - 1) * stride};
+    }
   }
   return bitmap;
 }
@@ -214,16 +226,28 @@ TEST(Jpeg, TempFileIsAnEmptyRarTmpInTheTempFolder) {
 }
 
 TEST(Jpeg, SaveBitmapAsJpegWritesTheBitmapOverATmpFile) {
-  for (bool selected : {false, true}) {
-    SCOPED_TRACE(selected ? "selected into a memory DC" : "not selected");
-    HBITMAP bitmap = makeTestDib();
+  // Copied by GDI+ from the handle, or read in place from the rows its maker
+  // describes, in either row order.
+  const struct {
+    WORD bits;
+    bool topDown, inPlace, selected;
+  } cases[] = {{32, true, false, false}, {32, true, false, true}, {24, false, false, true},
+               {24, true, true, false},  {24, true, true, true},  {24, false, true, true}};
+  for (const auto& c : cases) {
+    const bool selected = c.selected;
+    SCOPED_TRACE(std::to_string(c.bits) + (c.topDown ? " bits, top-down, " : " bits, bottom-up, ") +
+                 (c.inPlace ? "in place, " : "copied, ") + (selected ? "selected into a memory DC" : "not selected"));
+    corvane::PixelRows rows{};
+    HBITMAP bitmap = makeTestDib(c.bits, c.topDown, &rows);
     ASSERT_NE(bitmap, nullptr);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = selected ? SelectObject(dc, bitmap) : nullptr;
     TempJpeg temp;
     ASSERT_TRUE(temp.ok());
 
-    EXPECT_EQ(corvane::SaveBitmapAsJpeg(U(temp.path()), reinterpret_cast<platform::Hbitmap>(bitmap)), 1);
+    EXPECT_EQ(corvane::SaveBitmapAsJpeg(U(temp.path()), reinterpret_cast<platform::Hbitmap>(bitmap),
+                                        c.inPlace ? &rows : nullptr),
+              1);
     expectJpegOfTestPixels(temp.path());
 
     // The handle is still the caller's, and still where the caller put it.
