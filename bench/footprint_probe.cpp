@@ -7,7 +7,8 @@
 //                                            show: "ms=<start to icon> pid=<id>"
 //   footprint_probe.exe hotkey N CLASS       N times Alt+C, waits for the window of
 //                                            CLASS to show, Escape: "ms=<median> ..."
-//   footprint_probe.exe gui PID              "gdi=<objects> user=<objects> how=<source>"
+//   footprint_probe.exe gui PID              "gdi=<objects> user=<objects> how=<source>
+//                                            types=<table type>:<objects>,..." (types only from the table)
 //   footprint_probe.exe captures N CLASS L T R B
 //                                            N quick captures of the rectangle, each
 //                                            waited for until its link reached the
@@ -165,7 +166,7 @@ static_assert(sizeof(GdiHandleEntry) == 24);
 constexpr size_t kGdiHandles = 0x10000;
 constexpr size_t kPebGdiHandleTable = 0xF8;
 
-bool countGdiInTable(HANDLE process, DWORD* count) {
+bool countGdiInTable(HANDLE process, DWORD* count, std::string* types) {
   PROCESS_BASIC_INFORMATION basic{};
   ULONG length = 0;
   if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return false;
@@ -179,6 +180,13 @@ bool countGdiInTable(HANDLE process, DWORD* count) {
   *count = static_cast<DWORD>(std::count_if(entries.begin(), entries.end(), [](const GdiHandleEntry& e) {
     return e.type != 0 && !(e.extType & 0x80);
   }));
+  // By the table's type number, so that what a capture leaves can be named.
+  DWORD byType[256] = {};
+  for (const GdiHandleEntry& e : entries)
+    if (e.type != 0 && !(e.extType & 0x80)) ++byType[e.type];
+  for (int type = 0; type < 256; ++type)
+    if (byType[type] != 0)
+      *types += (types->empty() ? "" : ",") + std::to_string(type) + ":" + std::to_string(byType[type]);
   return true;
 }
 
@@ -209,16 +217,18 @@ int gui(DWORD pid) {
   DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
   DWORD user = GetGuiResources(process, GR_USEROBJECTS);
   const char* how = "GetGuiResources";
+  std::string types = "-";
   if (gdi == 0 && user == 0) {
     how = "handle-table";
     user = countWindows(pid);
-    if (!countGdiInTable(process, &gdi)) {
+    types.clear();
+    if (!countGdiInTable(process, &gdi, &types)) {
       CloseHandle(process);
       return std::fprintf(stderr, "no GDI object count: GetGuiResources is missing and the handle table unreadable\n"), 1;
     }
   }
   CloseHandle(process);
-  std::printf("gdi=%lu user=%lu how=%s\n", gdi, user, how);
+  std::printf("gdi=%lu user=%lu how=%s types=%s\n", gdi, user, how, types.c_str());
   return 0;
 }
 

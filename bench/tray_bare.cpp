@@ -26,7 +26,19 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
+DWORD WINAPI idleThread(void*) { return 0; }
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // With CORVANE_BENCH_THREAD set, one thread runs and ends at start, as
+  // corvane.exe's version check does: what an ended thread leaves is the
+  // platform's, not the program's.
+  if (GetEnvironmentVariableW(L"CORVANE_BENCH_THREAD", nullptr, 0) != 0) {
+    HANDLE thread = CreateThread(nullptr, 0, idleThread, nullptr, 0, nullptr);
+    if (thread != nullptr) {
+      WaitForSingleObject(thread, INFINITE);
+      CloseHandle(thread);
+    }
+  }
   WNDCLASSW wc{};
   wc.lpfnWndProc = windowProc;
   wc.hInstance = instance;
