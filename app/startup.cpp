@@ -14,6 +14,11 @@
 namespace corvane {
 namespace {
 
+// The folder browser and the browser launch are shell services that want a
+// single-threaded apartment on the thread that calls them: this one. The
+// encoding wants it too where GDI+ encodes through the imaging codecs.
+constexpr std::uint32_t kShellApartment = platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE;
+
 // Relative paths (a dropped file given as "picture.png") count from the
 // executable's folder, not from wherever the shell started us.
 void enterExecutableFolder() {
@@ -37,6 +42,9 @@ int runResident(platform::Hinstance instance) {
   LoadSettings();
   registerWindowClasses(instance);
   if (!createWindows(instance)) return 0;
+  // Entered once the tray icon shows, for the rest of the run: nothing before
+  // needs it, and loading COM costs tens of milliseconds under Wine.
+  const platform::ComApartment com(kShellApartment);
   // A hot key another program holds simply never fires; the tray offers the same commands.
   platform::UnregisterHotKey(nullptr, HOTKEY_CAPTURE);
   platform::RegisterHotKey(nullptr, HOTKEY_CAPTURE, platform::MOD_ALT, 'C');
@@ -55,11 +63,9 @@ int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
     platform::MessageBoxW(nullptr, u"Only one image at a time can be dropped!", u"Error", platform::MB_ICONERROR);
     return 1;
   }
-  // The folder browser and the browser launch are shell services that want a
-  // single-threaded apartment on the thread that calls them: this one.
-  const platform::ComApartment com(platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE);
   UseServiceAddress(ReadServiceSetting());  // before the version-check thread, and for a dropped file too
   if (argc == 2) {
+    const platform::ComApartment com(kShellApartment);
     // Settings are not loaded for a dropped file: no copy is kept.
     ConvertAndUploadFile(args[1], {});
     return 1;
