@@ -82,16 +82,7 @@ printf '%s\n' "\$1" >> "$WORK/browser.log"
 EOF
 chmod +x "$WORK/browser.sh"
 {
-  echo "Windows Registry Editor Version 5.00"
-  echo
-  echo "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]"
-  echo '"ProxyEnable"=dword:00000001'
-  echo "\"ProxyServer\"=\"127.0.0.1:$PORT\""
-  echo
-  echo "[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]"
-  echo "\"Browsers\"=\"$(printf '%s' "$WORK/browser.sh" | sed 's/\\/\\\\/g')\""
-  echo
-  echo "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]"
+  corvane_prefix_settings "$PORT" "$WORK/browser.sh"
   echo '"Managed"="N"'
   echo
   # A later start with quick capture on and no version check: the resident program at rest.

@@ -1,6 +1,6 @@
 # Sourced by the scripts: installs the Debian packages that building and testing
 # need, when the machine lacks any of them (one apt-get update, then one install),
-# and stops the helpers they start.
+# stops the helpers they start, and writes the Wine prefix's settings they share.
 CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
                   imagemagick python3-pytest python3-pil libjpeg-turbo-progs openssl
                   clang libclang-rt-14-dev)
@@ -27,4 +27,21 @@ stop_pid() {
   for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
   kill -9 "$1" 2>/dev/null
   wait "$1" 2>/dev/null
+}
+
+# The first lines of a .reg file that stands the local web service in for the
+# real one (the prefix's proxy, port $1) and a script in for the browser ($2, a
+# Unix path, which Wine runs with the link), up to the X11 driver's key, whose
+# values the caller writes.
+corvane_prefix_settings() {
+  echo "Windows Registry Editor Version 5.00"
+  echo
+  echo "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]"
+  echo '"ProxyEnable"=dword:00000001'
+  echo "\"ProxyServer\"=\"127.0.0.1:$1\""
+  echo
+  echo "[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]"
+  echo "\"Browsers\"=\"$(printf '%s' "$2" | sed 's/\\/\\\\/g')\""
+  echo
+  echo "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]"
 }

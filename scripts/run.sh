@@ -91,18 +91,8 @@ EOF
 chmod +x "$RUN_DIR/browser.sh"
 
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-reg_string() { printf '"%s"' "$(printf '%s' "$1" | sed 's/\\/\\\\/g')"; }
 {
-  echo "Windows Registry Editor Version 5.00"
-  echo
-  echo "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]"
-  echo '"ProxyEnable"=dword:00000001'
-  echo "\"ProxyServer\"=\"127.0.0.1:$PORT\""
-  echo
-  echo "[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]"
-  echo "\"Browsers\"=$(reg_string "$RUN_DIR/browser.sh")"
-  echo
-  echo "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]"
+  corvane_prefix_settings "$PORT" "$RUN_DIR/browser.sh"
   if [ -n "$XVFB_PID" ]; then
     # No window manager here: hiding a full-screen window would wait for one for two seconds.
     echo '"Managed"="N"'
