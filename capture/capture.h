@@ -132,10 +132,10 @@ class Capture {
   void finish(std::int32_t choice);
 
   // A top-down DIB section of width x height with bitsPerPixel (32 for the
-  // snapshot, 24 for the grab); null when there is no memory for it.
-  // bits receives the address of its pixels.
+  // snapshot, 24 for the grab); null when there is no memory for it. bits,
+  // when given, receives the address of its pixels.
   static platform::Hbitmap newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height,
-                                      std::uint16_t bitsPerPixel, void** bits);
+                                      std::uint16_t bitsPerPixel, void** bits = nullptr);
   bool takeSnapshot();
   void grabRegion();
   void placeSelectionWindow(const Selection& s, bool hideAfter) const;

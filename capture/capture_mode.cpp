@@ -153,6 +153,8 @@ platform::Hbitmap Capture::newPicture(platform::Hdc dc, std::int32_t width, std:
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = bitsPerPixel;
   info.bmiHeader.biCompression = platform::BI_RGB;
+  void* unused = nullptr;
+  if (bits == nullptr) bits = &unused;
   *bits = nullptr;
   return platform::CreateDIBSection(dc, &info, platform::DIB_RGB_COLORS, bits, nullptr, 0);
 }
@@ -167,8 +169,7 @@ bool Capture::takeSnapshot() {
   WindowDc screen(nullptr);
   Snapshot shot;
   shot.dc.reset(CreateCompatibleDC(screen.get()));
-  void* bits = nullptr;
-  shot.bitmap.reset(newPicture(screen.get(), screen_.width, screen_.height, 32, &bits));
+  shot.bitmap.reset(newPicture(screen.get(), screen_.width, screen_.height, 32));
   // Without memory for the picture the DC holds only its default 1 x 1 bitmap,
   // which would turn every grab black.
   if (!shot.dc || !shot.bitmap) return false;
