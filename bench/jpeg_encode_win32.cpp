@@ -1,5 +1,6 @@
-// Times SaveBitmapAsJpeg on a 1920x1080 screen-sized bitmap, GDI+ start-up and
-// shutdown included as every capture pays them, and writes the same pixels as a
+// Times SaveBitmapAsJpeg on a 1920x1080 screen-sized grab, made and handed over
+// as a capture makes it (a 24-bit top-down DIB section with its rows), GDI+
+// start-up and shutdown included as every capture pays them, and writes the same pixels as a
 // binary PPM so that a reference encoder can be timed on exactly that picture.
 //   jpeg_encode_win32.exe <pixels.ppm> [encodings]
 // Prints "ms_per_encoding=<ms> bytes=<size of one JPEG>".
@@ -7,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -41,7 +43,7 @@ int main(int argc, char** argv) {
   info.bmiHeader.biWidth = kWidth;
   info.bmiHeader.biHeight = -kHeight;
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -49,11 +51,14 @@ int main(int argc, char** argv) {
 
   std::string ppm = "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
   unsigned seed = 1;
-  auto* pixels = static_cast<DWORD*>(bits);
+  constexpr int kStride = (kWidth * 24 + 31) / 32 * 4;
+  const corvane::PixelRows rows{kWidth, kHeight, kStride, static_cast<std::uint8_t*>(bits)};
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const DWORD p = pixelAt(x, y, seed);
-      pixels[y * kWidth + x] = p;
+      std::uint8_t* to = rows.top + y * kStride + x * 3;  // blue, green, red
+      to[0] = static_cast<std::uint8_t>(p), to[1] = static_cast<std::uint8_t>(p >> 8),
+      to[2] = static_cast<std::uint8_t>(p >> 16);
       ppm += {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
     }
   }
@@ -68,12 +73,12 @@ int main(int argc, char** argv) {
   if (!corvane::MakeTempJpegFile(folder, name)) return 1;
   // One untimed encoding loads the codecs, as a reference encoder's binary is
   // already in the page cache when it is timed.
-  if (corvane::SaveBitmapAsJpeg(name, reinterpret_cast<platform::Hbitmap>(bitmap)) != 1) return 1;
+  if (corvane::SaveBitmapAsJpeg(name, reinterpret_cast<platform::Hbitmap>(bitmap), &rows) != 1) return 1;
 
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  for (int i = 0; i < encodings; ++i) corvane::SaveBitmapAsJpeg(name, reinterpret_cast<platform::Hbitmap>(bitmap));
+  for (int i = 0; i < encodings; ++i) corvane::SaveBitmapAsJpeg(name, reinterpret_cast<platform::Hbitmap>(bitmap), &rows);
   QueryPerformanceCounter(&end);
 
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
