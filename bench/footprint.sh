@@ -180,13 +180,13 @@ stop
 wine reg add 'HKCU\SOFTWARE\Corvane\Corvane1' /v versioncheck /t REG_DWORD /d 1 /f >/dev/null 2>&1 ||
   fail "the version check could not be switched on"
 start corvane >/dev/null; settle
-read -r PRIV_CV RSS_CV < <(memory)
+read -r PRIV_CV _ < <(memory)
 stop
 wine reg delete 'HKCU\SOFTWARE\Corvane\Corvane1' /v versioncheck /f >/dev/null 2>&1 ||
   fail "the version check could not be switched off"
 export CORVANE_BENCH_THREAD=1
 start tray_bare >/dev/null; settle
-read -r PRIV_BT RSS_BT < <(memory)
+read -r PRIV_BT _ < <(memory)
 stop
 unset CORVANE_BENCH_THREAD
 start corvane >/dev/null; settle
@@ -210,7 +210,7 @@ GUI_AFTER=$(gui)
 LOADED=$(libraries | comm -13 "$WORK/dlls.idle" - | tr '\n' ' ')
 # A minute at rest: what the uploads' network library keeps for reuse is let go.
 sleep 65
-read -r PRIV_REST RSS_REST < <(memory)
+read -r PRIV_REST _ < <(memory)
 KEPT=$(libraries | comm -13 "$WORK/dlls.idle" - | tr '\n' ' ')
 stop
 
@@ -251,7 +251,7 @@ awk -v w="$WIDTH" -v h="$HEIGHT" -v runs="$RUNS" -v captures="$CAPTURES" -v wine
     -v enc="$(step encoding)" -v body="$(step body)" -v xchg="$(step exchange)" -v link="$(step link)" \
     -v whole="$(step release)" -v fresh="$(step 8)" -v q="$QUALITY" -v cq="$CJPEG_Q" -v c95="$CJPEG_95" \
     -v jb="$JPEG_BYTES" -v cqb="$CJPEG_Q_BYTES" -v c95b="$CJPEG_95_BYTES" \
-    -v pr="$PRIV_REST" -v rr="$RSS_REST" -v kept="$KEPT" \
+    -v pr="$PRIV_REST" -v kept="$KEPT" \
     -v pcv="$PRIV_CV" -v pbt="$PRIV_BT" -v loaded="$LOADED" \
     -v ti="$(echo "$GUI_IDLE" | field types)" -v tw="$(echo "$GUI_WARM" | field types)" \
     -v ta="$(echo "$GUI_AFTER" | field types)" \
