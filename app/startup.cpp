@@ -63,7 +63,8 @@ int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
     platform::MessageBoxW(nullptr, u"Only one image at a time can be dropped!", u"Error", platform::MB_ICONERROR);
     return 1;
   }
-  UseServiceAddress(ReadServiceSetting());  // before the version-check thread, and for a dropped file too
+  const ServiceSetting service = ReadServiceSetting();
+  UseServiceAddress(service.address, service.key);  // before the version-check thread, and for a dropped file too
   if (argc == 2) {
     const platform::ComApartment com(kShellApartment);
     // Settings are not loaded for a dropped file: no copy is kept.

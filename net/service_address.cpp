@@ -1,5 +1,6 @@
 // The web service's base address: parsing, the link prefix, the process-wide choice.
 #include "net/service_address.h"
+#include <algorithm>
 #include "net/reply_check.h"
 #include "platform/types.h"
 
@@ -232,9 +233,12 @@ std::string LinkPrefixOf(const ServiceAddress& address) {
   return prefix;
 }
 
-void UseServiceAddress(std::u16string_view setting) {
+void UseServiceAddress(std::u16string_view setting, std::u16string_view key) {
   std::optional<ServiceAddress> parsed = setting.empty() ? std::nullopt : ParseServiceAddress(setting);
   g_service = parsed ? std::move(*parsed) : DefaultServiceAddress();
+  const bool plainKey = !key.empty() && key.size() <= kUploadKeyMaxLength &&
+                        std::all_of(key.begin(), key.end(), [](char16_t c) { return c > u' ' && c < 0x7F; });
+  if (parsed && plainKey) g_service.uploadKey = Narrow(key);
 }
 
 const ServiceAddress& Service() { return g_service; }

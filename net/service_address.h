@@ -24,12 +24,15 @@ static_assert(IsAsciiHost(kServiceHost), "the host goes into 8-bit links as it i
 
 // Longest stored address taken, in characters; a longer one is ignored whole.
 inline constexpr std::size_t kServiceAddressMaxLength = 255;
+// Longest upload key taken, in characters.
+inline constexpr std::size_t kUploadKeyMaxLength = 255;
 
 struct ServiceAddress {
   bool secure = false;       // https: TLS, certificate verified by the platform
   std::u16string host;       // lower case; an IPv6 literal without its brackets
   std::uint16_t port = 80;   // 80 or 443 unless the address names another
   std::u16string basePath;   // "" or "/a/b": no trailing slash, every segment plain
+  std::string uploadKey;     // "" or an own service's key, sent as the field "key" of every upload
 };
 
 // The built-in service: http://<CORVANE_SERVICE_HOST>, port 80, no base path.
@@ -54,8 +57,11 @@ std::string LinkPrefixOf(const ServiceAddress& address);
 // The address every exchange of this process uses. Start-up sets it once from
 // the stored setting, before any other thread exists; from then on it is only
 // read, by the user-interface thread and the version check alike. Text that
-// is empty or does not parse leaves the built-in service.
-void UseServiceAddress(std::u16string_view setting);
+// is empty or does not parse leaves the built-in service. The key goes with a
+// stored address only, never to the built-in host, and only when it is 1 to
+// kUploadKeyMaxLength printable ASCII characters without spaces; otherwise no
+// key is sent, and a service that wants one refuses the upload.
+void UseServiceAddress(std::u16string_view setting, std::u16string_view key = {});
 const ServiceAddress& Service();
 std::string ServiceLinkPrefix();
 

@@ -111,6 +111,7 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
       ShowError(owner, u"Could not open .jpg");
       return {};
     }
+    if (!Service().uploadKey.empty()) AddField(body, "key", Service().uploadKey);  // an own service's access key
     exchange = PostMultipart(kUploadPath, FinishBody(body));
   }
   if (exchange.stage != ExchangeStage::Done) {

@@ -28,12 +28,17 @@ inline constexpr char16_t kSettingsKey[] = u"SOFTWARE\\Corvane\\Corvane1";
 inline constexpr char16_t kRunKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr char16_t kAutostartValue[] = u"corvane.exe";
 
-// The optional "service" value of the settings key: the base address of an own
-// web service. Its text, or empty when it is absent, not a REG_SZ, or longer
-// than kServiceSettingCapacity allows; the net side judges the text itself.
+// The optional "service" value of the settings key, the base address of an own
+// web service, and "key" beside it, that service's upload key. Each is its
+// text, or empty when it is absent, not a REG_SZ, or longer than
+// kServiceSettingCapacity allows; the net side judges the texts itself.
 // Read on both start-up paths, so that a dropped file goes where captures go.
 inline constexpr std::uint32_t kServiceSettingCapacity = 256;  // characters, terminator included
-std::u16string ReadServiceSetting();
+struct ServiceSetting {
+  std::u16string address;
+  std::u16string key;
+};
+ServiceSetting ReadServiceSetting();
 
 void LoadSettings();
 void SetVersionCheck(bool on);

@@ -15,6 +15,7 @@ inline constexpr char16_t kQuickCaptureValue[] = u"simplemode";
 inline constexpr char16_t kFirstStartValue[] = u"set";
 inline constexpr char16_t kSaveFolderValue[] = u"ReDoda";
 inline constexpr char16_t kServiceValue[] = u"service";
+inline constexpr char16_t kServiceKeyValue[] = u"key";
 
 // One key below HKEY_CURRENT_USER. It is closed at the latest when it leaves
 // scope; reset() releases it earlier where the order of the steps asks for it.

@@ -93,19 +93,28 @@ void LoadSettings() {
     loadFirstStart();
 }
 
-std::u16string ReadServiceSetting() {
-  RegKey key;
-  if (!openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) return {};
+namespace {
+
+// A REG_SZ value that fits kServiceSettingCapacity, else empty.
+std::u16string readServiceText(const RegKey& key, const char16_t* name) {
   char16_t data[kServiceSettingCapacity];
   std::uint32_t type = 0;
   std::uint32_t size = sizeof data;
   // A value too long for the buffer fails the read (ERROR_MORE_DATA): never cut to fit.
-  if (platform::RegQueryValueExW(key.get(), kServiceValue, nullptr, &type, reinterpret_cast<std::uint8_t*>(data),
+  if (platform::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<std::uint8_t*>(data),
                                  &size) != platform::ERROR_SUCCESS)
     return {};
   if (type != platform::REG_SZ || size % 2 != 0 || size > sizeof data) return {};
   std::u16string text(data, size / 2);
   return text.substr(0, text.find(u'\0'));  // stored data need not end in a terminator
+}
+
+}  // namespace
+
+ServiceSetting ReadServiceSetting() {
+  RegKey key;
+  if (!openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) return {};
+  return {readServiceText(key, kServiceValue), readServiceText(key, kServiceKeyValue)};
 }
 
 void SetVersionCheck(bool on) { setSwitch(kVersionCheckValue, on, settings.versionCheck); }

@@ -43,18 +43,24 @@ const std::string kClosing = "------BOUNDARYBOUNDARY------\r\n";
 }  // namespace
 
 TEST(MultipartBody, UploadBodyIsThePictureWrappedLineByLine) {
-  struct Case { const char* what; std::string picture; };
+  struct Case { const char* what; std::string picture; std::u16string service = u""; std::u16string key = u""; };
   const Case cases[] = {
       {"empty file", ""},
       {"bytes with NUL, CR LF and the delimiter line itself", std::string("\xFF\xD8\0\r\n", 5) + kDelimiter + kClosing},
       {"larger than a read chunk", Repeat('\x5A', 200 * 1024 + 7)},
+      // An own service's key follows the picture as a field of its own.
+      {"with an upload key", "JPEG", u"https://own.example", u"k3y-Of_an~own!service"},
+      {"a key but the built-in host", "JPEG", u"", u"k3y"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Prepare(c.picture, kLinkPrefix + "abc");
+    UseServiceAddress(c.service, c.key);
+    Prepare(c.picture, ServiceLinkPrefix() + "abc");
     ASSERT_EQ(UploadPicture(nullptr, kPicture.c_str(), {}).result, 1);
+    UseServiceAddress(u"");
+    const bool keyed = !c.service.empty();
     const std::string& body = sim::lastHttpSend().body;
-    const std::vector<std::string> lines = {
+    std::vector<std::string> lines = {
         kDelimiter,
         "content-disposition: form-data; name=\"cv\"\r\n",
         "\r\n",
@@ -64,9 +70,15 @@ TEST(MultipartBody, UploadBodyIsThePictureWrappedLineByLine) {
         "\r\n",
         c.picture,
         "\r\n",
-        kClosing,
     };
-    const std::size_t lengths[] = {28, 43, 2, 9, 28, 50, 2, c.picture.size(), 2, 30};
+    std::vector<std::size_t> lengths = {28, 43, 2, 9, 28, 50, 2, c.picture.size(), 2};
+    if (keyed) {
+      const std::string key(c.key.begin(), c.key.end());
+      lines.insert(lines.end(), {kDelimiter, "content-disposition: form-data; name=\"key\"\r\n", "\r\n", key + "\r\n"});
+      lengths.insert(lengths.end(), {28, 44, 2, key.size() + 2});
+    }
+    lines.push_back(kClosing);
+    lengths.push_back(30);
     std::size_t at = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       ASSERT_EQ(lines[i].size(), lengths[i]) << "line " << i + 1;
@@ -74,7 +86,7 @@ TEST(MultipartBody, UploadBodyIsThePictureWrappedLineByLine) {
       at += lines[i].size();
     }
     EXPECT_EQ(body.size(), at);
-    EXPECT_EQ(body.size(), c.picture.size() + 194);
+    EXPECT_EQ(body.size(), c.picture.size() + 194 + (keyed ? 76 + c.key.size() : 0));
     EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
 }

@@ -118,6 +118,7 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
     const char* base;    // before "/upload.php" and "/vcheck.php"
     const char* prefix;  // of links, and of the download page
     const char* site;    // in the version check's question
+    const char* key = nullptr;  // the upload's field "key", or none
   };
   const std::uint32_t plain = 0x84000000u, secure = plain | 0x00800000u;
   // The longest address the setting takes: its links are still links of the service.
@@ -148,13 +149,35 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
       {"longer than the read takes",
        [](const std::u16string& k) { sim::regPutString(k, u"service", u"https://a.b/" + std::u16string(300, u'x')); },
        nullptr, "80", plain, "", nullptr, nullptr},
+      // The upload key beside the address: sent to an own service only, and only as whole plain text.
+      {"an address and its key",
+       [](const std::u16string& k) {
+         sim::regPutString(k, u"service", u"https://a.b");
+         sim::regPutString(k, u"key", u"Zq-3_x~!");
+       },
+       "a.b", "443", secure, "", "https://a.b/", "a.b", "Zq-3_x~!"},
+      {"a key without an address", [](const std::u16string& k) { sim::regPutString(k, u"key", u"Zq3"); }, nullptr,
+       "80", plain, "", nullptr, nullptr},
+      {"a key with a space",
+       [](const std::u16string& k) {
+         sim::regPutString(k, u"service", u"https://a.b");
+         sim::regPutString(k, u"key", u"Zq 3");
+       },
+       "a.b", "443", secure, "", "https://a.b/", "a.b"},
+      {"a key of 256 characters",
+       [](const std::u16string& k) {
+         sim::regPutString(k, u"service", u"https://a.b");
+         sim::regPutString(k, u"key", std::u16string(256, u'k'));
+       },
+       "a.b", "443", secure, "", "https://a.b/", "a.b"},
   };
   const std::string defaultPrefix = "http://" + kDefaultHost + "/";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     sim::reset();
     c.store(key);
-    UseServiceAddress(ReadServiceSetting());
+    const ServiceSetting stored = ReadServiceSetting();
+    UseServiceAddress(stored.address, stored.key);
     EXPECT_EQ(sim::regKeysOpen(), 0);
     const std::string host = c.host ? c.host : kDefaultHost;
     const std::string prefix = c.prefix ? c.prefix : defaultPrefix;
@@ -172,6 +195,12 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
     const auto& open = sim::last("HttpOpenRequestW")->args;
     EXPECT_EQ(open[2], "\"" + std::string(c.base) + "/upload.php\"");
     EXPECT_EQ(open[6], std::to_string(c.flags));
+    const std::string& sent = sim::lastHttpSend().body;
+    const std::string keyPart = "content-disposition: form-data; name=\"key\"\r\n\r\n";
+    if (c.key)
+      EXPECT_TRUE(sent.ends_with(keyPart + c.key + "\r\n------BOUNDARYBOUNDARY------\r\n")) << sent;
+    else
+      EXPECT_EQ(sent.find(keyPart), std::string::npos);
     EXPECT_EQ(sim::fileBytes(u"C:\\Saved\\Zx3k.jpg"), "JPEG");
     EXPECT_EQ(sim::clipboardText(), prefix + "Zx3k");
 
