@@ -125,10 +125,10 @@ start_display() {
   export DISPLAY=":$(tr -d '\n' <"$fd_file")"
 }
 start_service() {
-  [ -f service/webservice.py ] || return 0
-  # The built-in host in the links, as the program expects them when no address is set.
-  "$PY" service/webservice.py --port 0 --port-file "$WORK/service.port" --store "$WORK/store" \
-    --public-base http://corvane.net --test-controls >"$WORK/service.log" 2>&1 &
+  # The service's test double, which takes scripted answers over /_control/*. The
+  # built-in host in the links, as the program expects them when no address is set.
+  "$PY" tests/e2e/service_double.py --port 0 --port-file "$WORK/service.port" --store "$WORK/store" \
+    --public-base http://corvane.net >"$WORK/service.log" 2>&1 &
   SERVICE_PID=$!
   for _ in $(seq 100); do [ -s "$WORK/service.port" ] && break; sleep 0.1; done
   [ -s "$WORK/service.port" ] || { cat "$WORK/service.log"; return 1; }

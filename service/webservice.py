@@ -1,73 +1,71 @@
 #!/usr/bin/python3
-"""A web service for Corvane Tool: receives pictures and serves them back.
+"""Corvane Tool's web service: receives pictures from the tool and serves them back.
 
-Run it on your own machine or server and point the tool at it (README, "Use your
-own server"). It answers the two requests the tool makes, below the path of its
-public base address:
+Run it on your own machine or server, behind nginx for TLS (service/deploy/), and
+point the tool at it (README, "Use your own server"). It answers, below the path of
+its public base address:
 
-  POST <base>/upload.php   multipart/form-data with a part "imagedata" holding one
-                           JPEG picture; stores it under a new, unguessable name
-                           and replies 200 with its link "<public base>/<name>".
+  POST <base>/upload.php   multipart/form-data with a field "imagedata" holding one
+                           JPEG picture (and "key" when the service has an upload
+                           key); stores it under a new, unguessable name and replies
+                           200 with its bare link "<public base>/<name>".
   POST <base>/vcheck.php   replies 200 with the version text ("N": no newer one).
-  GET  <base>/<name>       the stored picture, image/jpeg.
+  GET  <base>/<name>       the stored picture, image/jpeg, never sniffed as anything else.
   GET  <base>/download/    a download page.
 
-Every refused request gets a status and a one-line message saying why: 400 for a
-malformed upload, 404 for an unknown path or picture, 405 for a wrong method, 411
-without a length, 413 for a picture over the size limit, 415 for anything that is
-not a JPEG picture, 507 when the picture cannot be stored.
+Every refused request gets a status and a one-line reason: 400 malformed, 403 a
+missing or wrong upload key, 404 unknown path or picture, 405 wrong method, 411 no
+length, 413 too large, 415 not a JPEG picture, 500 a stored picture that cannot be
+read, 507 the store is full or the picture cannot be written.
+
+HTTP framing is Waitress's and the form is read by Werkzeug's multipart decoder,
+with limits on size, parts and part headers; the picture is decoded by Pillow
+before it is stored. Waitress reads whole requests in its own loop, so a slow
+client holds a connection slot (--connection-limit), never a worker thread.
 
   webservice.py [--bind ADDR] [--port N] [--store DIR] [--public-base URL]
-                [--tls-cert PEM --tls-key PEM] [--max-picture-mb N] [--version-reply TEXT]
-
-With --tls-cert and --tls-key it speaks HTTPS. Requests in proxy form ("POST
-http://host:80/upload.php") are answered like any other, so that a client whose
-platform proxy points here reaches it.
-
-For tests, and only when asked for (--test-controls, or WebService(test_controls=
-True)), it also records every request and takes orders over /_control/* (scripted
-answers: another status or body, a delay, a dropped connection, a reply or its
-headers trickling without end) and opens TLS tunnels for CONNECT with a
-certificate the test gives it. Standard library only.
+                [--upload-key KEY | --upload-key-file FILE] [--max-store-gb N]
+                [--max-picture-mb N] [--version-reply TEXT] [--trusted-proxy ADDR]
+                [--threads N] [--connection-limit N] [--backlog N] [--port-file FILE]
 """
 
 import argparse
 import base64
-import http.server
-import json
+import hmac
+import io
 import os
 import re
 import secrets
-import shutil
 import signal
-import socket
-import ssl
 import sys
-import tempfile
 import threading
 import time
 import urllib.parse
 
+from PIL import Image
+from werkzeug.datastructures import Headers
+from werkzeug.http import parse_options_header
+from werkzeug.sansio.multipart import Data, Epilogue, Field, File, MultipartDecoder, NeedData, State
+from werkzeug.wrappers import Request, Response
+from werkzeug.wsgi import wrap_file
+
 DEFAULT_PUBLIC_BASE = "http://corvane.net"
 DEFAULT_MAX_PICTURE = 20 * 1024 * 1024
-MULTIPART_OVERHEAD = 64 * 1024  # the other part and the part headers around the picture
+FORM_OVERHEAD = 64 * 1024      # the other fields and the part headers around the picture
 MAX_PARTS = 16
-MAX_PART_HEADER = 4096
-MAX_HEAD = 64 * 1024           # request line and headers kept for a test
-MAX_DELAY = 120.0
-MAX_TRICKLE = 600.0            # a trickling reply ends by itself after this long
-MAX_RECORDED = 10000           # requests kept; the oldest go first
-MAX_RECORDED_BYTES = 256 * 1024 * 1024  # bodies kept; the oldest lose theirs first
+MAX_PART_HEADER = 4096         # bytes of one part's header lines
+FEED = 16 * 1024               # the decoder is fed this much at a time, so a header is judged early
+MAX_PIXELS = 64 * 1024 * 1024  # larger than any desktop; a bigger header is a decompression bomb
+MAX_KEY = 255                  # the tool's setting holds at most this many characters
 STORE_ATTEMPTS = 8
+RECOUNT_SECONDS = 10.0         # the store's size is recounted this often: other instances write to it too
 
-JPEG_MAGIC = b"\xff\xd8\xff"
-_HEADER_LINE = re.compile(rb"[A-Za-z0-9-]{1,64}:")
 # 26 letters of lower-case base32: 130 random bits. Lower case only, so that two
 # names never differ by case alone (the tool's save folder and a store on Windows
 # do not tell case apart); short enough that the tool keeps the whole name
 # (it names a saved copy after at most 36 characters).
 _NAME = re.compile(r"^[a-z2-7]{26}$")
-_BOUNDARY = re.compile(r'boundary=(?:"([^"]{1,70})"|([^\s;"]{1,70}))', re.IGNORECASE)
+_KEY = re.compile(r"^[\x21-\x7e]{1,%d}$" % MAX_KEY)
 
 
 def new_picture_name():
@@ -85,222 +83,236 @@ def parse_public_base(text):
     return "%s://%s%s" % (split.scheme, split.netloc, path), path
 
 
-def parse_multipart(body, content_type):
-    """Parts of a multipart/form-data body: a list of (name, bytes).
-
-    A part ends at the next delimiter that is followed by a part header, or by
-    "--" at the very end of the body, so a picture that happens to hold a bare
-    delimiter line is kept whole. Raises ValueError on anything malformed or too big.
-    """
-    match = _BOUNDARY.search(content_type or "")
-    if not content_type or not content_type.lower().startswith("multipart/form-data") or not match:
-        raise ValueError("not multipart/form-data with a boundary")
-    delimiter = b"--" + (match.group(1) or match.group(2)).encode("ascii")
-    if not body.startswith(delimiter):
-        raise ValueError("body does not begin with the delimiter")
-    parts = []
-    at = len(delimiter)
-    while True:
-        if body[at:at + 2] == b"--":
-            return parts
-        if body[at:at + 2] != b"\r\n":
-            raise ValueError("delimiter not followed by a line end")
-        at += 2
-        header_end = body.find(b"\r\n\r\n", at, at + MAX_PART_HEADER)
-        if header_end < 0:
-            raise ValueError("part header missing or too long")
-        name = None
-        for line in body[at:header_end].split(b"\r\n"):
-            key, _, value = line.partition(b":")
-            if key.strip().lower() == b"content-disposition":
-                m = re.search(rb'name="([^"]*)"', value)
-                if m:
-                    name = m.group(1).decode("latin-1")
-        if name is None:
-            raise ValueError("part without a name")
-        content_start = header_end + 4
-        search = content_start
-        while True:
-            end = body.find(b"\r\n" + delimiter, search)
-            if end < 0:
-                raise ValueError("part not closed")
-            after = end + 2 + len(delimiter)
-            following = body[after:after + 2]
-            # Index arithmetic, not a slice: a slice copies the rest of the body at every candidate.
-            rest = len(body) - (after + 2)
-            if following == b"--" and (rest == 0 or (rest == 2 and body.endswith(b"\r\n"))):
-                break
-            if following == b"\r\n" and _HEADER_LINE.match(body, after + 2):
-                break
-            search = end + 1
-        parts.append((name, body[content_start:end]))
-        if len(parts) > MAX_PARTS:
-            raise ValueError("too many parts")
-        at = after
+def check_upload_key(key):
+    """The key as bytes; ValueError unless it is 1 to 255 printable ASCII characters without spaces."""
+    if not _KEY.match(key or ""):
+        raise ValueError("an upload key is 1 to %d printable ASCII characters without spaces" % MAX_KEY)
+    return key.encode("ascii")
 
 
-class _Answer:
-    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0, head_trickle=0.0):
-        self.status = int(status)
-        if not 100 <= self.status <= 599:
-            raise ValueError("status out of range")  # it goes into the status line as it is
-        self.body = body
-        self.delay = max(0.0, min(float(delay), MAX_DELAY))
-        self.drop = bool(drop)
-        self.count = max(1, int(count))
-        # Seconds between the bytes of a reply that never ends; 0 for none.
-        self.trickle = max(0.0, min(float(trickle), MAX_DELAY))
-        # The same for the status line and headers, which then never end.
-        self.head_trickle = max(0.0, min(float(head_trickle), MAX_DELAY))
-
-
-class _Refused(Exception):
-    def __init__(self, status, message):
+class Refused(Exception):
+    def __init__(self, status, message, allow=None):
         super().__init__(message)
         self.status = status
         self.message = message
+        self.allow = allow  # the methods a 405 names
 
 
-class WebService:
-    """The service in a background thread; see the module's documentation.
+def read_form(body, content_type, max_field):
+    """The fields of a multipart/form-data body as a list of (name, bytes), in order.
+    Parts with a file name count as fields too. Raises Refused (400, 413)."""
+    mimetype, options = parse_options_header(content_type or "")
+    boundary = options.get("boundary", "")
+    if mimetype != "multipart/form-data" or not boundary:
+        raise Refused(400, "bad request: not multipart/form-data with a boundary")
+    if len(boundary) > 70 or not boundary.isascii():
+        raise Refused(400, "bad request: the boundary is not 1 to 70 ASCII characters")
+    decoder = MultipartDecoder(boundary.encode("ascii"), max_field, max_parts=MAX_PARTS)
+    fields, at, view = [], 0, memoryview(body)
+    try:
+        while True:
+            event = decoder.next_event()
+            if isinstance(event, NeedData):
+                if decoder.state == State.PART and len(decoder.buffer) > MAX_PART_HEADER:
+                    raise Refused(400, "bad request: a part header is longer than %d bytes" % MAX_PART_HEADER)
+                decoder.receive_data(bytes(view[at:at + FEED]) if at < len(body) else None)
+                at += FEED
+            elif isinstance(event, (Field, File)):
+                if sum(len(k) + len(v) + 4 for k, v in event.headers.items()) > MAX_PART_HEADER:
+                    raise Refused(400, "bad request: a part header is longer than %d bytes" % MAX_PART_HEADER)
+                if not event.name:
+                    raise Refused(400, "bad request: a part without a name")
+                fields.append((event.name, bytearray()))
+            elif isinstance(event, Data):
+                fields[-1][1].extend(event.data)
+            elif isinstance(event, Epilogue):
+                return [(name, bytes(value)) for name, value in fields]
+    except Refused:
+        raise
+    except ValueError as error:  # the decoder's word for a malformed body
+        raise Refused(400, "bad request: %s" % str(error).rstrip("."))
+    except Exception as error:  # RequestEntityTooLarge: too many parts, or a field over the limit
+        if getattr(error, "code", None) == 413:
+            raise Refused(413, "too large: more than %d parts or a field over %d bytes" % (MAX_PARTS, max_field))
+        raise
 
-    test_controls: record requests (.requests, .uploads), obey script() and
-    /_control/*, and open a TLS tunnel with tunnel_context for CONNECT.
-    """
 
-    def __init__(self, port=0, store_dir=None, public_base=DEFAULT_PUBLIC_BASE, bind="127.0.0.1", on_store=None,
-                 max_picture=DEFAULT_MAX_PICTURE, tls_context=None, test_controls=False):
+def is_jpeg_picture(data):
+    """True when Pillow decodes data whole as a JPEG picture of a sane size."""
+    try:
+        with Image.open(io.BytesIO(data), formats=["JPEG"]) as image:
+            if image.width * image.height > MAX_PIXELS:
+                return False
+            image.verify()
+        with Image.open(io.BytesIO(data), formats=["JPEG"]) as image:
+            image.load()  # every scan decoded: a cut or corrupted picture fails here
+        return True
+    except Exception:  # whatever a decoder raises on hostile input, it is no picture
+        return False
+
+
+class _StoreSize:
+    """Bytes held by the store, recounted from the folder now and then (other
+    instances write to it too) and kept up to date with this one's writes."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.lock = threading.Lock()
+        self.bytes = 0
+        self.counted = None
+
+    def _recount(self):
+        total = 0
+        with os.scandir(self.folder) as entries:
+            for entry in entries:
+                try:
+                    if entry.is_file(follow_symlinks=False):
+                        total += entry.stat(follow_symlinks=False).st_size
+                except OSError:
+                    pass
+        self.bytes, self.counted = total, time.monotonic()
+
+    def reserve(self, size, limit):
+        """True when size more bytes fit under limit; they are counted at once, so
+        that two uploads at the same time cannot both take the last room."""
+        with self.lock:
+            if self.counted is None or time.monotonic() - self.counted > RECOUNT_SECONDS:
+                self._recount()
+            if self.bytes + size > limit:
+                return False
+            self.bytes += size
+            return True
+
+    def release(self, size):
+        with self.lock:
+            self.bytes -= size
+
+
+def _text(status, message, extra=()):
+    headers = Headers([("X-Content-Type-Options", "nosniff"), *extra])
+    return Response(message + "\n", status=status, headers=headers, content_type="text/plain; charset=utf-8")
+
+
+class Service:
+    """The WSGI application. Its attributes may be changed between requests
+    (public_base, version_reply); on_store(name, path, picture) is called with
+    each picture stored, log(line) with each refusal."""
+
+    def __init__(self, store_dir, public_base=DEFAULT_PUBLIC_BASE, max_picture=DEFAULT_MAX_PICTURE,
+                 upload_key=None, max_store_bytes=None, version_reply=b"N", on_store=None, log=None):
         parse_public_base(public_base)  # refused early, not at the first upload
-        self._default_public_base = public_base
-        self.public_base = public_base
-        self.bind = bind
-        self._wanted_port = port
-        self._own_store = store_dir is None
         self.store_dir = store_dir
+        self.public_base = public_base
         self.max_picture = int(max_picture)
-        self.tls_context = tls_context
-        self.test_controls = bool(test_controls)
-        self.tunnel_context = None
-        self.requests = []
-        self._recorded_bytes = 0
-        self.uploads = []
-        self._on_store = on_store  # called with each upload as it is stored; reset() does not end it
-        self.version_reply = b"N"
-        self._scripts = {}
-        self._lock = threading.Lock()
-        self._stopping = threading.Event()
-        self._server = None
-        self._thread = None
-
-    # --- life ------------------------------------------------------------
-    def start(self):
-        if self._own_store:
-            self.store_dir = tempfile.mkdtemp(prefix="corvane-service-")
-        os.makedirs(self.store_dir, exist_ok=True)
-        service = self
-
-        class Handler(_Handler):
-            pass
-        Handler.service = service
-        family = socket.AF_INET6 if ":" in self.bind else socket.AF_INET
-        server_class = type("Server", (_Server,), {"address_family": family})
-        self._server = server_class((self.bind, self._wanted_port), Handler)
-        if self.tls_context is not None:
-            # The handshake runs in the handler's thread: a slow client never holds up accept().
-            self._server.socket = self.tls_context.wrap_socket(self._server.socket, server_side=True,
-                                                               do_handshake_on_connect=False)
-        self._thread = threading.Thread(target=self._server.serve_forever, args=(0.05,), name="webservice", daemon=True)
-        self._thread.start()
-        return self
+        self.upload_key = check_upload_key(upload_key) if upload_key is not None else None
+        self.max_store_bytes = max_store_bytes
+        self.version_reply = version_reply
+        self.on_store = on_store
+        self.log = log
+        self._store_size = _StoreSize(store_dir)
 
     @property
-    def port(self):
-        return self._server.server_address[1]
-
-    def stop(self):
-        self._stopping.set()  # ends scripted delays at once
-        if self._server is not None:
-            self._server.shutdown()
-            self._server.server_close()
-            self._thread.join(timeout=10)
-            self._server = None
-        if self._own_store and self.store_dir:
-            # Uploads forgotten by reset() still have their files here.
-            shutil.rmtree(self.store_dir, ignore_errors=True)
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
-
-    @property
-    def base_path(self):
-        return parse_public_base(self.public_base)[1]
+    def max_body(self):
+        return self.max_picture + FORM_OVERHEAD
 
     def link(self, name):
         return parse_public_base(self.public_base)[0] + "/" + name
 
-    # --- what tests tell it --------------------------------------------------
-    def script(self, path="/upload.php", status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0,
-               head_trickle=0.0):
-        """The next `count` requests to `path` (below the base path) get this
-        answer instead of the normal one. With body None, a 200 answer is the
-        normal one (an upload is stored) and any other status has an empty body.
-        drop closes the connection without a reply. trickle > 0 sends the status
-        and headers, then the body (or "x" repeated) one byte every `trickle`
-        seconds, without end until the client goes or the service stops.
-        head_trickle > 0 sends the status line and headers themselves so, a
-        header that never ends."""
-        if isinstance(body, str):
-            body = body.encode("latin-1")
-        with self._lock:
-            self._scripts.setdefault(path, []).append(_Answer(status, body, delay, drop, count, trickle,
-                                                              head_trickle))
+    def __call__(self, environ, start_response):
+        request = Request(environ)
+        try:
+            response = self._answer(request)
+        except Refused as refused:
+            if self.log is not None:
+                self.log("refused %d %s %s %s: %s" % (refused.status, request.remote_addr, request.method,
+                                                     request.path, refused.message))
+            response = _text(refused.status, refused.message, [("Allow", refused.allow)] if refused.allow else [])
+        return response(environ, start_response)
 
-    def reset(self):
-        with self._lock:
-            self.requests.clear()
-            self._recorded_bytes = 0
-            self.uploads.clear()
-            self._scripts.clear()
-            self.version_reply = b"N"
-            self.public_base = self._default_public_base
-            self.tunnel_context = None
+    def _route(self, path):
+        """The path below the base path ("/upload.php"), or None outside it."""
+        base = parse_public_base(self.public_base)[1]
+        if not base:
+            return path
+        return path[len(base):] if path.startswith(base + "/") else None
 
-    def _next_answer(self, path):
-        if not self.test_controls:
-            return None
-        with self._lock:
-            queue = self._scripts.get(path)
-            if not queue:
-                return None
-            answer = queue[0]
-            answer.count -= 1
-            if answer.count == 0:
-                queue.pop(0)
-            return answer
+    def _answer(self, request):
+        route = self._route(request.path)
+        if route in ("/upload.php", "/vcheck.php"):
+            if request.method != "POST":
+                raise Refused(405, "method not allowed: %s takes POST" % route, allow="POST")
+            if route == "/upload.php":
+                return self._upload(request)
+            return Response(bytes(self.version_reply), content_type="text/plain; charset=utf-8",
+                            headers=[("X-Content-Type-Options", "nosniff")])
+        page = route in ("/download", "/download/")
+        name = route[1:] if route and not page and _NAME.match(route[1:]) else None
+        if not page and name is None:
+            raise Refused(404, "not found: no such picture or page")
+        if request.method not in ("GET", "HEAD"):
+            raise Refused(405, "method not allowed: pictures and pages take GET", allow="GET, HEAD")
+        if page:
+            return Response("<html><body>Download Corvane Tool</body></html>\n", content_type="text/html")
+        return self._picture(request, name)
 
-    def _record(self, entry):
-        if not self.test_controls:
-            return
-        with self._lock:
-            self.requests.append(entry)
-            self._recorded_bytes += len(entry["body"])
-            for gone in self.requests[:-MAX_RECORDED]:
-                self._recorded_bytes -= len(gone["body"])
-            del self.requests[:-MAX_RECORDED]
-            for old in self.requests:
-                if self._recorded_bytes <= MAX_RECORDED_BYTES:
-                    break
-                if old["body"]:
-                    self._recorded_bytes -= len(old["body"])
-                    old["body"] = b""
-                    old["body_dropped"] = True
+    def _picture(self, request, name):
+        path = os.path.join(self.store_dir, name + ".jpg")
+        try:
+            f = open(path, "rb")
+        except (FileNotFoundError, IsADirectoryError, NotADirectoryError):
+            raise Refused(404, "not found: no such picture or page")
+        except OSError:
+            raise Refused(500, "the picture could not be read")
+        try:
+            size = os.fstat(f.fileno()).st_size
+        except OSError:
+            f.close()
+            raise Refused(500, "the picture could not be read")
+        headers = [("X-Content-Type-Options", "nosniff"), ("Content-Length", str(size))]
+        return Response(wrap_file(request.environ, f), content_type="image/jpeg", headers=headers,
+                        direct_passthrough=True)
+
+    def _upload(self, request):
+        length = request.content_length
+        if length is None:
+            raise Refused(411, "length required: send the body with a Content-Length")
+        if length > self.max_body:
+            raise Refused(413, "too large: a picture may have at most %d bytes" % self.max_picture)
+        body = request.stream.read(length)
+        if len(body) != length:
+            raise Refused(400, "bad request: the body is shorter than its Content-Length")
+        fields = read_form(body, request.headers.get("Content-Type"), self.max_body)
+        if self.upload_key is not None:
+            keys = [value for name, value in fields if name == "key"]
+            if not keys:
+                raise Refused(403, "forbidden: this service takes uploads only with its key")
+            if len(keys) != 1 or not hmac.compare_digest(keys[0], self.upload_key):
+                raise Refused(403, "forbidden: wrong upload key")
+        pictures = [value for name, value in fields if name == "imagedata"]
+        if len(pictures) != 1:
+            raise Refused(400, "bad request: one imagedata field expected, %d found" % len(pictures))
+        picture = pictures[0]
+        if len(picture) > self.max_picture:
+            raise Refused(413, "too large: a picture may have at most %d bytes" % self.max_picture)
+        if not is_jpeg_picture(picture):
+            raise Refused(415, "not a JPEG picture: only JPEG pictures are taken")
+        limit = self.max_store_bytes
+        if limit is not None and not self._store_size.reserve(len(picture), limit):
+            raise Refused(507, "insufficient storage: the store is full")
+        try:
+            name, path = self._store(picture)
+        except OSError:
+            if limit is not None:
+                self._store_size.release(len(picture))
+            raise Refused(507, "the picture could not be stored")
+        if self.on_store is not None:
+            self.on_store(name, path, picture)
+        return Response(self.link(name), content_type="text/plain; charset=utf-8",
+                        headers=[("X-Content-Type-Options", "nosniff")])
 
     def _store(self, picture):
-        """Writes the picture under a new name; the name. A name already taken is
-        never overwritten: another is drawn."""
+        """Writes the picture under a new name; (name, path). A name already taken
+        (by this or another instance) is never overwritten: another is drawn."""
         for _ in range(STORE_ATTEMPTS):
             name = new_picture_name()
             path = os.path.join(self.store_dir, name + ".jpg")
@@ -317,435 +329,117 @@ class WebService:
                 except OSError:
                     pass
                 raise
-            upload = {"id": name, "path": path, "size": len(picture)}
-            if self.test_controls:
-                with self._lock:
-                    self.uploads.append(dict(upload, bytes=picture))
-            if self._on_store is not None:
-                self._on_store(upload)
-            return name
+            return name, path
         raise OSError("no free picture name")
 
-    def _stored_path(self, name):
-        if not _NAME.match(name):
-            return None
-        path = os.path.join(self.store_dir, name + ".jpg")
-        return path if os.path.isfile(path) else None
 
-    def requests_json(self):
-        with self._lock:
-            return [dict(r, body=base64.b64encode(r["body"]).decode("ascii"),
-                         head=base64.b64encode(r["head"]).decode("ascii")) for r in self.requests]
-
-
-class _Server(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-    block_on_close = False
-    allow_reuse_address = True
-
-    def handle_error(self, request, client_address):
-        # A client that goes away or fails its handshake is no fault of the service.
-        if isinstance(sys.exc_info()[1], (ConnectionError, ssl.SSLError, socket.timeout)):
-            return
-        super().handle_error(request, client_address)
-
-
-class _Recorder:
-    """The handler's input stream, keeping the request line and headers of the
-    request being read (up to MAX_HEAD bytes) for the record."""
-
-    def __init__(self, raw):
-        self.raw = raw
-        self.head = bytearray()
-        self.keeping = True
-
-    def start(self):
-        self.head = bytearray()
-        self.keeping = True
-
-    def _keep(self, data):
-        if self.keeping and len(self.head) < MAX_HEAD:
-            self.head += data[:MAX_HEAD - len(self.head)]
-        return data
-
-    def readline(self, size=-1):
-        return self._keep(self.raw.readline(size))
-
-    def read(self, size=-1):
-        return self._keep(self.raw.read(size))
-
-    def close(self):
-        self.raw.close()
-
-
-class _TunnelWriter:
-    """Writes whole buffers to the tunnel's TLS socket, as the handler's output."""
-
-    closed = False
-
-    def __init__(self, sock):
-        self._sock = sock
-
-    def write(self, data):
-        self._sock.sendall(data)
-        return len(data)
-
-    def flush(self):
-        pass
-
-    def close(self):
-        pass
-
-
-class _Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"  # keep-alive, as the platform's HTTP client expects
-    server_version = "CorvaneService/2"
-    sys_version = ""
-    timeout = 30                   # an idle connection does not hold a thread for ever
-    service = None
-    _tunnel = None                 # the TLS socket of a CONNECT tunnel, and the target it named
-    _tunnel_target = None
-    _failed_handshake = False
-    _entry = None                  # the record of the request being answered
-
-    def log_message(self, *args):
-        pass
-
-    # --- plumbing ---------------------------------------------------------
-    def setup(self):
-        if isinstance(self.request, ssl.SSLSocket):
-            self.request.settimeout(self.timeout)
-            try:
-                self.request.do_handshake()
-            except (ssl.SSLError, OSError):
-                self._failed_handshake = True
-        super().setup()
-        self.rfile = _Recorder(self.rfile)
-
-    def handle(self):
-        if not self._failed_handshake:
-            super().handle()
-
-    def handle_one_request(self):
-        self.rfile.start()
-        self._entry = None
-        super().handle_one_request()
-
-    def finish(self):
-        try:
-            super().finish()
-        finally:
-            if self._tunnel is not None:
-                self._tunnel.close()
-
-    def _target(self):
-        """The path of the request target, proxy form or origin form."""
-        split = urllib.parse.urlsplit(self.path)
-        return split.path or "/"
-
-    def _route(self, target):
-        """The target below the base path ("/upload.php"), or None outside it."""
-        base = self.service.base_path
-        if not base:
-            return target
-        if target.startswith(base + "/"):
-            return target[len(base):]
-        return None
-
-    def _read_body(self):
-        # Whatever is refused here leaves unread bytes behind: the connection ends with it.
-        keep = self.close_connection
-        self.close_connection = True
-        body = self._read_body_bounded()
-        if body is not None:
-            self.close_connection = keep
-        return body
-
-    def _read_body_bounded(self):
-        self.rfile.keeping = False  # the body is recorded apart
-        if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
-            self._reply(411, b"length required: send the body with a Content-Length\n")
-            return None
-        try:
-            length = int(self.headers.get("Content-Length", "0"))
-        except ValueError:
-            self._reply(400, b"bad request: the Content-Length is not a number\n")
-            return None
-        limit = self.service.max_picture + MULTIPART_OVERHEAD
-        if length < 0 or length > limit:
-            self._reply(413, ("too large: a picture may have at most %d bytes\n" % self.service.max_picture).encode())
-            return None
-        body = self.rfile.read(length)
-        return body if len(body) == length else None
-
-    def _reply(self, status, body=b"", content_type="text/plain; charset=utf-8", extra=()):
-        self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
-        for name, value in extra:
-            self.send_header(name, value)
-        self.end_headers()
-        if self.command != "HEAD":
-            self.wfile.write(body)
-        self.wfile.flush()
-        if self._entry is not None:
-            # Once this is set, the client has everything it will get.
-            self._entry["answered"] = True
-
-    def _trickle(self, answer):
-        """Headers at once, then one byte at a time, never finished; or (head_trickle)
-        the status line and headers themselves a byte at a time."""
-        self.close_connection = True
-        if answer.head_trickle:
-            # Raw bytes: send_response would put the status line out whole.
-            head = b"HTTP/1.1 %d OK\r\nContent-Type: text/plain\r\nX-Trickle: " % answer.status
-            interval = answer.head_trickle
-            next_byte = lambda n: head[n:n + 1] or b"x"  # then a header value without end
-        else:
-            self.send_response(answer.status)
-            self.send_header("Content-Type", "text/plain")
-            self.end_headers()
-            pattern, interval = answer.body or b"x", answer.trickle
-            next_byte = lambda n: pattern[n % len(pattern):n % len(pattern) + 1]
-        deadline = time.monotonic() + MAX_TRICKLE
-        sent = 0
-        while time.monotonic() < deadline:
-            try:
-                self.wfile.write(next_byte(sent))
-                self.wfile.flush()
-            except OSError:
-                return  # the client gave up
-            sent += 1
-            if self.service._stopping.wait(interval):
-                return
-
-    def _handle(self, body):
-        service = self.service
-        target = self._target()
-        if service.test_controls and target.startswith("/_control/"):
-            return self._control(target, body)
-        self._entry = {
-            "method": self.command,
-            "path": self.path,
-            "target_path": target,
-            "tunnel": self._tunnel_target,
-            "headers": {k: v for k, v in self.headers.items()},
-            "head": bytes(self.rfile.head),
-            "body": body,
-            "answered": False,  # a whole reply written: not for a drop, a trickle or a cut delay
-        }
-        service._record(self._entry)
-        route = self._route(target)
-        answer = service._next_answer(route)
-        if answer is not None:
-            if answer.delay and service._stopping.wait(answer.delay):
-                self.close_connection = True
-                return
-            if answer.drop:
-                self.close_connection = True
-                try:
-                    self.connection.shutdown(socket.SHUT_RDWR)
-                except OSError:
-                    pass
-                return
-            if answer.trickle or answer.head_trickle:
-                return self._trickle(answer)
-            if answer.body is not None or answer.status != 200:
-                return self._reply(answer.status, answer.body or b"")
-        try:
-            self._normal(route, body)
-        except _Refused as refused:
-            self._reply(refused.status, (refused.message + "\n").encode())
-
-    def _upload(self, body):
-        try:
-            parts = parse_multipart(body, self.headers.get("Content-Type"))
-        except ValueError as error:
-            raise _Refused(400, "bad request: %s" % error)
-        pictures = [value for name, value in parts if name == "imagedata"]
-        if len(pictures) != 1:
-            raise _Refused(400, "bad request: one imagedata part expected, %d found" % len(pictures))
-        picture = pictures[0]
-        if len(picture) > self.service.max_picture:
-            raise _Refused(413, "too large: a picture may have at most %d bytes" % self.service.max_picture)
-        if not picture.startswith(JPEG_MAGIC):
-            raise _Refused(415, "not a JPEG picture: only JPEG pictures are taken")
-        try:
-            name = self.service._store(picture)
-        except OSError:
-            raise _Refused(507, "the picture could not be stored")
-        return self._reply(200, self.service.link(name).encode("ascii"))
-
-    def _normal(self, route, body):
-        service = self.service
-        if route in ("/upload.php", "/vcheck.php"):
-            if self.command != "POST":
-                raise _Refused(405, "method not allowed: %s takes POST" % route)
-            if route == "/upload.php":
-                return self._upload(body)
-            return self._reply(200, bytes(service.version_reply))
-        page = route in ("/download", "/download/")
-        path = service._stored_path(route[1:]) if route is not None and not page else None
-        if not page and path is None:
-            raise _Refused(404, "not found: no such picture or page")
-        if self.command not in ("GET", "HEAD"):
-            raise _Refused(405, "method not allowed: pictures and pages take GET")
-        if page:
-            return self._reply(200, b"<html><body>Download Corvane Tool</body></html>\n", "text/html")
-        with open(path, "rb") as f:
-            return self._reply(200, f.read(), "image/jpeg")
-
-    def _control(self, target, body):
-        service = self.service
-        try:
-            if target == "/_control/requests" and self.command == "GET":
-                return self._reply(200, json.dumps(service.requests_json()).encode(), "application/json")
-            if target == "/_control/last_body" and self.command == "GET":
-                # Raw, for clients that would rather not decode JSON and base64.
-                with service._lock:
-                    last = service.requests[-1]["body"] if service.requests else None
-                return self._reply(404, b"") if last is None else self._reply(200, last, "application/octet-stream")
-            if target == "/_control/uploads" and self.command == "GET":
-                with service._lock:
-                    listing = [{"id": u["id"], "path": u["path"], "size": u["size"]} for u in service.uploads]
-                return self._reply(200, json.dumps(listing).encode(), "application/json")
-            if target == "/_control/script" and self.command == "POST":
-                spec = json.loads(body or b"{}")
-                if not isinstance(spec, dict):
-                    raise ValueError("a JSON object expected")
-                if spec.get("body") is not None:
-                    spec["body"] = base64.b64decode(spec["body"], validate=True)
-                allowed = {"path", "status", "body", "delay", "drop", "count", "trickle", "head_trickle"}
-                service.script(**{k: v for k, v in spec.items() if k in allowed})
-                return self._reply(200, b"ok\n")
-            if target == "/_control/version" and self.command == "POST":
-                service.version_reply = body
-                return self._reply(200, b"ok\n")
-            if target == "/_control/reset" and self.command == "POST":
-                service.reset()
-                return self._reply(200, b"ok\n")
-        except (ValueError, TypeError, OverflowError) as error:
-            return self._reply(400, ("bad control request: %s\n" % error).encode())
-        return self._reply(404, b"no such control\n")
-
-    # --- methods --------------------------------------------------------------
-    def do_GET(self):
-        self._handle(b"")
-
-    def do_HEAD(self):
-        self._handle(b"")
-
-    def do_POST(self):
-        body = self._read_body()
-        if body is not None:
-            self._handle(body)
-
-    def do_PUT(self):
-        self.close_connection = True
-        self._reply(405, b"method not allowed: only GET, HEAD and POST are answered\n")
-
-    do_DELETE = do_PATCH = do_OPTIONS = do_PUT
-
-    def do_CONNECT(self):
-        """A test's stand-in for a proxy: the tunnel ends here, in TLS with the
-        test's certificate, and the requests inside are answered as any other."""
-        service = self.service
-        service._record({"method": "CONNECT", "path": self.path, "target_path": self.path, "tunnel": None,
-                         "headers": {k: v for k, v in self.headers.items()}, "head": bytes(self.rfile.head),
-                         "body": b""})
-        context = service.tunnel_context if service.test_controls else None
-        if context is None or self._tunnel is not None:
-            self.close_connection = True
-            return self._reply(405, b"method not allowed: this service is no proxy\n")
-        self.send_response(200, "Connection established")
-        self.end_headers()
-        self.wfile.flush()
-        try:
-            tunnel = context.wrap_socket(self.connection, server_side=True)
-        except (ssl.SSLError, OSError):
-            self.close_connection = True  # the client refused the certificate, or went
-            return
-        self._tunnel, self._tunnel_target = tunnel, self.path
-        self.connection = tunnel
-        self.rfile = _Recorder(tunnel.makefile("rb", self.rbufsize))
-        self.wfile = _TunnelWriter(tunnel)
-        self.close_connection = False
-
-
-def tls_context(cert, key):
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(cert, key)
-    return context
+def read_key_file(path):
+    with open(path, encoding="ascii") as f:
+        return f.read(4 * MAX_KEY).strip()
 
 
 def main(argv=None):
     parser = argparse.ArgumentParser(
-        description="Receives pictures from Corvane Tool and serves them back at the links it returns.")
+        description="Receives pictures from Corvane Tool and serves them back at the links it returns. "
+                    "Plain HTTP: put it behind nginx for TLS (service/deploy/).")
     parser.add_argument("--bind", default="127.0.0.1",
-                        help="address to listen on (default 127.0.0.1; 0.0.0.0 or :: for every interface)")
+                        help="address to listen on (default 127.0.0.1; a private address or 0.0.0.0 behind a firewall)")
     parser.add_argument("--port", type=int, default=8080, help="port to listen on (default 8080; 0 picks a free one)")
-    parser.add_argument("--store", default="pictures", help="folder for the pictures (default ./pictures)")
+    parser.add_argument("--store", default="pictures",
+                        help="folder for the pictures (default ./pictures); several instances may share it")
     parser.add_argument("--public-base", default=None,
-                        help="address the links begin with, as users reach this service, e.g. "
-                             "https://shots.example.org or http://10.0.0.5:8080/shots; its path is where the "
-                             "service answers (default: http(s)://<bind address>:<port>)")
-    parser.add_argument("--tls-cert", default=None, help="PEM certificate (with its chain): serve HTTPS")
-    parser.add_argument("--tls-key", default=None, help="PEM private key of --tls-cert")
+                        help="address the links begin with, as users reach the service, e.g. "
+                             "https://shots.example.org or https://example.org/shots; its path is where the "
+                             "service answers (default: http://<bind address>:<port>)")
+    parser.add_argument("--upload-key", default=None,
+                        help="refuse uploads without this key (the tool's registry value \"key\"); "
+                             "--upload-key-file keeps it out of the process list")
+    parser.add_argument("--upload-key-file", default=None, help="file holding the upload key")
+    parser.add_argument("--max-store-gb", type=float, default=None,
+                        help="refuse uploads (507) once the store holds this many GB")
     parser.add_argument("--max-picture-mb", type=float, default=DEFAULT_MAX_PICTURE / (1024 * 1024),
                         help="largest picture taken, in MB (default 20)")
     parser.add_argument("--version-reply", default="N",
                         help="what /vcheck.php answers: N for no newer version, else the newer version number")
+    parser.add_argument("--trusted-proxy", default=None,
+                        help="address of the proxy in front (e.g. 127.0.0.1): its X-Forwarded-For names the client")
+    parser.add_argument("--threads", type=int, default=4, help="worker threads (default 4)")
+    parser.add_argument("--connection-limit", type=int, default=200,
+                        help="open connections at most; more wait in the listen backlog (default 200)")
+    parser.add_argument("--backlog", type=int, default=1024, help="listen backlog (default 1024)")
     parser.add_argument("--port-file", default=None, help="file to write the port to once listening")
-    parser.add_argument("--test-controls", action="store_true",
-                        help="for tests only: record requests and obey /_control/*")
     args = parser.parse_args(argv)
-    if bool(args.tls_cert) != bool(args.tls_key):
-        parser.error("--tls-cert and --tls-key go together")
     if args.public_base is not None:
         try:
             parse_public_base(args.public_base)
         except ValueError as error:
             parser.error(str(error))
+    if args.upload_key is not None and args.upload_key_file is not None:
+        parser.error("--upload-key and --upload-key-file: one of them")
+    key = args.upload_key
+    if args.upload_key_file is not None:
+        try:
+            key = read_key_file(args.upload_key_file)
+        except (OSError, UnicodeDecodeError) as error:
+            parser.error("cannot read the upload key: %s" % error)
+    if key is not None:
+        try:
+            check_upload_key(key)
+        except ValueError as error:
+            parser.error(str(error))
+    if args.max_store_gb is not None and args.max_store_gb <= 0:
+        parser.error("--max-store-gb must be above 0")
+
+    import waitress  # here, so that the application can be imported where only tests need it
 
     printing = threading.Lock()
 
     def say(line):
-        with printing:  # handler threads print too: one whole line at a time
+        with printing:  # worker threads print too: one whole line at a time
             sys.stdout.write(line + "\n")
             sys.stdout.flush()
 
+    store = os.path.abspath(args.store)
+    os.makedirs(store, exist_ok=True)
+    app = Service(store, public_base=args.public_base or DEFAULT_PUBLIC_BASE,
+                  max_picture=int(args.max_picture_mb * 1024 * 1024), upload_key=key,
+                  max_store_bytes=None if args.max_store_gb is None else int(args.max_store_gb * 1024 ** 3),
+                  version_reply=args.version_reply.encode(), on_store=lambda name, path, _: say(
+                      "stored %s %s" % (name, path)), log=say)
+    proxy = {}
+    if args.trusted_proxy:
+        proxy = dict(trusted_proxy=args.trusted_proxy, trusted_proxy_headers={"x-forwarded-for"},
+                     clear_untrusted_proxy_headers=True)
     try:
-        context = tls_context(args.tls_cert, args.tls_key) if args.tls_cert else None
-    except (OSError, ssl.SSLError) as error:
-        parser.error("cannot use the certificate: %s" % error)
-    service = WebService(port=args.port, store_dir=os.path.abspath(args.store),
-                         public_base=args.public_base or DEFAULT_PUBLIC_BASE, bind=args.bind,
-                         on_store=lambda upload: say("stored %s %s" % (upload["id"], upload["path"])),
-                         max_picture=int(args.max_picture_mb * 1024 * 1024), tls_context=context,
-                         test_controls=args.test_controls)
-    service.version_reply = args.version_reply.encode()
-    try:
-        service.start()
+        server = waitress.create_server(
+            app, host=args.bind, port=args.port, threads=args.threads, connection_limit=args.connection_limit,
+            backlog=args.backlog, channel_timeout=30, max_request_body_size=app.max_body,
+            max_request_header_size=64 * 1024, asyncore_use_poll=True, ident="CorvaneService", **proxy)
     except OSError as error:
         parser.error("cannot listen on %s port %d: %s" % (args.bind, args.port, error))
+    port = int(server.effective_port)
     if args.public_base is None:
-        host = args.bind if args.bind not in ("", "0.0.0.0", "::") else socket.getfqdn()
-        host = "[%s]" % host if ":" in host else host
-        service.public_base = service._default_public_base = "%s://%s:%d" % (
-            "https" if context else "http", host, service.port)
-    stop = threading.Event()
-    for sig in (signal.SIGTERM, signal.SIGINT):
-        signal.signal(sig, lambda *_: stop.set())
+        host = "[%s]" % args.bind if ":" in args.bind else args.bind
+        app.public_base = "http://%s:%d" % (host, port)
     if args.port_file:
         # Written whole under another name first: a script polling for it never reads half a port.
         with open(args.port_file + ".tmp", "w") as f:
-            f.write(str(service.port))
+            f.write(str(port))
         os.replace(args.port_file + ".tmp", args.port_file)
-    say("listening on %d" % service.port)
-    say("links look like %s/<name>; pictures go to %s" % (service.link("")[:-1], service.store_dir))
-    while not stop.wait(0.5):
+
+    def stop(*_):
+        raise SystemExit(0)
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    say("listening on %d" % port)
+    say("links look like %s/<name>; pictures go to %s%s" % (
+        parse_public_base(app.public_base)[0], store, "; uploads need the key" if key else ""))
+    try:
+        server.run()
+    except SystemExit:
         pass
-    service.stop()
+    finally:
+        server.close()
     return 0
 
 

@@ -1,5 +1,5 @@
 """Fixtures of the end-to-end layer: one display and one Wine prefix for the whole
-session, the local web service behind the prefix's proxy setting, and the program."""
+session, the web service's double behind the prefix's proxy setting, and the program."""
 
 import os
 import sys
@@ -10,15 +10,7 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import corvane_e2e as e2e  # noqa: E402
-
-
-def _service_class():
-    path = e2e.REPO / "service"
-    if not (path / "webservice.py").exists():
-        return None
-    sys.path.insert(0, str(path))
-    from webservice import WebService  # noqa: E402
-    return WebService
+from service_double import ServiceDouble  # noqa: E402
 
 
 @pytest.fixture(scope="session")
@@ -46,15 +38,10 @@ def desktop():
 
 @pytest.fixture(scope="session")
 def service(desktop):
-    """The local web service, reached through the prefix's proxy setting; None
-    while the service is not part of the tree."""
-    cls = _service_class()
-    if cls is None:
-        yield None
-        return
+    """The web service's double, reached through the prefix's proxy setting."""
     store = desktop.workdir / "store"
     store.mkdir(exist_ok=True)
-    svc = cls(port=0, store_dir=str(store), test_controls=True)
+    svc = ServiceDouble(port=0, store_dir=str(store))
     svc.start()
     desktop.use_proxy(svc.port)
     try:
@@ -65,9 +52,7 @@ def service(desktop):
 
 @pytest.fixture
 def web(service):
-    """The web service, fresh for this test; skips the test without one."""
-    if service is None:
-        pytest.skip("the local web service is not in the tree yet")
+    """The web service's double, fresh for this test."""
     service.reset()
     service.version_reply = b"N"
     return service

@@ -495,15 +495,17 @@ class Desktop:
         return values
 
     def reset_settings(self, quick_capture=None, version_check=None, autostart=None, save_folder=None,
-                       service=None):
+                       service=None, key=None):
         """Removes the program's settings; with any argument given, writes them as a
         start before this one would have left them, so the next start is a later one.
-        service: the web service's address, stored as it is."""
+        service: the web service's address, key: its upload key, stored as they are."""
         keys = {RUN_KEY: {"corvane.exe": None}}
-        if any(v is not None for v in (quick_capture, version_check, autostart, save_folder, service)):
+        if any(v is not None for v in (quick_capture, version_check, autostart, save_folder, service, key)):
             values = {"set": 1}
             if service is not None:
                 values["service"] = service
+            if key is not None:
+                values["key"] = key
             if quick_capture:
                 values["simplemode"] = 1
             if version_check:

@@ -1,26 +1,26 @@
-"""The web service's address as a setting. An own server over HTTPS is reached
-through the prefix's proxy as any HTTPS site is: WinINet asks the proxy (the local
-service) for a CONNECT tunnel, and the tunnel ends in the local service, in TLS
-with a certificate made for this run. Only this prefix's root store trusts its
-authority. A value that is no address, and no value at all, leave the built-in
-host, and no value sends exactly the bytes the program sent before the setting
-existed."""
+"""The web service's address and key as settings. An own server over HTTPS is
+reached through the prefix's proxy as any HTTPS site is: WinINet asks the proxy
+(the double) for a CONNECT tunnel, and the tunnel is passed on to nginx, run with
+the shipped site in front of the service started as its shipped unit starts it,
+with a certificate from an authority made for this run that only this prefix's
+root store trusts. A value that is no address, and no value at all, leave the
+built-in host, and no address sends exactly the bytes the program sent before the
+settings existed, with or without a key."""
 
 import json
-import sys
 from pathlib import Path
 
 import pytest
 
 import corvane_e2e as e2e
-from corvane_e2e import SETTINGS_KEY, wait_for
-from test_upload_road import open_selection_menu, prepare, wait_uploads
-
-sys.path.insert(0, str(e2e.REPO / "service"))
-from certs_for_tests import CertificateAuthority  # noqa: E402
+from certs_for_tests import CertificateAuthority
+from corvane_e2e import wait_for
+from deployment import Nginx, ServiceProcess
+from test_upload_road import open_selection_menu, prepare
 
 HOST = "pics.corvane.test"
 BASE = f"https://{HOST}/team"
+KEY = "Team-k3y_for-this.run"
 ROOT_STORE = r"HKCU\Software\Microsoft\SystemCertificates\Root\Certificates"
 RECORDED = Path(__file__).resolve().parent / "data" / "requests_without_service_setting.json"
 
@@ -39,6 +39,25 @@ def authorities(desktop):
         desktop.reg_import({}, delete=[ROOT_STORE + "\\" + name])
 
 
+@pytest.fixture(scope="module")
+def deployed(desktop, authorities):
+    """The service with an upload key behind nginx, both from the shipped files."""
+    trusted, _ = authorities
+    folder = desktop.workdir / "deployed"
+    folder.mkdir(exist_ok=True)
+    key_file = folder / "upload.key"
+    key_file.write_text(KEY + "\n")
+    service = ServiceProcess(folder / "service", folder / "store", BASE, key_file=key_file)
+    front = None
+    try:
+        front = Nginx(folder / "nginx", [service.port], trusted.chain, trusted.key)
+        yield service, front
+    finally:
+        if front is not None:
+            front.stop()
+        service.stop()
+
+
 @pytest.fixture
 def dropped_picture(desktop):
     path = desktop.workdir / "own-service.png"
@@ -50,32 +69,53 @@ def uploads_and_checks(web):
     return [r for r in web.requests if r["method"] == "POST"]
 
 
-def test_over_https_a_capture_uploads_and_the_copy_is_named_from_the_link(desktop, corvane, web, authorities):
-    trusted, _ = authorities
+def test_over_https_through_nginx_a_capture_uploads_with_the_key_and_the_copy_is_named_from_the_link(
+        desktop, corvane, web, deployed):
+    service, front = deployed
     save_folder = desktop.workdir / "own-service-copies"  # its own: other tests look at the default one
     save_folder.mkdir(exist_ok=True)
     desktop.reset_settings(version_check=False, quick_capture=False, autostart=False,
-                           save_folder=e2e.dos_path(save_folder), service=BASE + "/")
+                           save_folder=e2e.dos_path(save_folder), service=BASE + "/", key=KEY)
     prepare(desktop, web)
-    web.public_base = BASE
-    web.tunnel_context = trusted.server_context()
+    web.tunnel_to = front.https_port
+    stored_before = len(service.stored())
     corvane.start_resident()
 
     menu, entries = open_selection_menu(desktop, (300, 200), (420, 290))
     top, bottom, _ = entries["Upload && Save"]
     desktop.click(menu.rect[0] + 30, (top + bottom) // 2)
-    (upload,) = wait_uploads(web)
-    link = f"{BASE}/{upload['id']}"
+    wait_for(lambda: len(service.stored()) > stored_before, 30, what="the service to store the picture")
+    name, path = service.stored()[-1]
+    link = f"{BASE}/{name}"
     wait_for(lambda: desktop.clipboard() == link, 10, what=f"the clipboard to hold {link}")
     wait_for(desktop.browser_launches, 10, what="the browser launch")
     assert desktop.browser_launches() == [link]
-    copy = save_folder / f"{upload['id']}.jpg"
+    copy = save_folder / f"{name}.jpg"
     wait_for(copy.exists, 10, what=f"the copy {copy}")
-    assert copy.read_bytes() == upload["bytes"]
-    # Through the proxy: a tunnel to the host of the address, the request inside it below the base path.
-    assert [(r["method"], r["path"], r["tunnel"]) for r in web.requests] == [
-        ("CONNECT", f"{HOST}:443", None), ("POST", "/team/upload.php", f"{HOST}:443")]
-    assert web.requests[1]["headers"]["Host"] == HOST
+    assert copy.read_bytes() == Path(path).read_bytes()
+    # Through the proxy a tunnel to the host of the address, and inside it, past nginx, the upload.
+    assert [(r["method"], r["path"]) for r in web.requests] == [("CONNECT", f"{HOST}:443")]
+    assert '"POST /team/upload.php HTTP/1.1" 200' in (front.folder / "access.log").read_text()
+
+
+def test_without_the_key_a_keyed_service_refuses_and_the_user_reads_could_not_upload(
+        desktop, corvane, web, deployed, dropped_picture):
+    service, front = deployed
+    desktop.reset_settings(version_check=False, service=BASE)
+    web.reset()
+    web.tunnel_to = front.https_port
+    desktop.clear_clipboard()
+    desktop.clear_browser_log()
+    stored_before = len(service.stored())
+    run = corvane.start(dropped_picture)
+    box = desktop.message_box(title="Error", timeout=60)
+    assert box.message == "Could not upload"
+    desktop.press("OK", "Error")
+    assert run.wait(timeout=20) == 1
+    assert "refused 403 127.0.0.1 POST /team/upload.php: forbidden: this service takes uploads only with its key" \
+        in service.log()
+    assert len(service.stored()) == stored_before
+    assert not desktop.clipboard() and not desktop.browser_launches()
 
 
 def test_a_certificate_the_prefix_does_not_trust_fails_the_upload(desktop, corvane, web, authorities,
@@ -111,9 +151,10 @@ def test_a_value_that_is_no_address_leaves_the_built_in_host(desktop, corvane, w
         "POST", "http://corvane.net:80/upload.php", None)
 
 
-def test_without_a_value_the_requests_are_the_bytes_sent_before_the_setting(desktop, corvane, web,
-                                                                           dropped_picture):
-    desktop.reset_settings(version_check=True, quick_capture=False, autostart=False)
+@pytest.mark.parametrize("key", [None, KEY], ids=["no key", "a key without an address"])
+def test_without_an_address_the_requests_are_the_bytes_sent_before_the_settings(desktop, corvane, web,
+                                                                                dropped_picture, key):
+    desktop.reset_settings(version_check=True, quick_capture=False, autostart=False, key=key)
     web.reset()
     resident = corvane.start()
     wait_for(lambda: uploads_and_checks(web), 30, what="the version check")

@@ -151,6 +151,8 @@ TEST_F(ServiceExchange, TheServiceReceivesExactlyTheBodyBuilt) {
   std::string bytes = FinishBody(body);
   ASSERT_EQ(bytes.size(), picture.size() + 194);
 
+  // These bytes are no picture the service would store: the double answers with a link.
+  Script(200, ServiceLinkPrefix() + "received");
   Exchange e = PostMultipart(kUploadPath, bytes);
   ASSERT_EQ(e.stage, ExchangeStage::Done);
   EXPECT_EQ(e.reply.rfind(ServiceLinkPrefix(), 0), 0u) << e.reply;
