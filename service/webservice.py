@@ -44,6 +44,7 @@ import urllib.parse
 
 from PIL import Image
 from werkzeug.datastructures import Headers
+from werkzeug.exceptions import RequestEntityTooLarge
 from werkzeug.http import parse_options_header
 from werkzeug.sansio.multipart import Data, Epilogue, Field, File, MultipartDecoder, NeedData, State
 from werkzeug.wrappers import Request, Response
@@ -127,14 +128,10 @@ def read_form(body, content_type, max_field):
                 fields[-1][1].extend(event.data)
             elif isinstance(event, Epilogue):
                 return [(name, bytes(value)) for name, value in fields]
-    except Refused:
-        raise
     except ValueError as error:  # the decoder's word for a malformed body
         raise Refused(400, "bad request: %s" % str(error).rstrip("."))
-    except Exception as error:  # RequestEntityTooLarge: too many parts, or a field over the limit
-        if getattr(error, "code", None) == 413:
-            raise Refused(413, "too large: more than %d parts or a field over %d bytes" % (MAX_PARTS, max_field))
-        raise
+    except RequestEntityTooLarge:
+        raise Refused(413, "too large: more than %d parts or a field over %d bytes" % (MAX_PARTS, max_field))
 
 
 def is_jpeg_picture(data):

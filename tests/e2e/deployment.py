@@ -24,6 +24,16 @@ def free_port():
         return s.getsockname()[1]
 
 
+def ipv6_loopback():
+    """True when ::1 can be listened on (a container may run without IPv6)."""
+    try:
+        with socket.socket(socket.AF_INET6) as s:
+            s.bind(("::1", 0))
+        return True
+    except OSError:
+        return False
+
+
 def wait_for_port(port, proc, what, timeout=20):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -99,13 +109,15 @@ class Nginx:
         upstream = "".join(f"    server 127.0.0.1:{port};\n" for port in upstream_ports)
         site, n = re.subn(r"^    server 127\.0\.0\.1:8080;\n", upstream, site, flags=re.M)
         assert n == 1, "the site's upstream line is not where the test expects it"
+        if not ipv6_loopback():
+            site = site.replace("    listen [::]:443 ssl;\n", "").replace("    listen [::]:80;\n", "")
         for shipped, here in [("listen 443 ssl;", f"listen 127.0.0.1:{self.https_port} ssl;"),
                               ("listen [::]:443 ssl;", f"listen [::1]:{self.https_port} ssl;"),
                               ("listen 80;", f"listen 127.0.0.1:{self.http_port};"),
                               ("listen [::]:80;", f"listen [::1]:{self.http_port};"),
                               ("/etc/ssl/certs/shots.example.org.pem", str(chain)),
                               ("/etc/ssl/private/shots.example.org.key", str(key))]:
-            assert shipped in site, f"{shipped} is not in the shipped site"
+            assert shipped in site or "[::]" in shipped, f"{shipped} is not in the shipped site"
             site = site.replace(shipped, here)
         (self.folder / "site.conf").write_text(site)
         temp = "".join(f"    {kind}_temp_path {self.folder}/{kind};\n"
