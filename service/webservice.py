@@ -37,6 +37,7 @@ import os
 import re
 import secrets
 import signal
+import socket
 import sys
 import threading
 import time
@@ -416,8 +417,9 @@ def main(argv=None):
         parser.error("cannot listen on %s port %d: %s" % (args.bind, args.port, error))
     port = int(server.effective_port)
     if args.public_base is None:
-        host = "[%s]" % args.bind if ":" in args.bind else args.bind
-        app.public_base = "http://%s:%d" % (host, port)
+        # Every interface: the machine's name is the likeliest address its users reach.
+        host = socket.getfqdn() if args.bind in ("", "0.0.0.0", "::") else args.bind
+        app.public_base = "http://%s:%d" % ("[%s]" % host if ":" in host else host, port)
     if args.port_file:
         # Written whole under another name first: a script polling for it never reads half a port.
         with open(args.port_file + ".tmp", "w") as f:
