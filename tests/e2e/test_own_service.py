@@ -92,7 +92,7 @@ def test_a_certificate_the_prefix_does_not_trust_fails_the_upload(desktop, corva
     assert box.message == "Could not upload"
     assert box.record["owner"] == 0
     assert not desktop.clipboard()
-    desktop.press("OK", "Error")
+    desktop.press("Cancel", "Error")
     assert run.wait(timeout=20) == 1
     assert [r["method"] for r in web.requests] == ["CONNECT"]  # nothing went through the tunnel
     assert not web.uploads and not desktop.browser_launches()
