@@ -78,7 +78,9 @@ void Capture::finish(std::int32_t choice) {
   UpdateWindow(main_);
   Grab& grab = *grab_;
   if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get(), &grab.rows) == 1) {
-    const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()});
+    // The picture exists nowhere else: a failed upload keeps it in the save folder.
+    const UploadOutcome outcome =
+        UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()}, KeepUnsent::Yes);
     if (outcome.copyStepRan) copyStepRan();
   } else {
     MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);

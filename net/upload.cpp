@@ -1,6 +1,7 @@
 // Picture upload: the exchange with the web service, then the link handed to
 // the save folder, the clipboard and the browser.
 #include "net/upload.h"
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -99,34 +100,96 @@ void ShowCopyError(platform::Hwnd owner, std::u16string_view folder) {
   ShowError(owner, text.c_str());
 }
 
-}  // namespace
+// One try: the body built from the picture file and one exchange with the
+// service. failure is the message's first line, or null when the reply is a
+// link of this service.
+struct Attempt {
+  const char16_t* failure = nullptr;
+  std::string reply;
+};
 
-UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy) {
+Attempt SendOnce(const char16_t* picturePath) {
   Exchange exchange;
   {
     MultipartBody body;
     AddField(body, "cv", kClientVersion);
     // A picture that cannot be read whole is not sent at all, rather than sent cut short.
-    if (!AddFileField(body, "imagedata", picturePath)) {
-      ShowError(owner, u"Could not open .jpg");
-      return {};
-    }
+    if (!AddFileField(body, "imagedata", picturePath)) return {u"Could not open .jpg", {}};
     if (!Service().uploadKey.empty()) AddField(body, "key", Service().uploadKey);  // an own service's access key
     exchange = PostMultipart(kUploadPath, FinishBody(body));
   }
-  if (exchange.stage != ExchangeStage::Done) {
-    ShowError(owner, StageMessage(exchange.stage));
-    return {};
-  }
+  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), {}};
   // Only a link of this service is the user's picture: anything else (an error
   // page, another host, an endless stream) is a failed upload and touches nothing.
-  const std::string& link = exchange.reply;
-  const std::optional<std::string_view> identifier = LinkIdentifier(link, ServiceLinkPrefix());
-  if (!identifier) {
-    ShowError(owner, u"Could not upload");
-    return {};
+  if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix())) return {u"Could not upload", {}};
+  return {nullptr, std::move(exchange.reply)};
+}
+
+// How many "-2", "-3"... an unsent picture's name tries: far more pictures
+// than anyone takes in one second.
+constexpr int kUnsentNameTries = 100;
+
+// "unsent-YYYYMMDD-HHMMSS.jpg" for a local time; the taken-th name after the
+// first adds "-2", "-3"...
+std::u16string UnsentName(const platform::SystemTime& t, int taken) {
+  char text[48];
+  int length = std::snprintf(text, sizeof text, "unsent-%04u%02u%02u-%02u%02u%02u", unsigned{t.wYear},
+                             unsigned{t.wMonth}, unsigned{t.wDay}, unsigned{t.wHour}, unsigned{t.wMinute},
+                             unsigned{t.wSecond});
+  if (taken > 1) length += std::snprintf(text + length, sizeof text - length, "-%d", taken);
+  return std::u16string(text, text + length) + u".jpg";
+}
+
+// Copies the picture into the save folder (made if missing) under the first
+// free unsent name; its full path, or empty when it could not be kept. Written
+// beside the name first and then renamed without replacing: an existing file
+// is never overwritten, and a kept copy is whole.
+std::u16string KeepUnsentPicture(const char16_t* picturePath, std::u16string_view saveFolder) {
+  using namespace platform;
+  if (saveFolder.empty() || !MakeFolder(std::u16string(saveFolder))) return {};
+  std::u16string folder(saveFolder);
+  if (folder.back() != u'\\') folder += u'\\';
+  SystemTime now{};
+  GetLocalTime(&now);
+  const std::u16string partial = folder + UnsentName(now, 1) + u".part";
+  if (CopyBytes(picturePath, partial.c_str())) {
+    for (int taken = 1; taken <= kUnsentNameTries; ++taken) {
+      std::u16string target = folder + UnsentName(now, taken);
+      if (MoveFileExW(partial.c_str(), target.c_str(), 0)) return target;
+      const std::uint32_t error = GetLastError();
+      if (error != static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS) &&
+          error != static_cast<std::uint32_t>(ERROR_FILE_EXISTS))
+        break;
+    }
   }
-  const CopyResult copied = copy.keep ? SaveCopy(picturePath, *identifier, copy.saveFolder) : CopyResult::Written;
+  DeleteFileW(partial.c_str());
+  return {};
+}
+
+}  // namespace
+
+UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy,
+                            KeepUnsent keepUnsent) {
+  std::u16string kept;  // the unsent copy in the save folder, once made
+  Attempt attempt = SendOnce(picturePath);
+  while (attempt.failure != nullptr) {
+    // Kept before the user is asked, so that the message can name it; tried
+    // again after each failure until it works, in case the folder was mended.
+    if (keepUnsent == KeepUnsent::Yes && kept.empty()) kept = KeepUnsentPicture(picturePath, copy.saveFolder);
+    std::u16string text = attempt.failure;
+    if (keepUnsent == KeepUnsent::Yes)
+      text += kept.empty() ? std::u16string(u"\nThe picture could not be kept in the save folder.")
+                           : u"\nThe picture is kept as " + kept;
+    if (platform::MessageBoxW(owner, text.c_str(), u"Error", platform::MB_RETRYCANCEL | platform::MB_ICONERROR) !=
+        platform::IDRETRY)
+      return {};
+    attempt = SendOnce(picturePath);
+  }
+  const std::string& link = attempt.reply;
+  const std::string_view identifier = *LinkIdentifier(link, ServiceLinkPrefix());
+  const CopyResult copied = copy.keep ? SaveCopy(picturePath, identifier, copy.saveFolder) : CopyResult::Written;
+  // The service holds the picture now.
+  if (!kept.empty()) platform::DeleteFileW(kept.c_str());
   CopyTextToClipboard(link.c_str());
   OpenLink(link.c_str());
   // Told after the link is out: the upload itself succeeded.

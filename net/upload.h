@@ -6,7 +6,8 @@
 namespace corvane {
 
 // Whether the upload keeps a copy of the picture in the save folder, named
-// after the link. The folder is read only when keep is set.
+// after the link. The folder is read only when keep is set, or when a failed
+// picture is to be kept (KeepUnsent below).
 struct CopyRequest {
   bool keep = false;
   std::u16string_view saveFolder;
@@ -17,10 +18,21 @@ struct UploadOutcome {
   bool copyStepRan = false;  // the copy step ran, whether or not the copy could be written
 };
 
-// Uploads one JPEG file. Failures are shown in message boxes owned by owner
-// (or by none); the copy step runs only after a link was received. Never
-// deletes the file.
-UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy);
+// Whether a picture whose upload failed is kept in the save folder
+// (copy.saveFolder). A capture exists nowhere else, so it is kept; a file
+// upload's picture is still in the user's own file.
+enum class KeepUnsent : bool { No, Yes };
+
+// Uploads one JPEG file. Every failure of the upload shows its message, owned
+// by owner (or by none), with Retry and Cancel; Retry sends the file again the
+// same way, any number of times. With KeepUnsent::Yes a failure keeps a copy
+// of the picture as "unsent-YYYYMMDD-HHMMSS.jpg" (local time; "-2", "-3"...
+// when the name is taken) in the save folder, made if missing, and the message
+// names it, or says the picture could not be kept (tried again at the next
+// failure); a later success removes the kept copy. Cancel returns 0 and leaves the kept copy. The copy
+// step runs only after a link was received. Never deletes the picture file.
+UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy,
+                            KeepUnsent keepUnsent = KeepUnsent::No);
 
 enum class CopyResult { Written, Failed };
 

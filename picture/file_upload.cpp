@@ -55,7 +55,8 @@ UploadOutcome ConvertAndUploadFile(const char16_t* sourcePath, const CopyRequest
     showConversionFailure();
     return {};
   }
-  return UploadPicture(nullptr, temp.name(), copy);  // shows its own failures
+  // Shows its own failures. The source file still holds the picture: nothing is kept.
+  return UploadPicture(nullptr, temp.name(), copy, KeepUnsent::No);
 }
 
 }  // namespace corvane

@@ -33,6 +33,10 @@ using ThreadProc = std::uint32_t (*)(void*);
 
 struct Point { std::int32_t x, y; };
 struct Rect { std::int32_t left, top, right, bottom; };
+// A calendar date and time of day, as GetLocalTime gives it.
+struct SystemTime {
+  std::uint16_t wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
 
 struct Guid {
   std::uint32_t data1;
@@ -221,9 +225,9 @@ inline constexpr std::uint32_t MOD_ALT = 0x0001;
 inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
 inline constexpr std::uint32_t MF_BYPOSITION = 0x0400, MF_CHECKED = 0x0008, MF_SEPARATOR = 0x0800;
 inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020, TPM_NONOTIFY = 0x0080, TPM_RETURNCMD = 0x0100;
-inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONERROR = 0x10,
+inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10,
   MB_ICONINFORMATION = 0x40, MB_TOPMOST = 0x40000;
-inline constexpr std::int32_t IDYES = 6, IDNO = 7;
+inline constexpr std::int32_t IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7;
 inline constexpr std::uint32_t IMAGE_ICON = 1, LR_DEFAULTCOLOR = 0;
 inline constexpr std::uint32_t NIM_ADD = 0, NIM_DELETE = 2;
 inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
@@ -256,7 +260,7 @@ inline constexpr std::uint32_t REG_SZ = 1, REG_DWORD = 4, REG_OPTION_NON_VOLATIL
 inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 
 inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,
-  ERROR_ACCESS_DENIED = 5, ERROR_MORE_DATA = 234, ERROR_ALREADY_EXISTS = 183;
+  ERROR_ACCESS_DENIED = 5, ERROR_FILE_EXISTS = 80, ERROR_MORE_DATA = 234, ERROR_ALREADY_EXISTS = 183;
 
 // Files (CreateFileW).
 inline constexpr std::uint32_t GENERIC_READ = 0x80000000u, GENERIC_WRITE = 0x40000000u;

@@ -110,7 +110,7 @@ def test_without_the_key_a_keyed_service_refuses_and_the_user_reads_could_not_up
     run = corvane.start(dropped_picture)
     box = desktop.message_box(title="Error", timeout=60)
     assert box.message == "Could not upload"
-    desktop.press("OK", "Error")
+    desktop.press("Cancel", "Error")
     assert run.wait(timeout=20) == 1
     assert "refused 403 127.0.0.1 POST /team/upload.php: forbidden: this service takes uploads only with its key" \
         in service.log()
@@ -132,7 +132,7 @@ def test_a_certificate_the_prefix_does_not_trust_fails_the_upload(desktop, corva
     assert box.message == "Could not upload"
     assert box.record["owner"] == 0
     assert not desktop.clipboard()
-    desktop.press("OK", "Error")
+    desktop.press("Cancel", "Error")
     assert run.wait(timeout=20) == 1
     assert [r["method"] for r in web.requests] == ["CONNECT"]  # nothing went through the tunnel
     assert not web.uploads and not desktop.browser_launches()

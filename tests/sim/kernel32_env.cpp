@@ -11,6 +11,7 @@ std::u16string g_modulePath;
 std::map<std::u16string, std::u16string> g_env;  // upper name -> value
 std::uint32_t g_lastError = 0;
 std::uint64_t g_tick = 0;
+platform::SystemTime g_localTime{};
 
 std::u16string upper(std::u16string_view s) {
   std::u16string u(s);
@@ -24,6 +25,7 @@ void defaults() {
   g_env = {{u"USERPROFILE", kDefaultProfile}};
   g_lastError = 0;
   g_tick = 5'000'000'000;  // well past the 49 days at which a 32-bit count would wrap
+  g_localTime = {2026, 3, 1, 9, 7, 5, 4, 321};  // Monday 9 March 2026, 07:05:04.321
   sim::putFolder(kDefaultProfile);
 }
 
@@ -97,6 +99,11 @@ std::uint64_t GetTickCount64() {
   ready();
   return g_tick;  // not logged: the time is read often and the order is no one's business
 }
+void GetLocalTime(SystemTime* time) {
+  ready();
+  record("GetLocalTime");
+  *time = g_localTime;
+}
 
 }  // namespace platform
 
@@ -108,6 +115,10 @@ void advanceClock(std::uint64_t ms) {
 void setClock(std::uint64_t tick) {
   ready();
   g_tick = tick;
+}
+void setLocalTime(const platform::SystemTime& time) {
+  ready();
+  g_localTime = time;
 }
 void setLastError(std::uint32_t code) {
   ready();

@@ -109,10 +109,15 @@ Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) 
   std::u16string source = keyOf(from), target = keyOf(to);
   std::u16string t(to);
   auto slash = t.rfind(u'\\');
-  if (!g_files.count(source) || slash == std::u16string::npos || !sim::hasFolder(t.substr(0, slash)) ||
-      sim::hasFolder(t) || (g_files.count(target) && !(flags & MOVEFILE_REPLACE_EXISTING)) ||
-      result<int>("MoveFileExW", 1) == 0)
+  if (g_files.count(target) && !(flags & MOVEFILE_REPLACE_EXISTING) && g_files.count(source)) {
+    sim::setLastError(ERROR_ALREADY_EXISTS);
     return 0;
+  }
+  if (!g_files.count(source) || slash == std::u16string::npos || !sim::hasFolder(t.substr(0, slash)) ||
+      sim::hasFolder(t) || result<int>("MoveFileExW", 1) == 0) {
+    sim::setLastError(ERROR_ACCESS_DENIED);
+    return 0;
+  }
   auto bytes = std::move(g_files[source].second);
   g_files.erase(source);
   g_files[target] = {t, std::move(bytes)};

@@ -84,6 +84,7 @@ bool hasFolder(std::u16string_view path);         // a drive root always exists
 void setLastError(std::uint32_t code);            // kernel32_env.cpp
 void advanceClock(std::uint64_t ms);              // what GetTickCount64 reports
 void setClock(std::uint64_t tick);
+void setLocalTime(const platform::SystemTime& time);  // GetLocalTime; after reset 2026-03-09 07:05:04.321
 
 // Simulated WinINet (wininet.cpp): the exchange the next request meets.
 struct HttpExchange {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 #include "net/multipart.h"
@@ -229,7 +230,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     EXPECT_EQ(outcome.result, 0);
     ASSERT_EQ(sim::count("MessageBoxW"), 1);
     EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(" + sim::arg(static_cast<const void*>(owner)) + ", \"" +
-                                                    c.message + "\", \"Error\", 16)");
+                                                    c.message + "\", \"Error\", 21)");  // Retry, Cancel
     EXPECT_EQ(sim::count("HttpSendRequestW") == 1, c.sent);
     if (unreadable) {
       EXPECT_EQ(sim::count("InternetOpenW"), 0);  // nothing to send: no connection either
@@ -241,6 +242,81 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     EXPECT_EQ(CopiesWritten(), 0);
     EXPECT_FALSE(outcome.copyStepRan);  // a failed upload leaves the request for the next one
     EXPECT_EQ(sim::internetHandlesOpen(), 0);
+    EXPECT_EQ(sim::fileHandlesOpen(), 0);
+  }
+}
+
+// Every failure offers Retry. A capture's picture is kept in the save folder
+// under its local time, never over an existing file, until the service has it.
+TEST(UploadPicture, AFailedPictureIsKeptUnderItsLocalTimeUntilARetrySucceeds) {
+  const std::u16string stamp = u"C:\\Saved\\unsent-20260309-070504";
+  const int retry = platform::IDRETRY, cancel = platform::IDCANCEL;
+  struct Case {
+    const char* what;
+    KeepUnsent keepUnsent;
+    std::vector<int> answers;  // to each message; the service is back after as many failures
+    std::function<void()> setUp;
+    std::u16string kept;  // named in the messages; empty: "could not be kept"
+    std::u16string folder = u"C:\\Saved";
+    bool saveCopy = false;  // "Upload && Save"
+  };
+  const auto none = [] {};
+  const auto taken = [&stamp](std::vector<std::u16string> suffixes) {
+    return [&stamp, suffixes] { for (const auto& suffix : suffixes) sim::putFile(stamp + suffix + u".jpg", "older"); };
+  };
+  const Case cases[] = {
+      {"Cancel leaves the kept file", KeepUnsent::Yes, {cancel}, none, stamp + u".jpg"},
+      {"Retry until the service is back", KeepUnsent::Yes, {retry, retry}, none, stamp + u".jpg"},
+      {"name taken", KeepUnsent::Yes, {cancel}, taken({u""}), stamp + u"-2.jpg"},
+      {"two names taken", KeepUnsent::Yes, {cancel}, taken({u"", u"-2"}), stamp + u"-3.jpg"},
+      {"end of the year", KeepUnsent::Yes, {cancel}, [] { sim::setLocalTime({2026, 12, 4, 31, 23, 59, 58, 999}); },
+       u"C:\\Saved\\unsent-20261231-235958.jpg"},
+      {"missing folder made, its trailing backslash not doubled", KeepUnsent::Yes, {cancel}, none,
+       u"C:\\Users\\user1\\Pictures\\ReDoda\\unsent-20260309-070504.jpg", u"C:\\Users\\user1\\Pictures\\ReDoda\\"},
+      {"Upload && Save on Retry", KeepUnsent::Yes, {retry}, none, stamp + u".jpg", u"C:\\Saved", true},
+      {"folder mended between tries", KeepUnsent::Yes, {retry, cancel},
+       [] { sim::script("CreateDirectoryW", platform::ERROR_ACCESS_DENIED); }, stamp + u".jpg"},
+      {"folder is a file: not kept, Retry still sends", KeepUnsent::Yes, {retry},
+       [] { sim::putFile(u"C:\\Saved", "a file"); }, u""},
+      {"kept copy cannot be written whole", KeepUnsent::Yes, {cancel}, [] { sim::script("WriteFile", 0); }, u""},
+      {"no save folder", KeepUnsent::Yes, {retry}, none, u"", u""},
+      {"file upload: nothing kept", KeepUnsent::No, {retry}, none, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Prepare("JPEGBYTES", kLinkPrefix + "abc");
+    c.setUp();
+    for (int answer : c.answers) {
+      sim::script("HttpSendRequestW", 0);
+      sim::script("MessageBoxW", answer);
+    }
+    const bool uploaded = c.answers.back() == retry;
+    const auto owner = sim::handle<platform::Hwnd>();
+
+    const UploadOutcome outcome = UploadPicture(owner, kPicture.c_str(), {c.saveCopy, c.folder}, c.keepUnsent);
+    EXPECT_EQ(outcome.result, uploaded ? 1 : 0);
+    EXPECT_EQ(sim::count("HttpSendRequestW"), static_cast<int>(c.answers.size()) + (uploaded ? 1 : 0));
+    ASSERT_EQ(sim::count("MessageBoxW"), static_cast<int>(c.answers.size()));
+    std::string text = "Could not upload";
+    if (c.keepUnsent == KeepUnsent::Yes)
+      text += c.kept.empty() ? "\nThe picture could not be kept in the save folder."
+                             : "\nThe picture is kept as " + sim::utf8(c.kept);
+    EXPECT_EQ(sim::last("MessageBoxW")->text(),
+              "MessageBoxW(" + sim::arg(static_cast<const void*>(owner)) + ", \"" + text + "\", \"Error\", 21)");
+    // Kept whole while unsent; gone once the service has it.
+    if (!c.kept.empty()) {
+      EXPECT_EQ(sim::hasFile(c.kept), !uploaded);
+      EXPECT_EQ(sim::fileBytes(c.kept), uploaded ? "" : "JPEGBYTES");
+    }
+    for (const auto& file : sim::filesIn(c.folder)) {
+      if (file == c.kept) continue;
+      // Nothing half-written, nothing overwritten; only the copy asked for.
+      EXPECT_EQ(sim::fileBytes(file), c.saveCopy && file == c.folder + u"\\abc.jpg" ? "JPEGBYTES" : "older")
+          << sim::utf8(file);
+    }
+    EXPECT_EQ(sim::hasFile(c.folder + u"\\abc.jpg"), c.saveCopy);
+    EXPECT_EQ(sim::clipboardText(), uploaded ? kLinkPrefix + "abc" : "");
+    EXPECT_EQ(sim::fileBytes(kPicture), "JPEGBYTES");  // the caller's file stays the caller's
     EXPECT_EQ(sim::fileHandlesOpen(), 0);
   }
 }
@@ -269,7 +345,7 @@ TEST(UploadPicture, AReplyThatIsNoLinkOfTheServiceIsAFailedUpload) {
     const UploadOutcome outcome = UploadPicture(nullptr, kPicture.c_str(), {true, u"C:\\Saved"});
     EXPECT_EQ(outcome.result, 0);
     ASSERT_EQ(sim::count("MessageBoxW"), 1);
-    EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not upload\", \"Error\", 16)");
+    EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not upload\", \"Error\", 21)");
     EXPECT_EQ(sim::count("OpenClipboard"), 0);
     EXPECT_TRUE(sim::launches().empty());
     EXPECT_TRUE(sim::filesIn(u"C:\\Saved").empty());

@@ -14,7 +14,9 @@ constexpr std::uint32_t kQueryValue = platform::KEY_QUERY_VALUE, kSetValue = pla
                         kSz = platform::REG_SZ, kExpandSz = platform::REG_EXPAND_SZ, kDword = platform::REG_DWORD;
 constexpr std::int32_t kFileNotFound = platform::ERROR_FILE_NOT_FOUND, kPathNotFound = platform::ERROR_PATH_NOT_FOUND,
                        kAccessDenied = platform::ERROR_ACCESS_DENIED, kMoreData = platform::ERROR_MORE_DATA,
-                       kAlreadyExists = platform::ERROR_ALREADY_EXISTS;
+                       kAlreadyExists = platform::ERROR_ALREADY_EXISTS, kFileExists = platform::ERROR_FILE_EXISTS;
+constexpr std::uint32_t kRetryCancel = platform::MB_RETRYCANCEL;
+constexpr std::int32_t kRetry = platform::IDRETRY, kCancel = platform::IDCANCEL;
 }  // namespace portable
 
 #include "platform/win32/win.h"
@@ -24,7 +26,8 @@ static_assert(portable::kQueryValue == KEY_QUERY_VALUE && portable::kSetValue ==
 static_assert(portable::kSz == REG_SZ && portable::kExpandSz == REG_EXPAND_SZ && portable::kDword == REG_DWORD);
 static_assert(portable::kFileNotFound == ERROR_FILE_NOT_FOUND && portable::kPathNotFound == ERROR_PATH_NOT_FOUND &&
               portable::kAccessDenied == ERROR_ACCESS_DENIED && portable::kMoreData == ERROR_MORE_DATA &&
-              portable::kAlreadyExists == ERROR_ALREADY_EXISTS);
+              portable::kAlreadyExists == ERROR_ALREADY_EXISTS && portable::kFileExists == ERROR_FILE_EXISTS);
+static_assert(portable::kRetryCancel == MB_RETRYCANCEL && portable::kRetry == IDRETRY && portable::kCancel == IDCANCEL);
 
 namespace {
 
@@ -137,7 +140,7 @@ TEST_F(RegistryAdapter, WritesTestsAndDeletesValuesWithTheRightsTheyNeed) {
   EXPECT_FALSE(read(L"set", &type, &bytes));
 }
 
-TEST(FolderAdapter, CreateDirectoryTellsItsOutcomes) {
+TEST(FolderAdapter, CreateDirectoryAndMoveFileTellTheirOutcomes) {
   wchar_t temp[MAX_PATH];
   ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
   const std::wstring base = std::wstring(temp) + L"CorvaneTest-" + std::to_wstring(::GetCurrentProcessId());
@@ -150,6 +153,17 @@ TEST(FolderAdapter, CreateDirectoryTellsItsOutcomes) {
   const std::u16string orphan = u16(base + L"\\Missing\\Shots");
   EXPECT_FALSE(platform::CreateDirectoryW(orphan.c_str(), nullptr));
   EXPECT_EQ(platform::GetLastError(), static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+
+  // A kept picture takes a free name only: a rename onto an existing file
+  // fails and says why.
+  const std::u16string from = folder + u"a.part", to = folder + u"a.jpg";
+  for (const auto& file : {from, to})
+    ::CloseHandle(::CreateFileW(platform::win32::W(file.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  EXPECT_FALSE(platform::MoveFileExW(from.c_str(), to.c_str(), 0));
+  const std::uint32_t error = platform::GetLastError();
+  EXPECT_TRUE(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) << error;
+  EXPECT_TRUE(::DeleteFileW(platform::win32::W(from.c_str())));
+  EXPECT_TRUE(::DeleteFileW(platform::win32::W(to.c_str())));
 
   ::RemoveDirectoryW((base + L"\\ReDoda").c_str());
   EXPECT_TRUE(::RemoveDirectoryW(base.c_str()));
