@@ -17,7 +17,7 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
 int runMessageLoop();
 // Shows the tray menu; false when it may not open now (capture mode is on).
 bool showTrayMenu();
-// Log-off or shutdown: leaves capture mode, removes the tray icon and ends the run.
+// Log-off or shutdown: leaves capture mode, removes the tray icon and ends the process.
 void endSession();
 
 // Runs one tray menu command; ids the menu does not have do nothing.

@@ -5,6 +5,7 @@
 #include "net/upload.h"
 #include "picture/file_upload.h"
 #include "platform/guards.h"
+#include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
 #include "settings/settings.h"
@@ -103,10 +104,12 @@ void runTrayCommand(std::uint32_t id) {
 void endSession() {
   capture().handle(CaptureEvent::SessionEnd);
   trayIcon().reset();
-  // The session may end the process at any moment from here. Where it does not
-  // (a restart manager closing us for an update), we end ourselves: the
-  // quit message also ends whatever loop of ours runs, without a message box.
-  platform::PostQuitMessage(0);
+  // The system ends the process at any moment once this message returns, and
+  // a restart manager closing us expects us gone. Ended here and now: an upload
+  // or a menu still on the stack would otherwise go on to a message box that
+  // nobody answers (a quit message does not end every nested loop: Wine's
+  // message box and menu loops take it and stay), and the session waits.
+  platform::ExitProcess(0);
 }
 
 }  // namespace corvane

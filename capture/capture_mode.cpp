@@ -45,8 +45,7 @@ bool Capture::handle(CaptureEvent event, platform::Point point) {
     case CaptureState::Idle:
       switch (event) {
         case E::Start:
-          // Once the session has ended no capture starts, even from a request
-          // read before the quit message.
+          // Once the session has ended no capture starts, whatever comes after.
           if (!sessionEnded_) start();
           return true;
         case E::ModalBegin:
@@ -150,9 +149,9 @@ void Capture::dropQueuedRequests() {
 
 // Log-off or shutdown: the process may be ended as soon as the session-end
 // message returns, so nothing is left to a later step. The post-selection menu
-// and an upload are still on the stack and unwind by themselves (the shell
-// posts the quit message, which ends their loops); what they hold that
-// outlives the process goes here and now.
+// or an upload may still be on the stack, where the process ends: what they
+// hold that would outlive it (the temporary file, the Escape key) goes here and
+// now, and should they unwind after all, they upload nothing more.
 void Capture::endSession() {
   sessionEnded_ = true;
   switch (state_) {

@@ -17,6 +17,8 @@ Bool DeleteFileW(const char16_t* path);
 Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags);
 // Milliseconds since the system started; never wraps in practice.
 std::uint64_t GetTickCount64();
+// Ends the process at once: no loop, message box or destructor of ours runs any more.
+void ExitProcess(std::uint32_t exitCode);
 
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
                    std::uint32_t disposition, std::uint32_t flags, Handle templateFile);

@@ -25,6 +25,7 @@ Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) 
   return ::MoveFileExW(W(from), W(to), flags);
 }
 std::uint64_t GetTickCount64() { return ::GetTickCount64(); }
+void ExitProcess(std::uint32_t exitCode) { ::ExitProcess(exitCode); }
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
                    std::uint32_t disposition, std::uint32_t flags, Handle templateFile) {
   return As<Handle>(::CreateFileW(W(path), access, share, As<LPSECURITY_ATTRIBUTES>(security), disposition, flags,
