@@ -74,22 +74,21 @@ void Capture::finish(std::int32_t choice) {
   using namespace platform;
   beginBusy();
   uploadChoice_ = choice;
-  {
-    const WaitCursor wait;
-    // Up again over the screen while the work lasts: the wait cursor shows over it
-    // and its message boxes have an owner on screen.
-    ShowWindow(main_, SW_HIDE);
-    ShowWindow(main_, SW_SHOW);
-    UpdateWindow(main_);
-    Grab& grab = *grab_;
-    if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get(), &grab.rows) == 1) {
-      const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()});
-      if (outcome.copyStepRan) copyStepRan();
-    } else {
-      MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);
-    }
-    grab_.reset();
+  std::optional<WaitCursor> wait(std::in_place);
+  // Up again over the screen while the work lasts: the wait cursor shows over it
+  // and its message boxes have an owner on screen.
+  ShowWindow(main_, SW_HIDE);
+  ShowWindow(main_, SW_SHOW);
+  UpdateWindow(main_);
+  Grab& grab = *grab_;
+  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get(), &grab.rows) == 1) {
+    const UploadOutcome outcome = UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()});
+    if (outcome.copyStepRan) copyStepRan();
+  } else {
+    MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);
   }
+  grab_.reset();
+  wait.reset();
   placeSelectionWindow({0, 0, 0, 0}, true);
   ShowWindow(main_, SW_SHOW);
   ShowWindow(main_, SW_HIDE);
