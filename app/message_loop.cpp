@@ -7,15 +7,15 @@
 namespace corvane {
 namespace {
 
-// A hot key is judged against capture mode's state when the loop reads it: one
-// that does not fit is dropped, never queued for later.
-void judgeHotKey(platform::Wparam id) {
-  const CaptureState state = capture().state();
-  if (id == HOTKEY_CAPTURE && state == CaptureState::Idle) {
+// A hot key becomes its private message to the main window, whatever the
+// state: the capture object judges it there (one that does not fit is dropped,
+// never queued for later).
+void forwardHotKey(platform::Wparam id) {
+  if (id == HOTKEY_CAPTURE) {
     platform::SendMessageW(app.mainWindow, UM_CAPTURE, 0, 0);
-  } else if (id == HOTKEY_FILEUPLOAD && state == CaptureState::Idle) {
+  } else if (id == HOTKEY_FILEUPLOAD) {
     platform::SendMessageW(app.mainWindow, UM_FILEUPLOAD, 0, 0);
-  } else if (id == HOTKEY_ESCAPE && state == CaptureState::Waiting) {
+  } else if (id == HOTKEY_ESCAPE) {
     platform::SendMessageW(app.mainWindow, UM_CANCELCAPTURE, 0, 0);
   }
 }
@@ -31,7 +31,7 @@ int runMessageLoop() {
     if (got < 0) return 1;
     // Thread hot keys have no window: they are never dispatched.
     if (msg.message == platform::WM_HOTKEY) {
-      judgeHotKey(msg.wParam);
+      forwardHotKey(msg.wParam);
       continue;
     }
     platform::TranslateMessage(&msg);

@@ -15,7 +15,10 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
                                  platform::Lparam lParam);
 // Returns the wParam of WM_QUIT (1 if the platform could not deliver messages).
 int runMessageLoop();
-void showTrayMenu();
+// Shows the tray menu; false when it may not open now (capture mode is on).
+bool showTrayMenu();
+// Log-off or shutdown: leaves capture mode, removes the tray icon and ends the process.
+void endSession();
 
 // Runs one tray menu command; ids the menu does not have do nothing.
 void runTrayCommand(std::uint32_t id);

@@ -46,10 +46,8 @@ int runResident(platform::Hinstance instance) {
   // needs it, and loading COM costs tens of milliseconds under Wine.
   const platform::ComApartment com(kShellApartment);
   // A hot key another program holds simply never fires; the tray offers the same commands.
-  platform::UnregisterHotKey(nullptr, HOTKEY_CAPTURE);
-  platform::RegisterHotKey(nullptr, HOTKEY_CAPTURE, platform::MOD_ALT, 'C');
-  platform::UnregisterHotKey(nullptr, HOTKEY_FILEUPLOAD);
-  platform::RegisterHotKey(nullptr, HOTKEY_FILEUPLOAD, platform::MOD_ALT, 'F');
+  const platform::HotKey captureKey(nullptr, HOTKEY_CAPTURE, platform::MOD_ALT, 'C');
+  const platform::HotKey fileUploadKey(nullptr, HOTKEY_FILEUPLOAD, platform::MOD_ALT, 'F');
   if (settings.versionCheck) startVersionCheck();
   capture().park();
   return runMessageLoop();

@@ -2,4 +2,9 @@
 
 namespace corvane {
 AppState app{};
+
+platform::TrayIcon& trayIcon() {
+  static platform::TrayIcon icon;
+  return icon;
+}
 }

@@ -5,6 +5,7 @@
 #include "net/upload.h"
 #include "picture/file_upload.h"
 #include "platform/guards.h"
+#include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
 #include "settings/settings.h"
@@ -20,12 +21,14 @@ struct TrayEntry {
 
 }  // namespace
 
-void showTrayMenu() {
-  platform::UniqueMenu menu(platform::CreatePopupMenu());
-  if (!menu) return;
+bool showTrayMenu() {
   // The menu runs its own loop: a tray click meanwhile starts no capture in it.
-  // Over a dialog or an upload (Busy already) it opens all the same.
-  const ModalScope modal(capture());
+  // Over a dialog or a message box of ours it opens all the same; over capture
+  // mode, which has the mouse, it does not.
+  const ModalScope modal(capture(), CaptureEvent::TrayMenu);
+  if (!modal) return false;
+  platform::UniqueMenu menu(platform::CreatePopupMenu());
+  if (!menu) return true;
   platform::Point point{};
   platform::GetCursorPos(&point);
   // Check marks are read afresh each time, so a changed setting shows in the next menu.
@@ -53,6 +56,7 @@ void showTrayMenu() {
   platform::SetForegroundWindow(app.mainWindow);
   // The chosen command arrives later as WM_COMMAND; the menu itself is done with.
   platform::TrackPopupMenu(menu.get(), platform::TPM_BOTTOMALIGN, point.x, point.y, 0, app.mainWindow, nullptr);
+  return true;
 }
 
 void runFileUpload() {
@@ -70,7 +74,7 @@ void runTrayCommand(std::uint32_t id) {
       // Safe in any state: what a running upload or dialog holds is released on
       // its way out, and the quit message ends its loop and then ours.
       // The icon goes first: a tray icon whose window is gone lingers until hovered.
-      platform::Shell_NotifyIconW(platform::NIM_DELETE, &app.trayIcon);
+      trayIcon().reset();
       platform::DestroyWindow(app.mainWindow);
       platform::PostQuitMessage(0);
       break;
@@ -95,6 +99,17 @@ void runTrayCommand(std::uint32_t id) {
     default:
       break;
   }
+}
+
+void endSession() {
+  capture().handle(CaptureEvent::SessionEnd);
+  trayIcon().reset();
+  // The system ends the process at any moment once this message returns, and
+  // a restart manager closing us expects us gone. Ended here and now: an upload
+  // or a menu still on the stack would otherwise go on to a message box that
+  // nobody answers (a quit message does not end every nested loop: Wine's
+  // message box and menu loops take it and stay), and the session waits.
+  platform::ExitProcess(0);
 }
 
 }  // namespace corvane

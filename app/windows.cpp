@@ -33,8 +33,7 @@ void registerClass(platform::Hinstance instance, const char16_t* name, std::uint
 }
 
 void addTrayIcon(platform::Hwnd owner) {
-  platform::NotifyIconData& icon = app.trayIcon;
-  icon = {};
+  platform::NotifyIconData icon{};
   icon.cbSize = kTrayIconRecordSize;
   icon.hWnd = owner;
   icon.uID = kTrayIconId;
@@ -46,7 +45,8 @@ void addTrayIcon(platform::Hwnd owner) {
   std::size_t i = 0;
   for (; i + 1 < capacity && kTrayTip[i] != 0; ++i) icon.szTip[i] = kTrayTip[i];
   icon.szTip[i] = 0;
-  platform::Shell_NotifyIconW(platform::NIM_ADD, &icon);
+  // A shell not running yet (a start at log-on) takes it when it announces itself.
+  trayIcon().add(icon);
 }
 
 }  // namespace
@@ -73,6 +73,7 @@ bool createWindows(platform::Hinstance instance) {
       platform::WS_POPUP, 100, 100, 300, 300, main, nullptr, instance, nullptr);
   platform::SetLayeredWindowAttributes(app.selectionWindow, platform::Rgb(255, 0, 0), 100,
                                        platform::LWA_COLORKEY | platform::LWA_ALPHA);
+  app.taskbarCreated = platform::RegisterWindowMessageW(u"TaskbarCreated");
   addTrayIcon(main);
   capture().attach(main, app.selectionWindow);
   app.mainWindow = main;
@@ -87,7 +88,17 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
   auto forward = [&](E event) {
     return capture().handle(event, clientPoint(lParam)) ? 0 : platform::DefWindowProcW(window, message, wParam, lParam);
   };
+  // A shell that (re)starts knows no icons and says so to every top-level window.
+  if (message == app.taskbarCreated && message != 0) {
+    trayIcon().show();
+    return 0;
+  }
   switch (message) {
+    case platform::WM_QUERYENDSESSION:
+      return 1;  // nothing of ours is worth keeping a session for
+    case platform::WM_ENDSESSION:
+      if (wParam != 0) endSession();  // 0: another program refused, the session goes on
+      return 0;
     case platform::WM_MOUSEMOVE: return forward(E::Move);
     case platform::WM_LBUTTONDOWN: return forward(E::Press);
     case platform::WM_LBUTTONUP: return forward(E::Release);
@@ -109,13 +120,7 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
       return 0;
     case UM_TRAYICON:
       if (lParam == platform::WM_LBUTTONUP) return forward(E::Start);
-      // The tray menu stays open to use while a dialog or an upload runs, so that
-      // Exit is always in reach; not over capture mode, which has the mouse.
-      if (lParam == platform::WM_RBUTTONUP &&
-          (capture().state() == CaptureState::Idle || capture().state() == CaptureState::Busy)) {
-        showTrayMenu();
-        return 0;
-      }
+      if (lParam == platform::WM_RBUTTONUP && showTrayMenu()) return 0;
       break;
   }
   return platform::DefWindowProcW(window, message, wParam, lParam);

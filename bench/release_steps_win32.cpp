@@ -236,8 +236,7 @@ int main(int argc, char** argv) {
       return fail("the release did not end capture mode");
   }
 
-  platform::NotifyIconData icon = app.trayIcon;
-  Shell_NotifyIconW(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAW*>(&icon));
+  trayIcon().reset();
   DestroyWindow(reinterpret_cast<HWND>(app.mainWindow));
 
   for (const Step* step :

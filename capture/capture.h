@@ -41,6 +41,10 @@ enum class CaptureEvent {
   Move,        // mouse move
   Release,     // left button up
   RightPress,  // right button down
+  ModalBegin,  // one of our modal loops (a dialog, the folder browser, a message box) is about to run
+  TrayMenu,    // the tray menu is about to run: unlike the others it may open over our modal loops
+  ModalEnd,    // the loop that ModalBegin or TrayMenu let run has ended
+  SessionEnd,  // the session ends (log-off, shutdown): nothing of ours may stay behind
 };
 
 // Escape belongs to capture mode only while it waits for the press.
@@ -76,19 +80,16 @@ class Capture {
   platform::Hdc grabMemoryDc() const { return grab_ ? grab_->memoryDc.get() : nullptr; }
   platform::Hdc snapshotDc() const { return snapshot_ ? snapshot_->dc.get() : nullptr; }
 
-  // The transition function. point is the mouse message's client point, for
-  // the mouse events. Returns false when the event is not capture mode's in
-  // this state; the window procedure then gives it to the default handling.
+  // The transition function, the one gate of capture mode: every request,
+  // every modal loop of ours and the session's end pass here. point is the
+  // mouse message's client point, for the mouse events. Returns false when the
+  // event is not taken in this state: a mouse message or tray event then goes
+  // to the default handling, and a loop that ModalBegin or TrayMenu asked for
+  // does not run. A taken ModalBegin or TrayMenu is matched by one ModalEnd.
   bool handle(CaptureEvent event, platform::Point point = {});
 
   // WM_PAINT of the main window: true when it painted the desktop picture.
   bool paint(platform::Hwnd window) const;
-
-  // One of our modal loops outside capture mode (a dialog, the folder browser,
-  // the tray menu): from Idle the state is Busy until leaveBusy. Returns false,
-  // and changes nothing, in any other state.
-  bool enterBusy();
-  void leaveBusy();
 
   // 1 asks the next upload for a copy in the save folder. Set by the
   // post-selection menu and quick capture; a failed "Upload && Save" leaves it
@@ -124,6 +125,10 @@ class Capture {
 
   void start();
   void leave();
+  void beginBusy();
+  void endBusy();
+  void dropQueuedRequests();
+  void endSession();
   void press(platform::Point at);
   void release(platform::Point at);
   // Runs the post-selection menu: its command, 0 when it was dismissed, -1
@@ -154,21 +159,31 @@ class Capture {
   std::int32_t uploadChoice_ = 0;
   std::optional<Snapshot> snapshot_;
   std::optional<Grab> grab_;
+  // Busy's loops nest only as the tray menu over another: Idle again when the outermost ends.
+  int busyDepth_ = 0;
+  // The session has ended: no capture starts again before the process ends.
+  bool sessionEnded_ = false;
+  // Taken from every other program only while capture mode waits for the press.
+  platform::HotKey escape_;
+  // The mouse, held from the press to the release.
+  platform::MouseCapture mouse_;
 };
 
 // The process's capture object, used on the user-interface thread only.
 Capture& capture();
 
-// Marks one of our modal loops run outside capture mode. From Idle it makes
-// the state Busy for its lifetime; it converts to false when capture mode
-// could not be made busy (something else runs already).
+// Marks one of our modal loops run outside capture mode: it asks the capture
+// object with begin (ModalBegin, or TrayMenu for the tray menu) and ends the
+// loop with ModalEnd. It converts to false when the loop may not run now
+// (capture mode is on, or another of our loops runs and this one may not nest).
 class ModalScope {
  public:
-  explicit ModalScope(Capture& c) : capture_(c), entered_(c.enterBusy()) {}
+  explicit ModalScope(Capture& c, CaptureEvent begin = CaptureEvent::ModalBegin)
+      : capture_(c), entered_(c.handle(begin)) {}
   ModalScope(const ModalScope&) = delete;
   ModalScope& operator=(const ModalScope&) = delete;
   ~ModalScope() {
-    if (entered_) capture_.leaveBusy();
+    if (entered_) capture_.handle(CaptureEvent::ModalEnd);
   }
   explicit operator bool() const { return entered_; }
 

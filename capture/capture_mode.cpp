@@ -20,6 +20,10 @@ void Capture::reset() {
   grab_.reset();
   snapshot_.reset();
   state_ = CaptureState::Idle;
+  busyDepth_ = 0;
+  sessionEnded_ = false;
+  escape_.reset();
+  mouse_.reset();
   main_ = selectionWindow_ = nullptr;
   screen_ = {};
   selection_ = {};
@@ -31,11 +35,26 @@ void Capture::reset() {
 // handling, and nothing changes.
 bool Capture::handle(CaptureEvent event, platform::Point point) {
   using E = CaptureEvent;
+  // In every state: what is held goes now, since the process may end as soon
+  // as this returns.
+  if (event == E::SessionEnd) {
+    endSession();
+    return true;
+  }
   switch (state_) {
     case CaptureState::Idle:
-      if (event != E::Start) return false;
-      start();
-      return true;
+      switch (event) {
+        case E::Start:
+          // Once the session has ended no capture starts, whatever comes after.
+          if (!sessionEnded_) start();
+          return true;
+        case E::ModalBegin:
+        case E::TrayMenu:
+          beginBusy();
+          return true;
+        default:
+          return false;
+      }
     case CaptureState::Waiting:
       switch (event) {
         case E::Escape:
@@ -50,10 +69,9 @@ bool Capture::handle(CaptureEvent event, platform::Point point) {
         case E::Release:  // the press came before capture mode began
           release(onScreen(point));
           return true;
-        case E::Start:
+        default:
           return false;
       }
-      return false;
     case CaptureState::Dragging:
       switch (event) {
         case E::Move:
@@ -69,28 +87,89 @@ bool Capture::handle(CaptureEvent event, platform::Point point) {
         case E::Release:
           release(onScreen(point));
           return true;
-        case E::Start:
-        case E::Escape:
+        default:
           return false;
       }
-      return false;
     case CaptureState::MenuOpen:
-    case CaptureState::Busy:
-      // Nothing nests: a capture request while a menu, a dialog, a message box
-      // or an upload runs is dropped, not queued.
+      // Nothing nests in the post-selection menu.
       return false;
+    case CaptureState::Busy:
+      switch (event) {
+        case E::TrayMenu:
+          // Over a dialog or a message box of ours the tray menu still opens, so
+          // that Exit is always in reach.
+          ++busyDepth_;
+          return true;
+        case E::ModalEnd:
+          endBusy();
+          return true;
+        default:
+          // A capture request, a second dialog, mouse messages: dropped, not queued.
+          return false;
+      }
   }
   return false;
 }
 
-bool Capture::enterBusy() {
-  if (state_ != CaptureState::Idle) return false;
+void Capture::beginBusy() {
   state_ = CaptureState::Busy;
-  return true;
+  busyDepth_ = 1;
 }
 
-void Capture::leaveBusy() {
-  if (state_ == CaptureState::Busy) state_ = CaptureState::Idle;
+void Capture::endBusy() {
+  if (--busyDepth_ > 0) return;
+  busyDepth_ = 0;
+  dropQueuedRequests();
+  state_ = CaptureState::Idle;
+}
+
+// A request made while we were busy is dropped, not served once we are idle:
+// a capture window that opens by itself after an upload, or a second click that
+// uploads a picture nobody wanted, is worse than a click to repeat. While an
+// upload runs, the thread reads no messages, so hot keys and tray clicks wait
+// in the queue: they are taken out here, before the state is Idle again.
+// Removal rather than comparing message times with the moment busy began: a
+// tray callback the shell sends rather than posts has no time of its own (it
+// is handled inside this very peek, meets Busy and is dropped), and message
+// times are 32-bit ticks that wrap. Our private messages (the tray's callback
+// and the hot keys' messages to the main window) are all requests; the tray
+// menu's chosen command is WM_COMMAND and stays, being the answer of the loop
+// that just ended.
+void Capture::dropQueuedRequests() {
+  using namespace platform;
+  constexpr std::uint32_t kLastPrivateMessage = 0x7FFF;
+  constexpr int kMostDropped = 256;  // bounded, whatever another program posts meanwhile
+  Msg m{};
+  for (int i = 0; i < kMostDropped && PeekMessageW(&m, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE); ++i) {
+  }
+  if (main_ == nullptr) return;
+  for (int i = 0; i < kMostDropped && PeekMessageW(&m, main_, WM_USER, kLastPrivateMessage, PM_REMOVE); ++i) {
+  }
+}
+
+// Log-off or shutdown: the process may be ended as soon as the session-end
+// message returns, so nothing is left to a later step. The post-selection menu
+// or an upload may still be on the stack, where the process ends: what they
+// hold that would outlive it (the temporary file, the Escape key) goes here and
+// now, and should they unwind after all, they upload nothing more.
+void Capture::endSession() {
+  sessionEnded_ = true;
+  switch (state_) {
+    case CaptureState::Idle:
+      return;
+    case CaptureState::Waiting:
+    case CaptureState::Dragging:
+      leave();
+      return;
+    case CaptureState::MenuOpen:
+    case CaptureState::Busy:
+      escape_.reset();
+      mouse_.reset();
+      placeSelectionWindow({0, 0, 0, 0}, true);
+      platform::ShowWindow(main_, platform::SW_HIDE);
+      if (grab_) grab_->file.remove();
+      return;
+  }
 }
 
 // The virtual screen is read afresh each time: monitors come, go and move while
@@ -102,9 +181,9 @@ void Capture::start() {
   if (!takeSnapshot()) {
     // Without a picture of the desktop the grab would have to copy the live
     // screen, where our own window lies: better no capture than a wrong one.
-    state_ = CaptureState::Busy;
+    // The message box is one of our modal loops: nothing starts inside it.
+    const ModalScope modal(*this);
     MessageBoxW(nullptr, u"Could not capture the screen", u"Error", MB_ICONERROR);
-    state_ = CaptureState::Idle;
     return;
   }
   MoveWindow(main_, screen_.left, screen_.top, screen_.width, screen_.height, 0);
@@ -112,28 +191,29 @@ void Capture::start() {
   ShowWindow(main_, SW_SHOW);
   UpdateWindow(main_);
   // Fails when another program holds Escape; the right button still leaves.
-  RegisterHotKey(nullptr, HOTKEY_ESCAPE, 0, VK_ESCAPE);
+  escape_ = HotKey(nullptr, HOTKEY_ESCAPE, 0, VK_ESCAPE);
 }
 
 // Every way out of capture mode comes here: nothing stays on screen, held, or
 // taken from other programs.
 void Capture::leave() {
-  platform::ReleaseCapture();
+  mouse_.reset();
   placeSelectionWindow({0, 0, 0, 0}, true);
   platform::ShowWindow(main_, platform::SW_HIDE);
   platform::UpdateWindow(main_);
   grab_.reset();
   snapshot_.reset();
-  platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
+  escape_.reset();
   state_ = CaptureState::Idle;
 }
 
 void Capture::press(platform::Point at) {
   selection_.startX = at.x;
   selection_.startY = at.y;
-  platform::SetCapture(main_);
+  mouse_.reset();  // a second press: the first one's capture goes before the new one is taken
+  mouse_ = platform::MouseCapture(main_);
   // From here Escape belongs to whatever program has the keyboard.
-  platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
+  escape_.reset();
   state_ = CaptureState::Dragging;
 }
 

@@ -10,19 +10,24 @@
 namespace corvane {
 
 void Capture::release(platform::Point at) {
-  platform::ReleaseCapture();
+  mouse_.reset();
   selection_.endX = at.x;
   selection_.endY = at.y;
   grabRegion();
   // A release without a press (the button went down before capture mode
   // began) would otherwise leave Escape taken from every other program, and
   // the menu below reads Escape itself.
-  platform::UnregisterHotKey(nullptr, HOTKEY_ESCAPE);
+  escape_.reset();
   if (settings.quickCapture) {
     finish(0);
     return;
   }
   const int command = runMenu();
+  // The session ended while the menu was up: nothing is uploaded any more.
+  if (sessionEnded_) {
+    leave();
+    return;
+  }
   switch (command) {
     case -1:
       // Without a menu capture mode goes on, button up; the grab waits for the next one.
@@ -67,10 +72,9 @@ void Capture::grabRegion() {
 
 void Capture::finish(std::int32_t choice) {
   using namespace platform;
-  state_ = CaptureState::Busy;
+  beginBusy();
   uploadChoice_ = choice;
-  SetCursor(LoadCursorW(nullptr, MakeIntResource(IDC_WAIT)));
-  ShowCursor(1);
+  std::optional<WaitCursor> wait(std::in_place);
   // Up again over the screen while the work lasts: the wait cursor shows over it
   // and its message boxes have an owner on screen.
   ShowWindow(main_, SW_HIDE);
@@ -86,14 +90,13 @@ void Capture::finish(std::int32_t choice) {
     MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);
   }
   grab_.reset();
-  SetCursor(LoadCursorW(nullptr, MakeIntResource(IDC_ARROW)));
-  ShowCursor(0);
+  wait.reset();
   placeSelectionWindow({0, 0, 0, 0}, true);
   ShowWindow(main_, SW_SHOW);
   ShowWindow(main_, SW_HIDE);
   UpdateWindow(main_);
   snapshot_.reset();
-  state_ = CaptureState::Idle;
+  endBusy();
 }
 
 }  // namespace corvane

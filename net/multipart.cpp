@@ -8,6 +8,7 @@
 #include <utility>
 #include "platform/guards.h"
 #include "platform/kernel32.h"
+#include "platform/user32.h"
 #include "platform/wininet.h"
 
 namespace corvane {
@@ -212,6 +213,20 @@ std::uint32_t ExchangeThread(void* raw) {
   return 0;
 }
 
+// Keys and clicks made while the exchange held the thread were meant for a
+// screen that did not answer; the first of them would otherwise answer the
+// message box that reports the outcome (an Escape closes "Could not upload"
+// unseen). Bounded, whatever arrives meanwhile.
+void DiscardTypedAhead() {
+  using namespace platform;
+  constexpr int kMostDiscarded = 1024;
+  Msg m{};
+  for (int i = 0; i < kMostDiscarded && PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE); ++i) {
+  }
+  for (int i = 0; i < kMostDiscarded && PeekMessageW(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE); ++i) {
+  }
+}
+
 }  // namespace
 
 void AddField(MultipartBody& body, std::string_view name, std::string_view value) {
@@ -271,18 +286,33 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
   // Given up on, the reply is not in by its deadline, wherever the worker is;
   // it ends when the platform lets it.
   Exchange result{ExchangeStage::Reply, {}};
+  const std::uint64_t limit = GetTickCount64() + kExchangeLimitMs;
   for (;;) {
-    const std::uint64_t deadline = ReplyDeadline(*job), now = GetTickCount64();
-    if (deadline != 0 && now >= deadline) break;
-    const auto slice = static_cast<std::uint32_t>(deadline == 0 ? kWaitSliceMs
-                                                                : std::min<std::uint64_t>(kWaitSliceMs, deadline - now));
-    const std::uint32_t waited = WaitForSingleObject(thread.get(), slice);
+    const std::uint64_t now = GetTickCount64();
+    const std::uint64_t deadline = std::min(ReplyDeadline(*job) != 0 ? ReplyDeadline(*job) : limit, limit);
+    if (now >= deadline) {
+      // Past the whole limit with the body still going out: the send failed.
+      const std::uint64_t sent = job->requestSent.load();
+      if (now >= limit && (sent == 0 || sent > now)) result.stage = ExchangeStage::Send;
+      break;
+    }
+    const auto slice = static_cast<std::uint32_t>(std::min<std::uint64_t>(kWaitSliceMs, deadline - now));
+    const Handle handles[] = {thread.get()};
+    const std::uint32_t waited = MsgWaitForMultipleObjects(1, handles, 0, slice, QS_SENDMESSAGE);
     if (waited == WAIT_TIMEOUT) continue;
+    if (waited == WAIT_OBJECT_0 + 1) {
+      // Another thread sends us a message (the session ends, say): handled
+      // now, as a thread that waits must, or the sender waits with it.
+      Msg sent{};
+      PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      continue;
+    }
     // A wait that fails cannot tell a finished worker from a stuck one: given up on too.
     if (waited == WAIT_OBJECT_0 && job->finished.load(std::memory_order_acquire)) result = std::move(job->result);
     break;
   }
   LetGo(job);
+  DiscardTypedAhead();
   return result;
 }
 

@@ -68,11 +68,23 @@ inline constexpr std::uint32_t kReceiveTimeoutMs = 30'000;
 // and its body went out: a link is a few dozen bytes, so a reply still arriving
 // 30 s later is a trickle, however steady, and fails.
 inline constexpr std::uint64_t kReplyDeadlineMs = 30'000;
+// The whole exchange (connect, send, reply), counted from its start: the waits
+// above bound each stall, this bounds a service that keeps taking the body a
+// few bytes at a time. Sized for the largest capture over a slow link: a
+// capture across three 4K monitors of photographic content is about 16 MB at
+// quality 95, which a 256 kbit/s uplink takes some 500 s to send; with the
+// connect and reply waits on top, 10 minutes.
+inline constexpr std::uint64_t kExchangeLimitMs = 600'000;
 
 // One POST of a finished body to path below the base path of the web service
 // (Service()): its host and port, over TLS for an https address. Returns once
-// the reply is in, a stage has failed, or kReplyDeadlineMs after the request
-// went out, whichever comes first. Reentrant. The exchange runs on a thread of
+// the reply is in, a stage has failed, kReplyDeadlineMs after the request
+// went out or kExchangeLimitMs after the call, whichever comes first (past the
+// limit: stage Send while the body was still going out, else Reply).
+// Reentrant. While it waits, messages other threads send to the caller's
+// windows are handled (the session's end among them); keyboard and mouse
+// input that reached the caller's thread meanwhile is discarded on return, so
+// that keys typed ahead never answer the message box that follows. The exchange runs on a thread of
 // its own that keeps the body and its handles; one given up on closes them
 // itself when the platform lets go of it. Stage Open, nothing sent, when no
 // thread can be made.

@@ -147,8 +147,11 @@ bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]) {
   return true;
 }
 
-TempJpegFile::~TempJpegFile() {
+TempJpegFile::~TempJpegFile() { remove(); }
+
+void TempJpegFile::remove() {
   if (made_) platform::DeleteFileW(name_);
+  made_ = false;
 }
 
 }  // namespace corvane

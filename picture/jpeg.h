@@ -48,6 +48,8 @@ class TempJpegFile {
   bool make() { return made_ = MakeTempJpegFile(folder_, name_); }
   explicit operator bool() const { return made_; }
   const char16_t* name() const { return name_; }
+  // Deletes the file now; the name stays readable for whoever still holds it.
+  void remove();
 
  private:
   char16_t folder_[260] = {};

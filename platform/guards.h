@@ -132,6 +132,115 @@ class Selected : public UniquePair<Hdc, Hgdiobj, &RestoreObject> {
   Selected(Hdc dc, Hgdiobj object) : UniquePair(dc, dc != nullptr ? SelectObject(dc, object) : nullptr) {}
 };
 
+// A global hot key of this thread: given back only when it was had. A key that
+// another program holds is not ours, and taking it back is not ours to do.
+class HotKey {
+ public:
+  HotKey() = default;
+  HotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::uint32_t key)
+      : window_(window), id_(id), held_(RegisterHotKey(window, id, modifiers, key) != 0) {}
+  HotKey(HotKey&& other) noexcept
+      : window_(other.window_), id_(other.id_), held_(std::exchange(other.held_, false)) {}
+  HotKey& operator=(HotKey&& other) noexcept {
+    if (this != &other) {
+      reset();
+      window_ = other.window_;
+      id_ = other.id_;
+      held_ = std::exchange(other.held_, false);
+    }
+    return *this;
+  }
+  HotKey(const HotKey&) = delete;
+  HotKey& operator=(const HotKey&) = delete;
+  ~HotKey() { reset(); }
+
+  explicit operator bool() const { return held_; }
+  void reset() {
+    if (std::exchange(held_, false)) UnregisterHotKey(window_, id_);
+  }
+
+ private:
+  Hwnd window_ = nullptr;
+  std::int32_t id_ = 0;
+  bool held_ = false;
+};
+
+// The mouse captured for a window of this thread until this ends. The platform
+// may take it away earlier (another window grabs it); giving it back then is harmless.
+class MouseCapture {
+ public:
+  MouseCapture() = default;
+  explicit MouseCapture(Hwnd window) : held_(true) { SetCapture(window); }
+  MouseCapture(MouseCapture&& other) noexcept : held_(std::exchange(other.held_, false)) {}
+  MouseCapture& operator=(MouseCapture&& other) noexcept {
+    if (this != &other) {
+      reset();
+      held_ = std::exchange(other.held_, false);
+    }
+    return *this;
+  }
+  MouseCapture(const MouseCapture&) = delete;
+  MouseCapture& operator=(const MouseCapture&) = delete;
+  ~MouseCapture() { reset(); }
+
+  void reset() {
+    if (std::exchange(held_, false)) ReleaseCapture();
+  }
+
+ private:
+  bool held_ = false;
+};
+
+// The wait cursor, shown for as long as work holds up the thread. ShowCursor
+// keeps a count: every show is matched by one hide, whichever way the work ends.
+class WaitCursor {
+ public:
+  WaitCursor() {
+    SetCursor(LoadCursorW(nullptr, MakeIntResource(IDC_WAIT)));
+    ShowCursor(1);
+  }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+  ~WaitCursor() {
+    SetCursor(LoadCursorW(nullptr, MakeIntResource(IDC_ARROW)));
+    ShowCursor(0);
+  }
+};
+
+// The tray icon and the icon image it shows. The record's hIcon is owned: it
+// was loaded for this icon alone and is destroyed after the icon is removed.
+class TrayIcon {
+ public:
+  TrayIcon() = default;
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
+  ~TrayIcon() { reset(); }
+
+  // Takes the record (and its icon image) and shows it; false when the shell
+  // did not take it (none runs yet: show() again when one announces itself).
+  bool add(const NotifyIconData& record) {
+    reset();
+    record_ = record;
+    held_ = true;
+    return show();
+  }
+  // Shows the record again, as a shell that started afresh knows no icons.
+  bool show() { return held_ && Shell_NotifyIconW(NIM_ADD, &record_) != 0; }
+  // Removes the icon from the shell, then destroys its image.
+  void reset() {
+    if (!std::exchange(held_, false)) return;
+    Shell_NotifyIconW(NIM_DELETE, &record_);
+    if (record_.hIcon != nullptr) DestroyIcon(record_.hIcon);
+    record_ = {};
+  }
+  explicit operator bool() const { return held_; }
+  const NotifyIconData& record() const { return record_; }
+
+ private:
+  NotifyIconData record_{};
+  bool held_ = false;
+};
+
 // BeginPaint and EndPaint of one WM_PAINT.
 class Painting {
  public:

@@ -19,6 +19,8 @@ Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags);
 std::uint64_t GetTickCount64();
 // The current date and time in the user's time zone.
 void GetLocalTime(SystemTime* time);
+// Ends the process at once: no loop, message box or destructor of ours runs any more.
+void ExitProcess(std::uint32_t exitCode);
 
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
                    std::uint32_t disposition, std::uint32_t flags, Handle templateFile);

@@ -22,6 +22,7 @@ Hicon LoadIconW(Hinstance instance, const char16_t* name);
 Hcursor LoadCursorW(Hinstance instance, const char16_t* name);
 Hicon LoadImageIconW(Hinstance instance, const char16_t* name, std::uint32_t type, std::int32_t cx,
                      std::int32_t cy, std::uint32_t flags);  // LoadImageW for IMAGE_ICON
+Bool DestroyIcon(Hicon icon);
 Lresult DefWindowProcW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam);
 
 Bool GetMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last);  // 0 on WM_QUIT, -1 on error
@@ -29,6 +30,11 @@ Bool TranslateMessage(const Msg* msg);
 Lresult DispatchMessageW(const Msg* msg);
 Lresult SendMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam);
 Bool PostMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam);
+Bool PeekMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last, std::uint32_t remove);
+// WAIT_OBJECT_0 when the handle is signalled, WAIT_OBJECT_0 + count when a message of wakeMask came.
+std::uint32_t MsgWaitForMultipleObjects(std::uint32_t count, const Handle* handles, Bool waitAll, std::uint32_t ms,
+                                        std::uint32_t wakeMask);
+std::uint32_t RegisterWindowMessageW(const char16_t* name);  // 0 on failure
 void PostQuitMessage(std::int32_t exitCode);
 
 Bool RegisterHotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::uint32_t key);

@@ -27,6 +27,7 @@ Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) 
 std::uint64_t GetTickCount64() { return ::GetTickCount64(); }
 CORVANE_SAME_LAYOUT(SystemTime, SYSTEMTIME);
 void GetLocalTime(SystemTime* time) { ::GetLocalTime(As<LPSYSTEMTIME>(time)); }
+void ExitProcess(std::uint32_t exitCode) { ::ExitProcess(exitCode); }
 Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t share, void* security,
                    std::uint32_t disposition, std::uint32_t flags, Handle templateFile) {
   return As<Handle>(::CreateFileW(W(path), access, share, As<LPSECURITY_ATTRIBUTES>(security), disposition, flags,

@@ -40,6 +40,7 @@ Hicon LoadImageIconW(Hinstance instance, const char16_t* name, std::uint32_t typ
                      std::uint32_t flags) {
   return As<Hicon>(::LoadImageW(As<HINSTANCE>(instance), W(name), type, cx, cy, flags));
 }
+Bool DestroyIcon(Hicon icon) { return ::DestroyIcon(As<HICON>(icon)); }
 Lresult DefWindowProcW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam) {
   return ::DefWindowProcW(As<HWND>(window), message, wParam, lParam);
 }
@@ -54,6 +55,14 @@ Lresult SendMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam l
 Bool PostMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam) {
   return ::PostMessageW(As<HWND>(window), message, wParam, lParam);
 }
+Bool PeekMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last, std::uint32_t remove) {
+  return ::PeekMessageW(As<MSG*>(msg), As<HWND>(window), first, last, remove);
+}
+std::uint32_t MsgWaitForMultipleObjects(std::uint32_t count, const Handle* handles, Bool waitAll, std::uint32_t ms,
+                                        std::uint32_t wakeMask) {
+  return ::MsgWaitForMultipleObjects(count, As<const HANDLE*>(handles), waitAll, ms, wakeMask);
+}
+std::uint32_t RegisterWindowMessageW(const char16_t* name) { return ::RegisterWindowMessageW(W(name)); }
 void PostQuitMessage(std::int32_t exitCode) { ::PostQuitMessage(exitCode); }
 Bool RegisterHotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::uint32_t key) {
   return ::RegisterHotKey(As<HWND>(window), id, modifiers, key);

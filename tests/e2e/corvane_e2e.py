@@ -520,6 +520,42 @@ class Desktop:
         self.reg_import({INTERNET_KEY: {"ProxyEnable": 1, "ProxyServer": f"127.0.0.1:{port}"}})
 
 
+class TwoMonitorDesktop(Desktop):
+    """A display with two monitors (Xorg's dummy driver, scripts/two_monitors.sh):
+    the primary 1920 x 1080 and a 1280 x 1080 monitor left of it, so that Windows
+    programs see a virtual screen of (-1280, 0) 3200 x 1080. Needs root."""
+
+    LEFT = 1280  # the left monitor's width: X's root coordinates run this far ahead of Windows'
+
+    def __init__(self, workdir):
+        super().__init__(workdir, width=3200, height=1080)
+        self.script = REPO / "scripts" / "two_monitors.sh"
+
+    @staticmethod
+    def available():
+        return os.geteuid() == 0 and shutil.which("Xorg") is not None and shutil.which("xrandr") is not None
+
+    def _start_xvfb(self):
+        out = subprocess.run(["bash", str(self.script), "start", str(self.workdir / "xorg")], check=True,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60).stdout.decode()
+        self.display = out.strip().splitlines()[-1]
+
+    def stop(self):
+        super().stop()
+        subprocess.run(["bash", str(self.script), "stop", str(self.workdir / "xorg")], check=False, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def xrandr(self, *args):
+        subprocess.run(["xrandr", *map(str, args)], env=self.env(), check=True, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def root_size(self):
+        """The X screen's size now, as xrandr reports it ("current W x H")."""
+        out = subprocess.run(["xrandr"], env=self.env(), stdout=subprocess.PIPE, timeout=30).stdout.decode()
+        words = out.split("current", 1)[1].split(",", 1)[0].split("x")
+        return int(words[0]), int(words[1])
+
+
 class Program:
     """One run of a Windows program, started without waiting for it."""
 

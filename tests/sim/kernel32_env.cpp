@@ -95,6 +95,8 @@ std::uint32_t GetLastError() {
   record("GetLastError");
   return g_lastError;
 }
+// Recorded only: the test goes on, as the logic after it must tolerate.
+void ExitProcess(std::uint32_t exitCode) { sim::record("ExitProcess", exitCode); }
 std::uint64_t GetTickCount64() {
   ready();
   return g_tick;  // not logged: the time is read often and the order is no one's business

@@ -3,6 +3,7 @@
 // rectangle, pending paint), the thread's message queue, hot keys and mouse capture.
 #include "platform/user32.h"
 #include <map>
+#include "platform/kernel32.h"
 #include <set>
 #include "tests/sim/gdi_objects.h"
 #include "tests/sim/sim.h"
@@ -191,6 +192,30 @@ Bool PostMessageW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lPar
   post(window, message, wParam, lParam);
   return 1;
 }
+// Takes (or reads) the first queued message in the range for the window (null:
+// any, thread messages included); a range of 0, 0 is every message.
+Bool PeekMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last, std::uint32_t remove) {
+  record("PeekMessageW", window, first, last, remove);
+  for (auto it = g_queue.begin(); it != g_queue.end(); ++it) {
+    const bool inRange = (first == 0 && last == 0) || (it->message >= first && it->message <= last);
+    if (!inRange || (window != nullptr && it->hwnd != window)) continue;
+    *msg = *it;
+    if (remove & PM_REMOVE) g_queue.erase(it);
+    return 1;
+  }
+  return 0;
+}
+// No other thread sends us messages here: the wait is the thread's alone.
+std::uint32_t MsgWaitForMultipleObjects(std::uint32_t count, const Handle* handles, Bool, std::uint32_t ms,
+                                        std::uint32_t wakeMask) {
+  record("MsgWaitForMultipleObjects", count, ms, wakeMask);
+  return count == 1 ? WaitForSingleObject(handles[0], ms) : 0xFFFFFFFFu;
+}
+std::uint32_t RegisterWindowMessageW(const char16_t* name) {
+  record("RegisterWindowMessageW", name);
+  return result<std::uint32_t>("RegisterWindowMessageW", 0xC0DE);
+}
+Bool DestroyIcon(Hicon icon) { record("DestroyIcon", icon); return 1; }
 void PostQuitMessage(std::int32_t exitCode) {
   record("PostQuitMessage", exitCode);
   post(nullptr, WM_QUIT, static_cast<Wparam>(exitCode), 0);

@@ -177,16 +177,27 @@ TEST(PostMultipart, ReadsTheReplyWholeWithinItsBounds) {
       {"no progress reports: a slow send", {.chunks = {"x"}, .msToSend = 45'000}, ExchangeStage::Done, "x", false},
       {"no progress reports: trickling headers", {.chunks = {"x"}, .msToStatus = 600'000}, ExchangeStage::Reply, "",
        false},
+      // Each wait moves, but the service takes the body a few bytes at a time without end.
+      {"a body taken without end", {.chunks = {"x"}, .msToSend = 3'600'000}, ExchangeStage::Send, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     sim::reset();
     sim::scriptHttp(c.exchange);
     if (!c.progressReported) sim::script("InternetSetStatusCallbackW", 0);
+    // Typed ahead while the exchange held the thread: keys and clicks are
+    // gone when it returns, so none answers the message box that may follow.
+    sim::queueMessage(nullptr, platform::WM_KEYFIRST, 0x1B, 0);
+    sim::queueMessage(nullptr, platform::WM_NULL, 0, 0);
+    sim::queueMessage(nullptr, platform::WM_LBUTTONDOWN, 0, 0);
+    sim::queueMessage(nullptr, platform::WM_KEYLAST, 0, 0);
     const std::uint64_t start = platform::GetTickCount64();
     Exchange e = PostMultipart(kUploadPath, "b");
     EXPECT_EQ(e.stage, c.stage);
     EXPECT_EQ(e.reply, c.reply);
+    EXPECT_EQ(sim::queuedMessages(), 1u) << "only the message that is no input stays";
+    // However each wait is spent, the whole exchange ends by its limit.
+    EXPECT_LE(platform::GetTickCount64(), start + kExchangeLimitMs);
     // Back by the deadline even while the exchange itself is stuck in a call;
     // without reports, by the longest a connect and a stalled send may take on top.
     const std::uint64_t sent = start + c.exchange.msToSend;

@@ -51,7 +51,7 @@ inline void startIdle() {
 inline void reach(State target) {
   if (target == State::Idle) return;
   if (target == State::Busy) {
-    capture().enterBusy();
+    capture().handle(CaptureEvent::ModalBegin);
     return;
   }
   send(UM_CAPTURE);

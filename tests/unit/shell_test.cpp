@@ -66,18 +66,19 @@ TEST(StartUp, ResidentRunInOrder) {
   ASSERT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 1, args.data()), 0);
   const int registry = std::max(indexOf("RegOpenKeyExW"), indexOf("RegCreateKeyExW"));
   const int classes = indexOf("RegisterClassW"), windows = indexOf("CreateWindowExW"),
-            tray = indexOf("Shell_NotifyIconW(0"), hotKeys = indexOf("UnregisterHotKey(null, 1)"),
-            leave = indexOf("ReleaseCapture"), loop = indexOf("GetMessageW");
+            tray = indexOf("Shell_NotifyIconW(0"), hotKeys = indexOf("RegisterHotKey(null, 1"),
+            leave = indexOf("MoveWindow(" + h(app.selectionWindow) + ", 0, 0, 1, 1, 1)"), loop = indexOf("GetMessageW");
   EXPECT_LT(registry, classes);
   EXPECT_LT(classes, windows);
   EXPECT_LT(windows, tray);
   EXPECT_LT(tray, indexOf("CoInitializeEx"));
   EXPECT_LT(indexOf("CoInitializeEx"), loop);
   EXPECT_LT(tray, hotKeys);
+  // Held for the run and given back, in reverse, when the loop has ended; the
+  // tray icon goes with the run's end too, its image destroyed after it.
   EXPECT_EQ(callsOf({"RegisterHotKey", "UnregisterHotKey"}),
-            (std::vector<std::string>{"UnregisterHotKey(null, 1)", "RegisterHotKey(null, 1, 1, 67)",
-                                      "UnregisterHotKey(null, 3)", "RegisterHotKey(null, 3, 1, 70)",
-                                      "UnregisterHotKey(null, 4)"}));  // parking leaves Escape to others
+            (std::vector<std::string>{"RegisterHotKey(null, 1, 1, 67)", "RegisterHotKey(null, 3, 1, 70)",
+                                      "UnregisterHotKey(null, 3)", "UnregisterHotKey(null, 1)"}));
   EXPECT_LT(indexOf("RegisterHotKey(null, 3"), leave);
   EXPECT_LT(leave, loop);
   // Parked: both windows hidden, the selection window at (0, 0), 1 x 1.
@@ -138,23 +139,37 @@ TEST(Windows, ClassesWindowsAndTrayIcon) {
   EXPECT_EQ(sim::last("LoadImageW")->args[1], "#132");
   EXPECT_EQ(sim::last("LoadImageW")->args[2], "1");
   EXPECT_EQ(sim::last("LoadImageW")->args[3], "32");
-  EXPECT_NE(app.trayIcon.hIcon, nullptr);
+  EXPECT_NE(trayIcon().record().hIcon, nullptr);
   // mainWindow is stored last of all.
   EXPECT_EQ(sim::log().back().name, "Shell_NotifyIconW");
 }
 
 // --- the message loop ---------------------------------------------------------
 
-TEST(MessageLoop, HotKeysAreJudgedAgainstTheStateAndNeverDispatched) {
+// The loop only forwards a hot key as its message; the capture object judges
+// it, and one that does not fit the state changes nothing and opens nothing.
+TEST(MessageLoop, HotKeysAreForwardedNeverDispatchedAndJudgedByTheState) {
   struct Case {
     State state;
     int id;
-    std::uint32_t sent;  // 0: dropped
+    std::uint32_t sent;  // 0: none
+    State next;
+    bool dialog;  // the open dialog of the file upload
   } cases[] = {
-      {State::Idle, 1, UM_CAPTURE},       {State::Waiting, 1, 0},  {State::Dragging, 1, 0}, {State::Busy, 1, 0},
-      {State::Idle, 3, UM_FILEUPLOAD},    {State::Waiting, 3, 0},  {State::Dragging, 3, 0}, {State::Busy, 3, 0},
-      {State::Waiting, 4, UM_CANCELCAPTURE}, {State::Idle, 4, 0}, {State::Dragging, 4, 0}, {State::Busy, 4, 0},
-      {State::Idle, 2, 0},                {State::Waiting, 5, 0},
+      {State::Idle, 1, UM_CAPTURE, State::Waiting, false},
+      {State::Waiting, 1, UM_CAPTURE, State::Waiting, false},
+      {State::Dragging, 1, UM_CAPTURE, State::Dragging, false},
+      {State::Busy, 1, UM_CAPTURE, State::Busy, false},
+      {State::Idle, 3, UM_FILEUPLOAD, State::Idle, true},
+      {State::Waiting, 3, UM_FILEUPLOAD, State::Waiting, false},
+      {State::Dragging, 3, UM_FILEUPLOAD, State::Dragging, false},
+      {State::Busy, 3, UM_FILEUPLOAD, State::Busy, false},
+      {State::Waiting, 4, UM_CANCELCAPTURE, State::Idle, false},
+      {State::Idle, 4, UM_CANCELCAPTURE, State::Idle, false},
+      {State::Dragging, 4, UM_CANCELCAPTURE, State::Dragging, false},
+      {State::Busy, 4, UM_CANCELCAPTURE, State::Busy, false},
+      {State::Idle, 2, 0, State::Idle, false},
+      {State::Waiting, 5, 0, State::Waiting, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "id " << c.id << " in " << nameOf(c.state));
@@ -165,22 +180,14 @@ TEST(MessageLoop, HotKeysAreJudgedAgainstTheStateAndNeverDispatched) {
     EXPECT_EQ(runMessageLoop(), 0);
     EXPECT_EQ(sim::count("DispatchMessageW"), 0);
     EXPECT_EQ(sim::count("TranslateMessage"), 0);
-    auto sent = callsOf({"SendMessageW"});
-    if (c.sent == 0) {
-      EXPECT_TRUE(sent.empty());
-      EXPECT_EQ(stateOf(), c.state);
-      continue;
-    }
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], "SendMessageW(" + h(app.mainWindow) + ", " + std::to_string(c.sent) + ", 0, 0)");
-    if (c.id == 4) {
-      EXPECT_EQ(sim::log().back().text(), "GetMessageW(null, 0, 0)");
-      EXPECT_LT(indexOf("SendMessageW"), indexOf("UnregisterHotKey(null, 4)"));
-      // Capture mode is over: the main window is hidden, Escape given back.
-      EXPECT_FALSE(sim::windowVisible(app.mainWindow));
-      EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
-      EXPECT_EQ(stateOf(), State::Idle);
-    }
+    const auto sent = callsOf({"SendMessageW"});
+    EXPECT_EQ(sent, c.sent == 0 ? std::vector<std::string>{}
+                                : std::vector<std::string>{"SendMessageW(" + h(app.mainWindow) + ", " +
+                                                           std::to_string(c.sent) + ", 0, 0)"});
+    EXPECT_EQ(nameOf(stateOf()), nameOf(c.next));
+    EXPECT_EQ(sim::count("GetOpenFileNameW"), c.dialog ? 1 : 0);
+    EXPECT_EQ(sim::windowVisible(app.mainWindow), c.next == State::Waiting || c.next == State::Dragging);
+    EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_ESCAPE), c.next == State::Waiting);
   }
 }
 
@@ -284,6 +291,38 @@ TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
   EXPECT_EQ(exit[2], "PostQuitMessage(0)");
   EXPECT_FALSE(sim::windowExists(main));
   EXPECT_FALSE(sim::windowExists(selection));
+}
+
+// A shell that restarts has no icons and announces itself to every top-level
+// window: the icon comes back as it was, whatever the state, and nothing else
+// changes. Asked whether the session may end, we never refuse.
+TEST(TrayIcon, ComesBackWhenTheShellRestartsAndLetsASessionEndInAnyState) {
+  for (State state : {State::Idle, State::Waiting, State::Dragging, State::Busy}) {
+    SCOPED_TRACE(nameOf(state));
+    startIdle();
+    ASSERT_EQ(callsOf({"RegisterWindowMessageW"}).size(), 0u) << "registered before the log was cleared";
+    reach(state);
+    sim::log().clear();
+    EXPECT_EQ(send(0xC0DE), 0);  // the number the simulation gives "TaskbarCreated"
+    EXPECT_EQ(callsOf({"Shell_NotifyIconW"}),
+              std::vector<std::string>{"Shell_NotifyIconW(0, " + std::to_string(kTrayIconRecordSize) + ", " +
+                                       h(app.mainWindow) +
+                                       ", 100, 7, 1025, \"Corvane Tool 2.6 - Left click to enter capture mode\")"});
+    EXPECT_EQ(sim::log().size(), 1u) << "nothing else changes";
+    EXPECT_EQ(send(platform::WM_QUERYENDSESSION), 1);
+    EXPECT_EQ(stateOf(), state);
+  }
+  // Exit takes the icon away first, then its image; a later announcement brings back nothing.
+  startIdle();
+  const std::string image = h(trayIcon().record().hIcon);
+  send(platform::WM_COMMAND, IDM_EXIT);
+  auto exit = callsOf({"Shell_NotifyIconW", "DestroyIcon", "DestroyWindow"});
+  ASSERT_EQ(exit.size(), 3u);
+  EXPECT_TRUE(exit[0].starts_with("Shell_NotifyIconW(2, "));
+  EXPECT_EQ(exit[1], "DestroyIcon(" + image + ")");
+  sim::log().clear();
+  mainWindowProc(app.mainWindow, 0xC0DE, 0, 0);
+  EXPECT_EQ(sim::count("Shell_NotifyIconW"), 0);
 }
 
 // The tray menu opens over our own modal loops, and Exit from it ends the

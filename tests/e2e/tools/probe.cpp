@@ -13,6 +13,7 @@
 // Exit code 0 on success, 1 when nothing matched, 2 on a usage error.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cwchar>
 #include <cwctype>
@@ -269,6 +270,36 @@ int escapeBox(const wchar_t* title) {
   return answer == IDCANCEL ? 0 : 1;
 }
 
+// What a shell restart looks like to a tray program: the icon of windowClass's
+// window is gone (the new shell knows none), then the shell's announcement.
+int trayRemove(const wchar_t* windowClass, UINT id) {
+  HWND owner = FindWindowW(windowClass, nullptr);
+  if (!owner) return 1;
+  NOTIFYICONDATAW icon{};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = owner;
+  icon.uID = id;
+  return Shell_NotifyIconW(NIM_DELETE, &icon) ? 0 : 1;
+}
+
+int taskbarCreated() {
+  UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+  return message != 0 && PostMessageW(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
+}
+
+// What the system asks a program's windows when the session ends; prints the answer to the question.
+int endSession(const wchar_t* windowClass) {
+  HWND window = FindWindowW(windowClass, nullptr);
+  if (!window) return 1;
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer))
+    return 1;
+  printf("%d\n", static_cast<int>(answer));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(window, WM_ENDSESSION, answer != 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -279,7 +310,11 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"openfile" && argc >= 3) return openFile(argv[2], argc > 3 ? argv[3] : nullptr);
   if (command == L"move" && argc >= 5) return moveWindow(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
   if (command == L"escapebox" && argc >= 3) return escapeBox(argv[2]);
-  fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE\n",
+  if (command == L"trayremove" && argc >= 4) return trayRemove(argv[2], _wtoi(argv[3]));
+  if (command == L"taskbarcreated") return taskbarCreated();
+  if (command == L"endsession" && argc >= 3) return endSession(argv[2]);
+  fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE"
+        " | trayremove CLASS ID | taskbarcreated | endsession CLASS\n",
         stderr);
   return 2;
 }
