@@ -2,6 +2,7 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
+#include "net/multipart.h"
 #include "net/service_address.h"
 #include "net/version_check.h"
 #include "picture/file_upload.h"
@@ -35,7 +36,8 @@ void enterExecutableFolder() {
 
 void startVersionCheck() {
   // Never waited for: the thread ends on its own after one exchange, and its handle is let go at once.
-  const platform::UniqueHandle thread(platform::CreateThread(nullptr, 0, VersionCheckThread, nullptr, 0, nullptr));
+  const platform::UniqueHandle thread(platform::CreateThread(nullptr, kNetThreadStack, VersionCheckThread, nullptr,
+                                                             platform::STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
 }
 
 int runResident(platform::Hinstance instance) {

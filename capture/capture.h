@@ -75,9 +75,6 @@ class Capture {
   const Selection& selection() const { return selection_; }
   bool holdsSnapshot() const { return snapshot_.has_value(); }
   bool holdsGrab() const { return grab_.has_value(); }
-  // The grab's handles, for a look from outside (null without a grab).
-  platform::Hdc grabScreenDc() const { return grab_ ? grab_->screenDc.get() : nullptr; }
-  platform::Hdc grabMemoryDc() const { return grab_ ? grab_->memoryDc.get() : nullptr; }
   platform::Hdc snapshotDc() const { return snapshot_ ? snapshot_->dc.get() : nullptr; }
 
   // The transition function, the one gate of capture mode: every request,
@@ -104,22 +101,19 @@ class Capture {
   friend struct CaptureSteps;
 
   // The desktop as it was when capture mode began: the main window paints it
-  // (a shown window that paints nothing is black) and the grab copies from it.
-  // Members go in reverse: the bitmap is put back out of the DC, the DC is
-  // deleted, then the bitmap.
+  // (a shown window that paints nothing is black) and the encoding of a
+  // selection reads its pixels in place. Members go in reverse: the bitmap is
+  // put back out of the DC, the DC is deleted, then the bitmap.
   struct Snapshot {
     platform::UniqueBitmap bitmap;
     platform::UniqueMemoryDc dc;
     platform::Selected selected;
+    std::uint8_t* pixels = nullptr;  // the bitmap's, 32 bits each, top row first
   };
-  // The picture of one selection. Released in reverse: the temporary file, the
-  // memory DC (its bitmap put back first), the bitmap, the screen DC.
+  // One selection: the part of the snapshot it covers and the temporary file
+  // its picture goes to. Its pixels stay the snapshot's, which outlives it.
   struct Grab {
-    platform::WindowDc screenDc;
-    platform::UniqueBitmap bitmap;
-    platform::UniqueMemoryDc memoryDc;
-    platform::Selected selected;
-    PixelRows rows{};  // the bitmap's pixels, read in place by the encoding
+    platform::Rect area{};  // virtual screen, both corners inside
     TempJpegFile file;
   };
 
@@ -136,14 +130,12 @@ class Capture {
   int runMenu();
   void finish(std::int32_t choice);
 
-  // A top-down DIB section of width x height with bitsPerPixel (32 for the
-  // snapshot, 24 for the grab); null when there is no memory for it. bits,
-  // when given, receives the address of its pixels.
-  static platform::Hbitmap newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height,
-                                      std::uint16_t bitsPerPixel, void** bits = nullptr);
   bool takeSnapshot();
   void grabRegion();
+  // The grab's pixels inside the snapshot; no pixels when the two do not meet.
+  PixelRows grabRows() const;
   void placeSelectionWindow(const Selection& s, bool hideAfter) const;
+  void hideSelectionWindow(bool repaintBelow) const;
   platform::Point onScreen(platform::Point client) const {
     return {client.x + screen_.left, client.y + screen_.top};
   }

@@ -217,42 +217,35 @@ void Capture::press(platform::Point at) {
   state_ = CaptureState::Dragging;
 }
 
+// A shown window that paints nothing is black under desktop composition, and a
+// copy of the screen taken while it is up copies that black. So the desktop is
+// copied before the window comes up; the window shows the copy and the
+// encoding of a selection reads it.
 // A DIB section rather than a bitmap compatible with the screen: its pixels are
 // a plain allocation of the process, given back whole when it is deleted, where
 // a device bitmap's memory may stay with the graphics driver (under Wine 8 the
-// freed 8 MB snapshot of a 1920x1080 screen stayed in the process). Top-down.
-// The snapshot has 32 bits per pixel, as the screen's pixels come; the grab has
-// 24, as the JPEG encoder takes them, so that the encoding reads the grab's own
-// pixels with no copy and no conversion.
-platform::Hbitmap Capture::newPicture(platform::Hdc dc, std::int32_t width, std::int32_t height,
-                                      std::uint16_t bitsPerPixel, void** bits) {
-  platform::BitmapInfo info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = bitsPerPixel;
-  info.bmiHeader.biCompression = platform::BI_RGB;
-  void* unused = nullptr;
-  if (bits == nullptr) bits = &unused;
-  *bits = nullptr;
-  return platform::CreateDIBSection(dc, &info, platform::DIB_RGB_COLORS, bits, nullptr, 0);
-}
-
-// A shown window that paints nothing is black under desktop composition, and a
-// copy of the screen taken while it is up copies that black. So the desktop is
-// copied before the window comes up; the window shows the copy and the grab
-// takes its pixels from it.
+// freed 8 MB snapshot of a 1920x1080 screen stayed in the process), and the
+// encoder can read them where they lie. Top-down, 32 bits a pixel, as the
+// screen's pixels come: the copy converts nothing, and every row is aligned.
 bool Capture::takeSnapshot() {
   using namespace platform;
   snapshot_.reset();
   WindowDc screen(nullptr);
   Snapshot shot;
+  BitmapInfo info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = screen_.width;
+  info.bmiHeader.biHeight = -screen_.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
   shot.dc.reset(CreateCompatibleDC(screen.get()));
-  shot.bitmap.reset(newPicture(screen.get(), screen_.width, screen_.height, 32));
+  shot.bitmap.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   // Without memory for the picture the DC holds only its default 1 x 1 bitmap,
   // which would turn every grab black.
-  if (!shot.dc || !shot.bitmap) return false;
+  if (!shot.dc || !shot.bitmap || bits == nullptr) return false;
+  shot.pixels = static_cast<std::uint8_t*>(bits);
   shot.selected = Selected(shot.dc.get(), AsObject(shot.bitmap.get()));
   if (!shot.selected ||
       !BitBlt(shot.dc.get(), 0, 0, screen_.width, screen_.height, screen.get(), screen_.left, screen_.top, SRCCOPY))

@@ -1,8 +1,10 @@
 // The button release in capture mode, the region grab and the end of a selection.
+#include <algorithm>
+#include <cstddef>
+
 #include "capture/capture.h"
 #include "net/upload.h"
 #include "picture/jpeg.h"
-#include "platform/gdi32.h"
 #include "platform/kernel32.h"
 #include "platform/user32.h"
 #include "settings/settings.h"
@@ -48,26 +50,44 @@ void Capture::release(platform::Point at) {
 }
 
 void Capture::grabRegion() {
-  using namespace platform;
   // A grab left over from a menu that could not be made is replaced here.
   grab_.reset();
   Grab& grab = grab_.emplace();
-  grab.screenDc = WindowDc(nullptr);
-  placeSelectionWindow(selection_, true);
-  const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
-  const std::int32_t width = r.right - r.left + 1, height = r.bottom - r.top + 1;
-  void* bits = nullptr;
-  grab.bitmap.reset(newPicture(grab.screenDc.get(), width, height, 24, &bits));
-  // Top-down rows, each padded to four bytes.
-  grab.rows = {width, height, (width * 24 + 31) / 32 * 4, static_cast<std::uint8_t*>(bits)};
-  grab.memoryDc.reset(CreateCompatibleDC(grab.screenDc.get()));
-  grab.selected = Selected(grab.memoryDc.get(), AsObject(grab.bitmap.get()));
-  // The pixels come from the desktop as it was when capture mode began, never
-  // from the screen, where our own full-screen window now lies. Capture mode
-  // does not begin without the snapshot.
-  BitBlt(grab.memoryDc.get(), 0, 0, width, height, snapshot_->dc.get(), r.left - screen_.left, r.top - screen_.top,
-         SRCCOPY);
+  hideSelectionWindow(!settings.quickCapture);
+  grab.area = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
   grab.file.make();
+}
+
+// Nothing of the selection window is in the picture, which comes from the
+// snapshot: it only has to be gone before the user looks at the frozen desktop
+// without it. With quick capture the main window is put up again and painted
+// whole before the upload, so the part under the selection window is left
+// unpainted here rather than painted twice on the way to the request. Before
+// the menu it is painted as the menu's loop runs.
+void Capture::hideSelectionWindow(bool repaintBelow) const {
+  using namespace platform;
+  if (repaintBelow) {
+    ShowWindow(selectionWindow_, SW_HIDE);
+    return;
+  }
+  SetWindowPos(selectionWindow_, nullptr, 0, 0, 0, 0,
+               SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+// The pixels come from the desktop as it was when capture mode began, never
+// from the screen, where our own full-screen window now lies, and they are read
+// where the snapshot holds them. A drag past the edge with the mouse captured
+// reaches beyond the snapshot: only the part on the screen has pixels.
+PixelRows Capture::grabRows() const {
+  if (!snapshot_ || !grab_ || snapshot_->pixels == nullptr) return {};
+  const std::int32_t left = std::max(grab_->area.left - screen_.left, 0);
+  const std::int32_t top = std::max(grab_->area.top - screen_.top, 0);
+  const std::int32_t right = std::min(grab_->area.right - screen_.left, screen_.width - 1);
+  const std::int32_t bottom = std::min(grab_->area.bottom - screen_.top, screen_.height - 1);
+  if (left > right || top > bottom) return {};
+  const std::int32_t stride = screen_.width * 4;
+  return {right - left + 1, bottom - top + 1, stride,
+          snapshot_->pixels + static_cast<std::ptrdiff_t>(top) * stride + static_cast<std::ptrdiff_t>(left) * 4, 32};
 }
 
 void Capture::finish(std::int32_t choice) {
@@ -81,7 +101,8 @@ void Capture::finish(std::int32_t choice) {
   ShowWindow(main_, SW_SHOW);
   UpdateWindow(main_);
   Grab& grab = *grab_;
-  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), grab.bitmap.get(), &grab.rows) == 1) {
+  const PixelRows rows = grabRows();  // no pixels, and so a failed encoding, without a snapshot
+  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), snapshot_ ? snapshot_->bitmap.get() : nullptr, &rows) == 1) {
     // The picture exists nowhere else: a failed upload keeps it in the save folder.
     const UploadOutcome outcome =
         UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()}, KeepUnsent::Yes);

@@ -278,7 +278,8 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
   job->service = Service();
   job->target = job->service.basePath + path;
   job->body = std::move(body);
-  const UniqueHandle thread(CreateThread(nullptr, 0, ExchangeThread, job, 0, nullptr));
+  const UniqueHandle thread(
+      CreateThread(nullptr, kNetThreadStack, ExchangeThread, job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!thread) {
     delete job;
     return {ExchangeStage::Open, {}};

@@ -21,6 +21,10 @@ static_assert(kRequestHeaderLength == 68);
 inline constexpr char16_t kUserAgent[] = u"zurazizizizar";
 inline constexpr std::uint32_t kRequestFlags =
     platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE;  // never from or into the cache
+// The stack reserved for the exchange's thread and the version check's: the
+// platform's HTTP calls and a wait, far less than the process's default of
+// 2 MB. Only the pages used are committed, and an ended thread leaves less.
+inline constexpr std::size_t kNetThreadStack = 256 * 1024;
 inline constexpr char16_t kUploadPath[] = u"/upload.php";
 inline constexpr char16_t kVersionCheckPath[] = u"/vcheck.php";
 

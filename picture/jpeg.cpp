@@ -24,6 +24,7 @@ constexpr GpStatus kOk = 0;
 constexpr std::uint32_t kJpegQuality = 95;
 constexpr std::uint32_t kEncoderParameterValueTypeLong = 4;
 constexpr std::int32_t kPixelFormat24bppRGB = 0x21808;  // blue, green, red: a 24-bit DIB's order
+constexpr std::int32_t kPixelFormat32bppRGB = 0x22009;  // blue, green, red, unused: a 32-bit DIB's order
 constexpr platform::Guid kEncoderQuality{
     0x1d5be4b5, 0xfa4a, 0x452d, {0x9c, 0xdd, 0x5d, 0xb3, 0x51, 0x05, 0xe7, 0xeb}};
 
@@ -102,6 +103,8 @@ int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid) {
 }
 
 int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap, const PixelRows* rows) {
+  // Given no pixels, GDI+ would make a blank picture of its own and save that.
+  if (rows != nullptr && rows->top == nullptr) return 0;
   return encodeAsJpeg(
       outputPath,
       [bitmap, rows]() -> Picture* {
@@ -109,16 +112,17 @@ int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap, const
         if (picture == nullptr) return nullptr;
         // Either way the picture is gone before this call returns, and with it
         // GDI+'s hold on the pixels.
-        if (rows != nullptr && rows->top != nullptr) {
+        if (rows != nullptr) {
           platform::GdiFlush();  // the last drawing into the section may still be held back
-          picture->lastStatus = platform::GdipCreateBitmapFromScan0(rows->width, rows->height, rows->stride,
-                                                                    kPixelFormat24bppRGB, rows->top, &picture->native);
+          picture->lastStatus = platform::GdipCreateBitmapFromScan0(
+              rows->width, rows->height, rows->stride,
+              rows->bitsPerPixel == 32 ? kPixelFormat32bppRGB : kPixelFormat24bppRGB, rows->top, &picture->native);
         } else {
           picture->lastStatus = platform::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &picture->native);
         }
         return picture;
       },
-      /*saveFailedPicture=*/true);
+      /*saveFailedPicture=*/rows == nullptr);
 }
 
 int ConvertFileToJpeg(const char16_t* outputPath, const char16_t* sourcePath) {

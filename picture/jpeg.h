@@ -9,20 +9,24 @@ namespace corvane {
 // GDI+ must be running: the encodings below call it inside their own session.
 int FindEncoderClsid(const char16_t* mimeType, platform::Guid* clsid);
 
-// The pixels of a 24-bit DIB section, as the code that made it knows them (the
-// handle does not tell which row comes first): the top row, and the distance
-// in bytes from one row to the next, negative for a bottom-up section.
+// Pixels of a DIB section, or a rectangle of them, as the code that made the
+// section knows them (the handle does not tell which row comes first): the
+// top left pixel, and the distance in bytes from one row to the next, negative
+// for a bottom-up section. With 24 bits a pixel is blue, green, red; with 32
+// the fourth byte is unused.
 struct PixelRows {
   std::int32_t width;
   std::int32_t height;
   std::int32_t stride;
   std::uint8_t* top;
+  std::int32_t bitsPerPixel = 24;
 };
 
 // 1 when the JPEG file was written over outputPath, else 0. The bitmap is only
 // read: the caller still owns it (it may stay selected into a memory DC). With
-// rows, the bitmap's own pixels go to the encoder in place; GDI+ otherwise
-// copies the bitmap first and converts the copy row by row.
+// rows, those pixels of the bitmap go to the encoder in place, and a picture
+// GDI+ cannot make over them (or rows without pixels) is a failure; without,
+// GDI+ copies the whole bitmap first and converts the copy row by row.
 int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap, const PixelRows* rows = nullptr);
 
 // 1 when sourcePath was decoded and written to outputPath as JPEG, else 0.

@@ -223,6 +223,8 @@ inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
 inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008, WS_EX_TRANSPARENT = 0x00000020,
   WS_EX_TOOLWINDOW = 0x00000080, WS_EX_LAYERED = 0x00080000, WS_EX_NOACTIVATE = 0x08000000;
 inline constexpr std::int32_t SW_HIDE = 0, SW_SHOW = 5;
+inline constexpr std::uint32_t SWP_NOSIZE = 0x0001, SWP_NOMOVE = 0x0002, SWP_NOZORDER = 0x0004,
+                               SWP_NOREDRAW = 0x0008, SWP_NOACTIVATE = 0x0010, SWP_HIDEWINDOW = 0x0080;
 inline constexpr std::int32_t SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
   SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79;
 inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
@@ -242,6 +244,7 @@ inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
 inline constexpr std::uint32_t CF_TEXT = 1;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
+inline constexpr std::uint32_t STACK_SIZE_PARAM_IS_A_RESERVATION = 0x10000;
 inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;
 // Stock cursor ids, passed to LoadCursorW with no instance.
 inline constexpr std::uintptr_t IDC_ARROW = 32512, IDC_WAIT = 32514;

@@ -13,6 +13,8 @@ Bool DestroyWindow(Hwnd window);
 Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                 Bool repaint);
 Bool ShowWindow(Hwnd window, std::int32_t command);
+Bool SetWindowPos(Hwnd window, Hwnd insertAfter, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height, std::uint32_t flags);
 Bool UpdateWindow(Hwnd window);
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha,
                                 std::uint32_t flags);

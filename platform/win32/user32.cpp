@@ -24,6 +24,10 @@ Bool MoveWindow(Hwnd window, std::int32_t x, std::int32_t y, std::int32_t width,
   return ::MoveWindow(As<HWND>(window), x, y, width, height, repaint);
 }
 Bool ShowWindow(Hwnd window, std::int32_t command) { return ::ShowWindow(As<HWND>(window), command); }
+Bool SetWindowPos(Hwnd window, Hwnd insertAfter, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height, std::uint32_t flags) {
+  return ::SetWindowPos(As<HWND>(window), As<HWND>(insertAfter), x, y, width, height, flags);
+}
 Bool UpdateWindow(Hwnd window) { return ::UpdateWindow(As<HWND>(window)); }
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha, std::uint32_t flags) {
   return ::SetLayeredWindowAttributes(As<HWND>(window), colorKey, alpha, flags);

@@ -15,11 +15,13 @@ struct Live {
 std::map<const void*, Live> g_live;
 std::map<const void*, Kind> g_stock;                         // stock and DC default objects: never freed
 std::map<const void*, std::map<Kind, const void*>> g_selected;  // dc -> kind -> object
+void* g_lastDibBits = nullptr;
 
 const bool g_registered = (sim::onReset([] {
                              g_live.clear();
                              g_stock.clear();
                              g_selected.clear();
+                             g_lastDibBits = nullptr;
                            }),
                            true);
 
@@ -61,6 +63,7 @@ std::vector<std::string> liveGdiObjects() {
   for (const auto& [object, live] : g_live) out.push_back(std::string(name(live.kind)) + " " + arg(object));
   return out;
 }
+void* lastDibBits() { return g_lastDibBits; }
 }  // namespace sim
 
 namespace platform {
@@ -78,10 +81,14 @@ Hbitmap CreateDIBSection(Hdc dc, const BitmapInfo* info, std::uint32_t usage, vo
                          std::uint32_t offset) {
   const BitmapInfoHeader& header = info->bmiHeader;
   record("CreateDIBSection", dc, header.biWidth, header.biHeight, header.biBitCount, usage);
-  if (bits != nullptr) *bits = nullptr;  // the simulation keeps no pixels
+  if (bits != nullptr) *bits = nullptr;
   if (section != nullptr || offset != 0 || !result<bool>("CreateDIBSection", true)) return nullptr;  // no memory for it
   auto h = sim::handle<Hbitmap>();
   sim::gdi::made(h, Kind::Bitmap);
+  // The simulation keeps no pixels: an address far from any memory, only to be
+  // passed on and compared.
+  g_lastDibBits = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(h) << 32);
+  if (bits != nullptr) *bits = g_lastDibBits;
   return h;
 }
 Hgdiobj SelectObject(Hdc dc, Hgdiobj object) {

@@ -225,6 +225,8 @@ void runModalLoop();  // dispatches queued messages up to the quit message
 // screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or
 // brush deleted while still selected into a DC stays live, as on the platform.
 std::vector<std::string> liveGdiObjects();
+// Where the pixels of the last DIB section made are said to lie (never memory).
+void* lastDibBits();
 
 void reset();
 

@@ -126,6 +126,15 @@ Bool ShowWindow(Hwnd window, std::int32_t command) {
   if (w->visible && !was) w->needsPaint = true;
   return was ? 1 : 0;
 }
+// Only what capture mode asks of it: a hide that leaves place and size.
+Bool SetWindowPos(Hwnd window, Hwnd insertAfter, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height, std::uint32_t flags) {
+  record("SetWindowPos", window, insertAfter, x, y, width, height, flags);
+  Window* w = find(window);
+  if (w == nullptr || (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) return 0;
+  if (flags & SWP_HIDEWINDOW) w->visible = false;
+  return 1;
+}
 Bool UpdateWindow(Hwnd window) {
   record("UpdateWindow", window);
   Window* w = find(window);

@@ -29,6 +29,12 @@ bool defaultHandled(std::uint32_t message) {
   return false;
 }
 
+int firstIndexOf(std::string_view prefix) {
+  for (std::size_t i = 0; i < sim::log().size(); ++i)
+    if (sim::log()[i].name.starts_with(prefix)) return static_cast<int>(i);
+  return -1;
+}
+
 // Puts a message in the queue that the next modal loop (dialog, menu, message
 // box) dispatches while it runs, then runs what opens that loop.
 std::function<void()> during(std::uint32_t m, platform::Wparam w, platform::Lparam l, std::function<void()> opener) {
@@ -263,14 +269,17 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
   struct Case {
     int originX, originY, startX, startY, endX, endY;  // client points of the full-screen window
     int left, top, width, height;                      // virtual screen
+    int shotX, shotY, shotWidth, shotHeight;           // the picture's pixels in the snapshot
   } cases[] = {
-      {0, 0, 10, 20, 110, 70, 10, 20, 101, 51},
-      {0, 0, 110, 70, 10, 20, 10, 20, 101, 51},    // towards the top left
-      {0, 0, 110, 20, 10, 70, 10, 20, 101, 51},
-      {0, 0, 33, 44, 33, 44, 33, 44, 1, 1},        // a click without a drag
-      {-1280, -200, 0, 0, 9, 4, -1280, -200, 10, 5},
-      {-1280, -200, 1300, 250, 1250, 180, -30, -20, 51, 71},  // across the primary monitor's corner
-      {0, 0, 5, 6, -1, -2, -1, -2, 7, 9},          // dragged past the edge with the mouse captured
+      {0, 0, 10, 20, 110, 70, 10, 20, 101, 51, 10, 20, 101, 51},
+      {0, 0, 110, 70, 10, 20, 10, 20, 101, 51, 10, 20, 101, 51},    // towards the top left
+      {0, 0, 110, 20, 10, 70, 10, 20, 101, 51, 10, 20, 101, 51},
+      {0, 0, 33, 44, 33, 44, 33, 44, 1, 1, 33, 44, 1, 1},           // a click without a drag
+      {-1280, -200, 0, 0, 9, 4, -1280, -200, 10, 5, 0, 0, 10, 5},
+      {-1280, -200, 1300, 250, 1250, 180, -30, -20, 51, 71, 1250, 180, 51, 71},  // across the primary's corner
+      {0, 0, 3199, 1279, 3190, 1275, 3190, 1275, 10, 5, 3190, 1275, 10, 5},     // the last pixels
+      // Dragged past the edge with the mouse captured: only what lies on the screen has pixels.
+      {0, 0, 5, 6, -1, -2, -1, -2, 7, 9, 0, 0, 6, 7},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.startX << "," << c.startY << " -> " << c.endX << "," << c.endY);
@@ -285,6 +294,7 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     EXPECT_EQ((std::vector<int>{main.left, main.top, main.right, main.bottom}),
               (std::vector<int>{c.originX, c.originY, c.originX + 3200, c.originY + 1280}));
     EXPECT_TRUE(sim::last("CreateDIBSection")->text().ends_with(", 3200, -1280, 32, 0)"));
+    auto* const snapshotPixels = static_cast<std::uint8_t*>(sim::lastDibBits());
     send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
     send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
     auto r = sim::windowRect(app.selectionWindow);
@@ -294,21 +304,26 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     EXPECT_EQ(capture().selection().startX, c.startX + c.originX);
     EXPECT_EQ(capture().selection().endY, c.endY + c.originY);
 
-    sim::log().clear();
     sim::script("CreatePopupMenu", 0);  // no menu: the grab stays to be looked at
     send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
-    // The grab is the same rectangle, its pixels taken from the snapshot, whose
-    // (0, 0) is the virtual screen's origin.
-    // 24 bits a pixel, top-down (a negative height), as the encoder takes it in place.
-    EXPECT_EQ(sim::last("CreateDIBSection")->text(),
-              "CreateDIBSection(" + h(capture().grabScreenDc()) + ", " + std::to_string(c.width) + ", -" +
-                  std::to_string(c.height) + ", 24, 0)");
-    EXPECT_EQ(sim::last("BitBlt")->text(), "BitBlt(" + h(capture().grabMemoryDc()) + ", 0, 0, " +
-                                               std::to_string(c.width) + ", " + std::to_string(c.height) + ", " +
-                                               h(capture().snapshotDc()) + ", " + std::to_string(c.left - c.originX) +
-                                               ", " + std::to_string(c.top - c.originY) + ", 13369376)");
-    // The selection window was hidden before the copy and is not left up.
+    ASSERT_TRUE(capture().holdsGrab());
+    // The grab copies nothing: it holds no GDI object beside the snapshot's.
+    EXPECT_EQ(sim::liveGdiObjects().size(), 2u);
+    // The selection window was hidden at the release and is not left up.
     EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
+
+    // Released again, with quick capture: the encoder reads the rectangle in
+    // the snapshot's own rows, whose (0, 0) is the virtual screen's origin.
+    settings.quickCapture = true;
+    sim::log().clear();
+    send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
+    const auto* picture = sim::last("GdipCreateBitmapFromScan0");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->args, (std::vector<std::string>{
+                                 std::to_string(c.shotWidth), std::to_string(c.shotHeight), "12800",
+                                 "139273",  // 32 bits: blue, green, red, unused
+                                 sim::arg(static_cast<const void*>(snapshotPixels + c.shotY * 12800 + c.shotX * 4))}));
+    EXPECT_EQ(sim::count("GdipSaveImageToFile"), 1);
   }
 }
 
@@ -369,9 +384,9 @@ TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
                                       "SetForegroundWindow(" + main + ")",
                                       "TrackPopupMenu(" + menu + ", 416, 400, 300, 0, " + main + ")",
                                       "DestroyMenu(" + menu + ")"}));
-  // The grab came first, before anything else could change the screen.
+  // The grab came first.
   EXPECT_EQ(sim::names()[0], "ReleaseCapture");
-  EXPECT_EQ(sim::names()[1], "GetDC");
+  EXPECT_LT(firstIndexOf("GetTempFileNameW"), firstIndexOf("CreatePopupMenu"));
   EXPECT_EQ(sim::count("SetCursor"), 0);
 }
 
@@ -384,12 +399,14 @@ TEST(ReleaseHandling, WithoutAMenuCaptureGoesOnAndTheNextGrabReplacesTheFirst) {
   ASSERT_EQ(stateOf(), State::Waiting);
   EXPECT_EQ(sim::count("InsertMenuW"), 0);
   EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_ESCAPE));
-  const auto firstMemory = capture().grabMemoryDc();
+  ASSERT_EQ(sim::filesIn(u"C:\\Temp").size(), 1u);
   sim::log().clear();
   send(WM_LBUTTONDOWN, 0, point(10, 10));
   send(WM_LBUTTONUP, 0, point(20, 20));  // the menu is dismissed
   EXPECT_EQ(stateOf(), State::Idle);
-  EXPECT_TRUE(called("DeleteDC(" + h(firstMemory) + ")"));
+  EXPECT_EQ(sim::count("GetTempFileNameW"), 1);
+  EXPECT_EQ(sim::count("DeleteFileW"), 2) << "the first grab's file and the second's";
+  EXPECT_EQ(sim::filesIn(u"C:\\Temp").size(), 0u);
   EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
 }
 
@@ -452,40 +469,46 @@ TEST(PostSelection, AFailedUploadAndSaveAsksTheNextFileUploadForACopy) {
 }
 
 TEST(FinishSelection, InOrderAndOnAFailedEncodingAMessageAndNoUpload) {
-  startIdle();
-  reach(State::Dragging);
-  settings.quickCapture = true;
-  failEncoding();
-  sim::log().clear();
-  send(WM_LBUTTONUP, 0, point(140, 80));
-  const std::string main = h(app.mainWindow), sel = h(app.selectionWindow);
-  const std::string temp = sim::last("DeleteFileW")->args[0];
-  auto finish = callsOf({"SetCursor", "ShowCursor", "ShowWindow", "MessageBoxW", "DeleteFileW", "DeleteDC",
-                         "DeleteObject", "ReleaseDC", "MoveWindow"});
-  // From the wait cursor on (handles as "*"); the snapshot's release closes the list.
-  auto from = std::find_if(finish.begin(), finish.end(), [](auto& t) { return t.starts_with("SetCursor"); });
-  std::vector<std::string> tail;
-  for (auto it = from; it != finish.end(); ++it) tail.push_back(it->substr(0, it->find('(')) == "SetCursor" ? "SetCursor" : *it);
-  for (auto& t : tail)
-    for (const char* name : {"DeleteDC(", "DeleteObject(", "ReleaseDC(null, "})
-      if (t.starts_with(name)) t = std::string(name) + "*)";
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "SetCursor", "ShowCursor(1)", "ShowWindow(" + main + ", 0)", "ShowWindow(" + main + ", 5)",
-                      "MessageBoxW(" + main + ", \"Could not save image\", \"Error\", 16)", "DeleteFileW(" + temp + ")",
-                      "DeleteDC(*)", "DeleteObject(*)", "ReleaseDC(null, *)", "SetCursor", "ShowCursor(0)",
-                      "ShowWindow(" + sel + ", 5)", "ShowWindow(" + sel + ", 0)", "MoveWindow(" + sel + ", 0, 0, 1, 1, 1)",
-                      "ShowWindow(" + main + ", 5)", "ShowWindow(" + main + ", 0)", "DeleteDC(*)", "DeleteObject(*)"}));
-  // The wait cursor, then the arrow, both stock cursors.
-  auto cursors = callsOf({"LoadCursorW"});
-  EXPECT_EQ(cursors, (std::vector<std::string>{"LoadCursorW(null, #32514)", "LoadCursorW(null, #32512)"}));
-  EXPECT_EQ(sim::count("InternetOpenW") + sim::count("HttpSendRequestW"), 0) << "nothing uploaded";
-  EXPECT_FALSE(sim::hasFile(sim::utf16(temp.substr(1, temp.size() - 2))));
-}
-
-int firstIndexOf(std::string_view prefix) {
-  for (std::size_t i = 0; i < sim::log().size(); ++i)
-    if (sim::log()[i].name.starts_with(prefix)) return static_cast<int>(i);
-  return -1;
+  const struct {
+    const char* name;
+    void (*setup)();
+  } failures[] = {
+      {"GDI+ does not start", failEncoding},
+      {"no picture over the snapshot's pixels", [] { sim::script("GdipCreateBitmapFromScan0", 2); }},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.name);
+    startIdle();
+    reach(State::Dragging);
+    settings.quickCapture = true;
+    failure.setup();
+    sim::log().clear();
+    send(WM_LBUTTONUP, 0, point(140, 80));
+    const std::string main = h(app.mainWindow), sel = h(app.selectionWindow);
+    const std::string temp = sim::last("DeleteFileW")->args[0];
+    auto finish = callsOf({"SetCursor", "ShowCursor", "ShowWindow", "MessageBoxW", "DeleteFileW", "DeleteDC",
+                           "DeleteObject", "ReleaseDC", "MoveWindow"});
+    // From the wait cursor on (handles as "*"); the snapshot's release closes the list.
+    auto from = std::find_if(finish.begin(), finish.end(), [](auto& t) { return t.starts_with("SetCursor"); });
+    std::vector<std::string> tail;
+    for (auto it = from; it != finish.end(); ++it) tail.push_back(it->substr(0, it->find('(')) == "SetCursor" ? "SetCursor" : *it);
+    for (auto& t : tail)
+      for (const char* name : {"DeleteDC(", "DeleteObject("})
+        if (t.starts_with(name)) t = std::string(name) + "*)";
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "SetCursor", "ShowCursor(1)", "ShowWindow(" + main + ", 0)", "ShowWindow(" + main + ", 5)",
+                        "MessageBoxW(" + main + ", \"Could not save image\", \"Error\", 16)", "DeleteFileW(" + temp + ")",
+                        "SetCursor", "ShowCursor(0)",
+                        "ShowWindow(" + sel + ", 5)", "ShowWindow(" + sel + ", 0)", "MoveWindow(" + sel + ", 0, 0, 1, 1, 1)",
+                        "ShowWindow(" + main + ", 5)", "ShowWindow(" + main + ", 0)", "DeleteDC(*)", "DeleteObject(*)"}));
+    // The wait cursor, then the arrow, both stock cursors.
+    auto cursors = callsOf({"LoadCursorW"});
+    EXPECT_EQ(cursors, (std::vector<std::string>{"LoadCursorW(null, #32514)", "LoadCursorW(null, #32512)"}));
+    EXPECT_EQ(sim::count("GdipSaveImageToFile") + sim::count("InternetOpenW") + sim::count("HttpSendRequestW"), 0)
+        << "nothing saved or uploaded";
+    EXPECT_FALSE(sim::hasFile(sim::utf16(temp.substr(1, temp.size() - 2))));
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  }
 }
 
 TEST(FinishSelection, EncodesThenUploadsWithTheMainWindowAsOwnerThenDeletes) {

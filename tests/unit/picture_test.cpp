@@ -85,7 +85,13 @@ TEST(JpegEncoding, CallOrderAndResultForEachFailure) {
   const std::vector<std::string> create = {"GdipCreateBitmapFromHBITMAP"}, load = {"GdipLoadImageFromFile"},
                                  save = {"GdipSaveImageToFile"}, size = {"GdipGetImageEncodersSize"};
 
-  enum Op { Bitmap, File };
+  const std::vector<std::string> inPlace = {"GdiFlush", "GdipCreateBitmapFromScan0"};
+  // A rectangle of a 32-bit section 640 pixels wide, and the same with no pixels.
+  auto* const section = reinterpret_cast<std::uint8_t*>(std::uintptr_t{0x7f0000000000});
+  const PixelRows rows32{31, 7, 2560, section + 3 * 2560 + 40 * 4, 32};
+  const PixelRows noPixels{31, 7, 2560, nullptr, 32};
+
+  enum Op { Bitmap, Pixels, NoPixels, File };
   struct Row {
     const char* name;
     Op op;
@@ -109,6 +115,10 @@ TEST(JpegEncoding, CallOrderAndResultForEachFailure) {
       {"bitmap: no encoders", Bitmap, "", [] { sim::setEncoders({}); }, seq({start, create, size, end}), 0},
       {"bitmap: save fails", Bitmap, "", [] { sim::script("GdipSaveImageToFile", 7); },
        seq({start, create, lookup, save, end}), 0},
+      {"pixels saved", Pixels, "", none, seq({start, inPlace, lookup, save, end}), 1},
+      {"pixels: no picture made over them", Pixels, "", [] { sim::script("GdipCreateBitmapFromScan0", 2); },
+       seq({start, inPlace, end}), 0},
+      {"pixels: none", NoPixels, "", none, {}, 0},
       {"png converted", File, kPngBytes, none, seq({start, load, lookup, save, end}), 1},
       {"jpeg converted again", File, kJpegBytes, none, seq({start, load, lookup, save, end}), 1},
       {"file: GDI+ does not start", File, kPngBytes, [] { sim::script("GdiplusStartup", 1); }, {"GdiplusStartup"}, 0},
@@ -131,15 +141,24 @@ TEST(JpegEncoding, CallOrderAndResultForEachFailure) {
     row.setup();
     sim::log().clear();
 
-    const int result = row.op == Bitmap ? SaveBitmapAsJpeg(temp, bitmap) : ConvertFileToJpeg(temp, kPngPath);
+    const int result = row.op == Bitmap     ? SaveBitmapAsJpeg(temp, bitmap)
+                       : row.op == Pixels   ? SaveBitmapAsJpeg(temp, bitmap, &rows32)
+                       : row.op == NoPixels ? SaveBitmapAsJpeg(temp, bitmap, &noPixels)
+                                            : ConvertFileToJpeg(temp, kPngPath);
 
     EXPECT_EQ(result, row.result);
     EXPECT_EQ(gdiplusCalls(), row.calls);
-    const std::string origin = row.op == Bitmap ? "bitmap " + sim::arg(static_cast<const void*>(bitmap)) : row.source;
+    const std::string origin = row.op == Bitmap   ? "bitmap " + sim::arg(static_cast<const void*>(bitmap))
+                               : row.op == Pixels ? "pixels " + sim::arg(static_cast<const void*>(rows32.top))
+                                                  : row.source;
     // The .tmp file receives the JPEG, or keeps what it had: nothing.
     EXPECT_EQ(sim::fileBytes(temp), row.result ? sim::savedJpeg(origin) : "");
     EXPECT_EQ(sim::fileBytes(kPngPath), row.source);  // the source is only read
     EXPECT_EQ(sim::count("DeleteObject"), 0);         // the bitmap stays the caller's
+    if (row.op == Pixels) {
+      EXPECT_EQ(sim::last("GdipCreateBitmapFromScan0")->args,
+                (std::vector<std::string>{"31", "7", "2560", "139273", sim::arg(static_cast<const void*>(rows32.top))}));
+    }
     const auto gdiplus = sim::gdiplus();
     EXPECT_EQ(gdiplus.startups, gdiplus.shutdowns);
     EXPECT_EQ(gdiplus.badShutdowns, 0);

@@ -172,13 +172,15 @@ void expectJpegOfTestPixels(const std::wstring& path) {
   GdipDisposeImage(image);
 }
 
-// The test pixels in a DIB section of the given depth (32 or 24) and row order;
-// rows, when asked for, receives where its pixels lie.
-HBITMAP makeTestDib(WORD bitsPerPixel = 32, bool topDown = true, corvane::PixelRows* rows = nullptr) {
+// The test pixels in a DIB section of the given depth (32 or 24) and row order,
+// framed by margin pixels of another colour on every side; rows, when asked
+// for, receives where the test pixels lie in it.
+HBITMAP makeTestDib(WORD bitsPerPixel = 32, bool topDown = true, corvane::PixelRows* rows = nullptr, int margin = 0) {
+  const int width = kWidth + 2 * margin, height = kHeight + 2 * margin;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = topDown ? -kHeight : kHeight;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = topDown ? -height : height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = bitsPerPixel;
   info.bmiHeader.biCompression = BI_RGB;
@@ -186,15 +188,17 @@ HBITMAP makeTestDib(WORD bitsPerPixel = 32, bool topDown = true, corvane::PixelR
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap) {
     const auto pixels = testPixels();
-    const int bytes = bitsPerPixel / 8, stride = (kWidth * bitsPerPixel + 31) / 32 * 4;
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x) {
-        BYTE* to = static_cast<BYTE*>(bits) + (topDown ? y : kHeight - 1 - y) * stride + x * bytes;
-        std::memcpy(to, &pixels[y * kWidth + x], bytes);  // blue, green, red (, unused)
+    const int bytes = bitsPerPixel / 8, stride = (width * bitsPerPixel + 31) / 32 * 4;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const bool inside = x >= margin && x < margin + kWidth && y >= margin && y < margin + kHeight;
+        const DWORD colour = inside ? pixels[(y - margin) * kWidth + x - margin] : 0x8040C0;
+        BYTE* to = static_cast<BYTE*>(bits) + (topDown ? y : height - 1 - y) * stride + x * bytes;
+        std::memcpy(to, &colour, bytes);  // blue, green, red (, unused)
       }
     if (rows != nullptr) {
-      auto* first = static_cast<std::uint8_t*>(bits);
-      *rows = {kWidth, kHeight, topDown ? stride : -stride, topDown ? first : first + (kHeight - 1) * stride};
+      auto* top = static_cast<std::uint8_t*>(bits) + (topDown ? margin : height - 1 - margin) * stride + margin * bytes;
+      *rows = {kWidth, kHeight, topDown ? stride : -stride, top, bitsPerPixel};
     }
   }
   return bitmap;
@@ -228,17 +232,22 @@ TEST(Jpeg, TempFileIsAnEmptyRarTmpInTheTempFolder) {
 TEST(Jpeg, SaveBitmapAsJpegWritesTheBitmapOverATmpFile) {
   // Copied by GDI+ from the handle, or read in place from the rows its maker
   // describes, in either row order.
+  // In place also a rectangle inside a larger section: rows longer than the
+  // picture, its first pixel past the section's first.
   const struct {
     WORD bits;
     bool topDown, inPlace, selected;
-  } cases[] = {{32, true, false, false}, {32, true, false, true}, {24, false, false, true},
-               {24, true, true, false},  {24, true, true, true},  {24, false, true, true}};
+    int margin;
+  } cases[] = {{32, true, false, false, 0}, {32, true, false, true, 0}, {24, false, false, true, 0},
+               {24, true, true, false, 0},  {24, true, true, true, 0},  {24, false, true, true, 0},
+               {32, true, true, false, 0},  {32, true, true, true, 5},  {32, true, true, false, 3}};
   for (const auto& c : cases) {
     const bool selected = c.selected;
     SCOPED_TRACE(std::to_string(c.bits) + (c.topDown ? " bits, top-down, " : " bits, bottom-up, ") +
-                 (c.inPlace ? "in place, " : "copied, ") + (selected ? "selected into a memory DC" : "not selected"));
+                 (c.inPlace ? "in place, " : "copied, ") + (selected ? "selected into a memory DC" : "not selected") +
+                 ", margin " + std::to_string(c.margin));
     corvane::PixelRows rows{};
-    HBITMAP bitmap = makeTestDib(c.bits, c.topDown, &rows);
+    HBITMAP bitmap = makeTestDib(c.bits, c.topDown, &rows, c.margin);
     ASSERT_NE(bitmap, nullptr);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = selected ? SelectObject(dc, bitmap) : nullptr;
@@ -253,10 +262,10 @@ TEST(Jpeg, SaveBitmapAsJpegWritesTheBitmapOverATmpFile) {
     // The handle is still the caller's, and still where the caller put it.
     BITMAP info{};
     EXPECT_EQ(GetObjectW(bitmap, sizeof info, &info), static_cast<int>(sizeof info));
-    EXPECT_EQ(info.bmWidth, kWidth);
+    EXPECT_EQ(info.bmWidth, kWidth + 2 * c.margin);
     if (selected) {
       EXPECT_EQ(GetCurrentObject(dc, OBJ_BITMAP), bitmap);
-      EXPECT_EQ(GetPixel(dc, 20, 5), RGB(0x00, 0xFF, 0x00));
+      EXPECT_EQ(GetPixel(dc, 20 + c.margin, 5 + c.margin), RGB(0x00, 0xFF, 0x00));
       SelectObject(dc, previous);
     }
     DeleteDC(dc);
