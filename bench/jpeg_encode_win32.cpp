@@ -1,5 +1,5 @@
-// Times SaveBitmapAsJpeg on a 1920x1080 screen-sized grab, made and handed over
-// as a capture makes it (a 24-bit top-down DIB section with its rows), GDI+
+// Times SaveBitmapAsJpeg on a 1920x1080 screen-sized selection, handed over as
+// a capture hands it (the rows of a 32-bit top-down DIB section, in place), GDI+
 // start-up and shutdown included as every capture pays them, and writes the same pixels as a
 // binary PPM so that a reference encoder can be timed on exactly that picture.
 //   jpeg_encode_win32.exe <pixels.ppm> [encodings]
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   info.bmiHeader.biWidth = kWidth;
   info.bmiHeader.biHeight = -kHeight;
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -51,14 +51,14 @@ int main(int argc, char** argv) {
 
   std::string ppm = "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
   unsigned seed = 1;
-  constexpr int kStride = (kWidth * 24 + 31) / 32 * 4;
-  const corvane::PixelRows rows{kWidth, kHeight, kStride, static_cast<std::uint8_t*>(bits)};
+  constexpr int kStride = kWidth * 4;
+  const corvane::PixelRows rows{kWidth, kHeight, kStride, static_cast<std::uint8_t*>(bits), 32};
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const DWORD p = pixelAt(x, y, seed);
-      std::uint8_t* to = rows.top + y * kStride + x * 3;  // blue, green, red
+      std::uint8_t* to = rows.top + y * kStride + x * 4;  // blue, green, red, unused
       to[0] = static_cast<std::uint8_t>(p), to[1] = static_cast<std::uint8_t>(p >> 8),
-      to[2] = static_cast<std::uint8_t>(p >> 16);
+      to[2] = static_cast<std::uint8_t>(p >> 16), to[3] = 0;
       ppm += {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
     }
   }
