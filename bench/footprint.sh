@@ -100,17 +100,19 @@ chmod +x "$WORK/browser.sh"
 } | iconv -f utf-8 -t utf-16 >"$WORK/settings.reg"
 timeout 60 wine regedit /S "$(winpath "$WORK/settings.reg")" >/dev/null 2>&1 || fail "regedit failed"
 
-# Something like a desktop to capture (the e2e tests' picture at this size).
-"$PY" -c "
+# Something like a desktop to capture (the e2e tests' picture at that size) on
+# the root window, and a program that holds the prefix's desktop process: it
+# ends with its last program, and no start below should pay for its return.
+# desktop PICTURE WIDTH HEIGHT
+desktop() {
+  "$PY" -c "
 import sys; sys.path.insert(0, 'tests/e2e')
-import corvane_e2e; corvane_e2e.make_desktop_picture('$WORK/desktop.png', ($WIDTH, $HEIGHT))" ||
-  fail "no desktop picture"
-timeout 30 display -window root "$WORK/desktop.png" >/dev/null 2>&1
-
-# The prefix's desktop process ends with its last program; one that stays keeps
-# it up, so that no start below pays for its return.
-wine "$BIN/footprint_probe.exe" hold >/dev/null 2>&1 &
-HOLD_PID=$!
+import corvane_e2e; corvane_e2e.make_desktop_picture('$1', ($2, $3))" || fail "no desktop picture of $2x$3"
+  timeout 30 display -window root "$1" >/dev/null 2>&1
+  wine "$BIN/footprint_probe.exe" hold >/dev/null 2>&1 &
+  HOLD_PID=$!
+}
+desktop "$WORK/desktop.png" "$WIDTH" "$HEIGHT"
 
 # ---- helpers --------------------------------------------------------------------------
 # Runs the probe with its output in a file: a program it starts inherits its
@@ -244,13 +246,7 @@ if [ "$(id -u)" -eq 0 ] && command -v Xorg >/dev/null 2>&1; then
     wineserver -p >/dev/null 2>&1
     timeout 180 wineboot -i >/dev/null 2>&1 || fail "the second Wine prefix could not be made"
     timeout 60 wine regedit /S "$(winpath "$WORK/settings.reg")" >/dev/null 2>&1 || fail "regedit failed"
-    "$PY" -c "
-import sys; sys.path.insert(0, 'tests/e2e')
-import corvane_e2e; corvane_e2e.make_desktop_picture('$WORK/desktop2.png', (3200, 1080))" ||
-      fail "no desktop picture for two monitors"
-    timeout 30 display -window root "$WORK/desktop2.png" >/dev/null 2>&1
-    wine "$BIN/footprint_probe.exe" hold >/dev/null 2>&1 &
-    HOLD_PID=$!
+    desktop "$WORK/desktop2.png" 3200 1080
     start tray_bare >/dev/null; settle
     HOT_B2=$(probe hotkey "$RUNS" CorvaneBenchBareTray) || fail "no hot key timing for the bare program, two monitors"
     stop
