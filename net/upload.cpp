@@ -1,7 +1,6 @@
 // Picture upload: the exchange with the web service, then the link handed to
 // the save folder, the clipboard and the browser.
 #include "net/upload.h"
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -130,14 +129,32 @@ Attempt SendOnce(const char16_t* picturePath) {
 constexpr int kUnsentNameTries = 100;
 
 // "unsent-YYYYMMDD-HHMMSS.jpg" for a local time; the taken-th name after the
-// first adds "-2", "-3"...
+// first adds "-2", "-3"... Written digit by digit: the C library's formatted
+// printing would add a tenth to the executable for this one name.
 std::u16string UnsentName(const platform::SystemTime& t, int taken) {
-  char text[48];
-  int length = std::snprintf(text, sizeof text, "unsent-%04u%02u%02u-%02u%02u%02u", unsigned{t.wYear},
-                             unsigned{t.wMonth}, unsigned{t.wDay}, unsigned{t.wHour}, unsigned{t.wMinute},
-                             unsigned{t.wSecond});
-  if (taken > 1) length += std::snprintf(text + length, sizeof text - length, "-%d", taken);
-  return std::u16string(text, text + length) + u".jpg";
+  std::u16string name = u"unsent-";
+  auto digits = [&name](unsigned value, int width) {
+    char16_t text[10];
+    int count = 0;
+    do {
+      text[count++] = static_cast<char16_t>(u'0' + value % 10);
+      value /= 10;
+    } while (value != 0 && count < 10);
+    for (; count < width; ++count) text[count] = u'0';
+    while (count > 0) name += text[--count];
+  };
+  digits(t.wYear, 4);
+  digits(t.wMonth, 2);
+  digits(t.wDay, 2);
+  name += u'-';
+  digits(t.wHour, 2);
+  digits(t.wMinute, 2);
+  digits(t.wSecond, 2);
+  if (taken > 1) {
+    name += u'-';
+    digits(static_cast<unsigned>(taken), 1);
+  }
+  return name + u".jpg";
 }
 
 // Copies the picture into the save folder (made if missing) under the first
