@@ -4,7 +4,7 @@
 
 #include "capture/capture.h"
 #include "net/upload.h"
-#include "picture/jpeg.h"
+#include "picture/capture_upload.h"
 #include "platform/kernel32.h"
 #include "platform/user32.h"
 #include "settings/settings.h"
@@ -102,14 +102,9 @@ void Capture::finish(std::int32_t choice) {
   UpdateWindow(main_);
   Grab& grab = *grab_;
   const PixelRows rows = grabRows();  // no pixels, and so a failed encoding, without a snapshot
-  if (grab.file && SaveBitmapAsJpeg(grab.file.name(), snapshot_ ? snapshot_->bitmap.get() : nullptr, &rows) == 1) {
-    // The picture exists nowhere else: a failed upload keeps it in the save folder.
-    const UploadOutcome outcome =
-        UploadPicture(main_, grab.file.name(), {uploadChoice_ == 1, SaveFolderPath()}, KeepUnsent::Yes);
-    if (outcome.copyStepRan) copyStepRan();
-  } else {
-    MessageBoxW(main_, u"Could not save image", u"Error", MB_ICONERROR);
-  }
+  const UploadOutcome outcome = UploadCapture(main_, grab.file, snapshot_ ? snapshot_->bitmap.get() : nullptr, rows,
+                                              {uploadChoice_ == 1, SaveFolderPath()});
+  if (outcome.copyStepRan) copyStepRan();
   grab_.reset();
   wait.reset();
   placeSelectionWindow({0, 0, 0, 0}, true);

@@ -154,8 +154,8 @@ Exchange ReadReply(platform::Hinternet request, std::uint64_t deadline) {
     if (read > kMaxReplyBytes - reply.size()) return {ExchangeStage::Reply, {}};
     reply.append(buffer, read);
   }
-  // The reply is text up to its first NUL; the rest is never looked at.
-  reply.resize(std::min(reply.size(), reply.find('\0')));
+  // Kept whole, NUL bytes and all: a reply cut at its first NUL could pass
+  // for a link that the service never sent.
   return {ExchangeStage::Done, std::move(reply)};
 }
 

@@ -55,7 +55,7 @@ enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status, Reply
 
 struct Exchange {
   ExchangeStage stage;  // Done when a 200 reply was read whole; else where it stopped
-  std::string reply;    // the reply up to its first NUL byte; empty unless Done
+  std::string reply;    // the reply as it came, NUL bytes and all; empty unless Done
 };
 
 // Time limits of one exchange, set on every handle. Each bounds one wait for

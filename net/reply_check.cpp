@@ -7,6 +7,14 @@ namespace {
 
 bool IsPrintableAscii(char c) { return c > ' ' && c < 0x7F; }
 
+// What a picture's name in a link is made of: whatever else the service sends
+// would reach the clipboard, the browser and the save folder as a path, a
+// stream, a query or a device.
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+         c == '.';
+}
+
 char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
 // Names Windows opens as devices whatever folder or extension comes with them.
@@ -65,8 +73,10 @@ std::optional<std::string_view> LinkIdentifier(std::string_view reply, std::stri
   if (!StartsWithPrefix(link, linkPrefix)) return std::nullopt;
   std::string_view identifier = link.substr(linkPrefix.size());
   if (identifier.empty() || identifier.size() > kMaxIdentifierLength) return std::nullopt;
+  if (identifier == "." || identifier == "..") return std::nullopt;
   for (char c : identifier)
-    if (!IsPrintableAscii(c)) return std::nullopt;
+    if (!IsNameCharacter(c)) return std::nullopt;
+  if (IsDeviceName(std::u16string(identifier.begin(), identifier.end()))) return std::nullopt;
   return identifier;
 }
 
@@ -102,6 +112,7 @@ long ParseStatusCode(const char16_t* text, std::size_t count) {
 }
 
 std::optional<std::string_view> AnnouncedVersion(std::string_view reply) {
+  reply = reply.substr(0, reply.find('\0'));
   if (!reply.empty() && reply[0] == 'N') return std::nullopt;
   return reply.substr(0, 12);
 }

@@ -32,11 +32,13 @@ inline constexpr std::size_t kCopyNameIdentifierLength = 36;
 std::string_view WithoutLineBreak(std::string_view reply);
 
 // The picture identifier when reply is a link of the service: after dropping
-// one trailing line break, it begins with linkPrefix (compared byte for byte)
-// and the rest is 1 to kMaxIdentifierLength printable ASCII characters (no
-// blank, no control byte, nothing above 0x7E). Anything else, and a prefix that
-// is empty or longer than kMaxLinkPrefixLength, gives nullopt. The view points
-// into reply.
+// one trailing line break, it begins with linkPrefix (scheme and host in any
+// case, the rest byte for byte) and the rest is a plain name of 1 to
+// kMaxIdentifierLength characters: letters, digits, "-", "_" and "." only, not
+// "." or ".." alone and not a device name (CON, NUL.x, COM1...). A separator,
+// a drive, a stream, a wildcard, a query or a NUL anywhere makes it no link.
+// Anything else, and a prefix that is empty or longer than
+// kMaxLinkPrefixLength, gives nullopt. The view points into reply.
 std::optional<std::string_view> LinkIdentifier(std::string_view reply, std::string_view linkPrefix);
 
 // The copy's file name for an identifier: its first kCopyNameIdentifierLength
@@ -51,9 +53,10 @@ std::u16string CopyFileName(std::string_view identifier);
 // unit; 0 without digits. Reads at most count units and stops at a NUL.
 long ParseStatusCode(const char16_t* text, std::size_t count);
 
-// The version-check reply: nullopt when it says there is no newer version
-// (its first byte is "N"); else the bytes that hold the version text, at most
-// the first 12 (three characters never take more in any code page).
+// The version-check reply, read up to its first NUL: nullopt when it says
+// there is no newer version (its first byte is "N"); else the bytes that hold
+// the version text, at most the first 12 (three characters never take more in
+// any code page).
 std::optional<std::string_view> AnnouncedVersion(std::string_view reply);
 
 }  // namespace corvane

@@ -158,11 +158,9 @@ std::u16string UnsentName(const platform::SystemTime& t, int taken) {
   return name + u".jpg";
 }
 
-// Copies the picture into the save folder (made if missing) under the first
-// free unsent name; its full path, or empty when it could not be kept. Written
-// beside the name first and then renamed without replacing: an existing file
-// is never overwritten, and a kept copy is whole.
-std::u16string KeepUnsentPicture(const char16_t* picturePath, std::u16string_view saveFolder) {
+}  // namespace
+
+std::u16string KeepUnsentPicture(std::u16string_view saveFolder, WritePicture write, const void* context) {
   using namespace platform;
   if (saveFolder.empty() || !MakeFolder(std::u16string(saveFolder))) return {};
   std::u16string folder(saveFolder);
@@ -170,7 +168,7 @@ std::u16string KeepUnsentPicture(const char16_t* picturePath, std::u16string_vie
   SystemTime now{};
   GetLocalTime(&now);
   const std::u16string partial = folder + UnsentName(now, 1) + u".part";
-  if (CopyBytes(picturePath, partial.c_str())) {
+  if (write(partial.c_str(), context)) {
     for (int taken = 1; taken <= kUnsentNameTries; ++taken) {
       std::u16string target = folder + UnsentName(now, taken);
       if (MoveFileExW(partial.c_str(), target.c_str(), 0)) return target;
@@ -184,18 +182,23 @@ std::u16string KeepUnsentPicture(const char16_t* picturePath, std::u16string_vie
   return {};
 }
 
-}  // namespace
-
 UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy,
                             KeepUnsent keepUnsent) {
-  std::u16string kept;  // the unsent copy in the save folder, once made
+  // The unsent copy in the save folder, once made.
+  std::u16string kept = keepUnsent == KeepUnsent::Already ? std::u16string(picturePath) : std::u16string();
   Attempt attempt = SendOnce(picturePath);
   while (attempt.failure != nullptr) {
     // Kept before the user is asked, so that the message can name it; tried
     // again after each failure until it works, in case the folder was mended.
-    if (keepUnsent == KeepUnsent::Yes && kept.empty()) kept = KeepUnsentPicture(picturePath, copy.saveFolder);
+    if (keepUnsent == KeepUnsent::Yes && kept.empty())
+      kept = KeepUnsentPicture(
+          copy.saveFolder,
+          [](const char16_t* target, const void* source) {
+            return CopyBytes(static_cast<const char16_t*>(source), target);
+          },
+          picturePath);
     std::u16string text = attempt.failure;
-    if (keepUnsent == KeepUnsent::Yes)
+    if (keepUnsent != KeepUnsent::No)
       text += kept.empty() ? std::u16string(u"\nThe picture could not be kept in the save folder.")
                            : u"\nThe picture is kept as " + kept;
     if (platform::MessageBoxW(owner, text.c_str(), u"Error", platform::MB_RETRYCANCEL | platform::MB_ICONERROR) !=
@@ -203,7 +206,9 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
       return {};
     attempt = SendOnce(picturePath);
   }
-  const std::string& link = attempt.reply;
+  // What goes out is what was checked: the link without the line break the
+  // service may end it with.
+  const std::string link(WithoutLineBreak(attempt.reply));
   const std::string_view identifier = *LinkIdentifier(link, ServiceLinkPrefix());
   const CopyResult copied = copy.keep ? SaveCopy(picturePath, identifier, copy.saveFolder) : CopyResult::Written;
   // The service holds the picture now.

@@ -1,5 +1,6 @@
 // The picture upload and what it does with the link: clipboard, browser, saved copy.
 #pragma once
+#include <string>
 #include <string_view>
 #include "platform/types.h"
 
@@ -20,8 +21,10 @@ struct UploadOutcome {
 
 // Whether a picture whose upload failed is kept in the save folder
 // (copy.saveFolder). A capture exists nowhere else, so it is kept; a file
-// upload's picture is still in the user's own file.
-enum class KeepUnsent : bool { No, Yes };
+// upload's picture is still in the user's own file. Already: the picture file
+// itself is the kept copy (see KeepUnsentPicture below): a failure names it, a
+// success removes it.
+enum class KeepUnsent { No, Yes, Already };
 
 // Uploads one JPEG file. Every failure of the upload shows its message, owned
 // by owner (or by none), with Retry and Cancel; Retry sends the file again the
@@ -33,6 +36,16 @@ enum class KeepUnsent : bool { No, Yes };
 // step runs only after a link was received. Never deletes the picture file.
 UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy,
                             KeepUnsent keepUnsent = KeepUnsent::No);
+
+// Writes a picture into path; true when it is there whole.
+using WritePicture = bool (*)(const char16_t* path, const void* context);
+
+// Puts a picture into saveFolder (made if missing) under the first free
+// "unsent-YYYYMMDD-HHMMSS.jpg" name: written beside it first, then renamed
+// without replacing, so an existing file is never overwritten and a kept
+// picture is whole. Its full path, or empty when it could not be kept (nothing
+// of it is left then).
+std::u16string KeepUnsentPicture(std::u16string_view saveFolder, WritePicture write, const void* context);
 
 enum class CopyResult { Written, Failed };
 

@@ -3,11 +3,14 @@
 // upload that, never the file itself.
 #include "picture/file_upload.h"
 
+#include <string>
+
 #include "net/upload.h"
 #include "picture/jpeg.h"
 #include "platform/comdlg32.h"
 #include "platform/kernel32.h"
 #include "platform/user32.h"
+#include "settings/settings.h"
 
 namespace corvane {
 namespace {
@@ -17,8 +20,9 @@ char16_t g_chosenPath[platform::MAX_PATH];
 
 constexpr char16_t kFilter[] = u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.gif;*.bmp;*.tif\0";
 
-void showConversionFailure() {
-  platform::MessageBoxW(nullptr, u"Could not convert image", u"Error", platform::MB_ICONERROR);
+void showConversionFailure(const char16_t* why = nullptr) {
+  const std::u16string text = why == nullptr ? u"Could not convert image" : u"Could not convert image\n" + std::u16string(why);
+  platform::MessageBoxW(nullptr, text.c_str(), u"Error", platform::MB_ICONERROR);
 }
 
 }  // namespace
@@ -48,13 +52,18 @@ UploadOutcome ConvertAndUploadFile(const char16_t* sourcePath, const CopyRequest
   // nothing to write into, and nothing of ours to delete.
   TempJpegFile temp;
   if (!temp.make()) {
-    showConversionFailure();
+    // The user's file is untouched; what to mend is the temporary folder.
+    const std::u16string why = temp.folder()[0] == 0
+                                   ? std::u16string(u"There is no temporary folder to convert it in.")
+                                   : u"The temporary folder " + std::u16string(temp.folder()) + u" cannot be written.";
+    showConversionFailure(why.c_str());
     return {};
   }
   if (ConvertFileToJpeg(temp.name(), sourcePath) != 1) {
     showConversionFailure();
     return {};
   }
+  if (copy.keep) TellRefusedSaveFolder(nullptr);  // before the copy goes into the folder
   // Shows its own failures. The source file still holds the picture: nothing is kept.
   return UploadPicture(nullptr, temp.name(), copy, KeepUnsent::No);
 }

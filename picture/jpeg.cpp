@@ -144,11 +144,13 @@ bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]) {
     folder[0] = 0;
     return false;
   }
-  if (platform::GetTempFileNameW(folder, u"rarodor", 0, name) == 0) {
-    name[0] = 0;
-    return false;
-  }
-  return true;
+  if (platform::GetTempFileNameW(folder, u"rarodor", 0, name) != 0) return true;
+  // The folder may have been deleted (a cleaner, the user): made again, once,
+  // and asked again. Its parents are the profile's and are not made here.
+  if (platform::CreateDirectoryW(folder, nullptr) && platform::GetTempFileNameW(folder, u"rarodor", 0, name) != 0)
+    return true;
+  name[0] = 0;
+  return false;
 }
 
 TempJpegFile::~TempJpegFile() { remove(); }

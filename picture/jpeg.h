@@ -35,9 +35,10 @@ int SaveBitmapAsJpeg(const char16_t* outputPath, platform::Hbitmap bitmap, const
 int ConvertFileToJpeg(const char16_t* outputPath, const char16_t* sourcePath);
 
 // The temporary JPEG file: an empty file made by the platform in the user's
-// temporary folder with the prefix "rarodor". Returns false (and leaves name
-// empty) when no name was made for this picture; nothing may then be written,
-// uploaded or deleted under it.
+// temporary folder with the prefix "rarodor"; a temporary folder that has gone
+// is made again first. Returns false (and leaves name empty) when no name was
+// made for this picture; nothing may then be written, uploaded or deleted
+// under it. folder holds the temporary folder whenever the platform gave one.
 bool MakeTempJpegFile(char16_t (&folder)[260], char16_t (&name)[260]);
 
 // A temporary JPEG file of one picture, made by make() and deleted with its
@@ -52,6 +53,8 @@ class TempJpegFile {
   bool make() { return made_ = MakeTempJpegFile(folder_, name_); }
   explicit operator bool() const { return made_; }
   const char16_t* name() const { return name_; }
+  // The temporary folder the platform gave, or empty.
+  const char16_t* folder() const { return folder_; }
   // Deletes the file now; the name stays readable for whoever still holds it.
   void remove();
 

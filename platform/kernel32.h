@@ -8,6 +8,9 @@ namespace platform {
 std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t capacity);
 Bool SetCurrentDirectoryW(const char16_t* path);
 std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity);
+// The characters written, terminator included; more than capacity when the
+// text does not fit (nothing usable written then); 0 on failure.
+std::uint32_t ExpandEnvironmentStringsW(const char16_t* source, char16_t* expanded, std::uint32_t capacity);
 Bool CreateDirectoryW(const char16_t* path, void* security);
 std::uint32_t GetLastError();
 std::uint32_t GetTempPathW(std::uint32_t capacity, char16_t* path);

@@ -41,6 +41,10 @@ void storeText(const RegKey& key) {
   writeText(key, kSaveFolderValue, settings.saveFolder, textLength(settings.saveFolder, kSaveFolderCapacity));
 }
 
+// The stored folder that was not used this run, as the user wrote it, until
+// the user has been told; empty otherwise.
+std::u16string g_refusedFolder;
+
 // One attempt, last component only: a missing parent is the user's to fix and
 // is the only failure worth a message.
 void createSaveFolder() {
@@ -65,28 +69,51 @@ std::uint32_t defaultBase(const char16_t* exePath, std::uint32_t exeLength) {
   return copyBounded(folder, kSaveFolderCapacity, exePath, exeLength - 4);
 }
 
-}  // namespace
-
-void SetDefaultSaveFolder() {
+// The default folder into saveFolder; false (folder empty, the user told)
+// when it cannot be had.
+bool fillDefaultSaveFolder() {
   char16_t exePath[kPathCapacity];
   const std::uint32_t exeLength = executablePath(exePath, kPathCapacity);
-  RegKey key;
-  createKey(kSettingsKey, key);
-
   const std::uint32_t base = defaultBase(exePath, exeLength);
   if (base == 0 || base + kDefaultSuffixLength + 1 > kSaveFolderCapacity) {
     settings.saveFolder[0] = 0;
     showError(u"Error in save path");
-    // An empty value stored now would stop the default from coming back at the
-    // next start, and an empty folder name means the current drive's root:
-    // neither is written nor made.
-    return;
+    return false;
   }
   copyBounded(settings.saveFolder + base, kSaveFolderCapacity - base, kDefaultSuffix, kDefaultSuffixLength);
+  return true;
+}
 
+// A stored REG_EXPAND_SZ folder with its variables replaced; empty when the
+// result does not fit.
+std::u16string expanded(const std::u16string& folder) {
+  char16_t out[kSaveFolderCapacity];
+  const std::uint32_t count = platform::ExpandEnvironmentStringsW(folder.c_str(), out, kSaveFolderCapacity);
+  if (count == 0 || count > kSaveFolderCapacity) return {};
+  return std::u16string(out, textLength(out, count));
+}
+
+}  // namespace
+
+void SetDefaultSaveFolder() {
+  RegKey key;
+  createKey(kSettingsKey, key);
+  // An empty value stored now would stop the default from coming back at the
+  // next start, and an empty folder name means the current drive's root:
+  // neither is written nor made.
+  if (!fillDefaultSaveFolder()) return;
   if (key) storeText(key);
   key.reset();
   createSaveFolder();
+}
+
+void TellRefusedSaveFolder(platform::Hwnd owner) {
+  if (g_refusedFolder.empty()) return;
+  const std::u16string text = u"The save folder \"" + g_refusedFolder +
+                              u"\" is not a full path and is not used.\nPictures are kept in " +
+                              std::u16string(SaveFolderPath()) + u" instead.";
+  g_refusedFolder.clear();
+  platform::MessageBoxW(owner, text.c_str(), u"Error", platform::MB_OK | platform::MB_ICONERROR);
 }
 
 void StoreSaveFolder() {
@@ -113,6 +140,7 @@ void ChooseSaveFolder() {
   // A virtual folder (the computer, the network) has no path: nothing changes, silently.
   if (platform::SHGetPathFromIDListW(item.get(), path) && path[0] != 0) {
     copyBounded(settings.saveFolder, kSaveFolderCapacity, path, platform::MAX_PATH - 1);
+    g_refusedFolder.clear();  // nothing to tell about a folder the user has replaced
     StoreSaveFolder();
   }
 }
@@ -128,8 +156,23 @@ std::int32_t readSaveFolder(const RegKey& key) {
                                                        reinterpret_cast<std::uint8_t*>(data), &size);
   if (read != platform::ERROR_SUCCESS) return read;
   if (size > kStoredFolderBytes) return read;
-  const std::u16string folder =
+  std::u16string folder =
       StoredSaveFolder(type, std::string_view(reinterpret_cast<const char*>(data), size), kSaveFolderCapacity);
+  if (type == platform::REG_EXPAND_SZ && !folder.empty()) {
+    std::u16string full = expanded(folder);
+    if (full.empty()) return read;  // too long once expanded: unreadable, and the user's, left alone
+    folder = std::move(full);
+  }
+  if (!folder.empty() && !IsFullPath(folder)) {
+    // Taken as it stands it would land beside the program, where no one looks
+    // for it. The default stands in for this run; the stored value is the
+    // user's and stays as written.
+    if (fillDefaultSaveFolder()) {
+      g_refusedFolder = folder;
+      createSaveFolder();
+    }
+    return read;
+  }
   copyBounded(settings.saveFolder, kSaveFolderCapacity, folder.c_str(), static_cast<std::uint32_t>(folder.size()));
   return read;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "platform/types.h"
 
 namespace corvane {
 
@@ -45,8 +46,13 @@ void SetVersionCheck(bool on);
 void SetQuickCapture(bool on);
 void SetAutostart(bool on);
 
-// Save folder.
+// Save folder. A stored folder that names no full path ("Shots\", "C:Shots")
+// is never taken relative to the program's folder: the default stands in for
+// this run and the stored value is left as written. TellRefusedSaveFolder
+// then tells the user so, once per run, in a message owned by owner; it does
+// nothing when the stored folder was used.
 void SetDefaultSaveFolder();
+void TellRefusedSaveFolder(platform::Hwnd owner);
 void StoreSaveFolder();
 void ChooseSaveFolder();
 

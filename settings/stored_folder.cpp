@@ -18,4 +18,14 @@ std::u16string StoredSaveFolder(std::uint32_t type, std::string_view bytes, std:
   return folder;
 }
 
+bool IsFullPath(std::u16string_view folder) {
+  if (folder.size() >= 3 && folder[1] == u':' && folder[2] == u'\\') {
+    const char16_t drive = static_cast<char16_t>(folder[0] | 0x20);
+    return drive >= u'a' && drive <= u'z';
+  }
+  // "\\server\..." and "\\?\C:\..."; a lone "\\" names no share, and "\\.\" names devices.
+  if (folder.size() < 3 || folder[0] != u'\\' || folder[1] != u'\\' || folder[2] == u'\\') return false;
+  return !folder.starts_with(u"\\\\.\\");
+}
+
 }  // namespace corvane

@@ -16,4 +16,10 @@ namespace corvane {
 // data need not carry one.
 std::u16string StoredSaveFolder(std::uint32_t type, std::string_view bytes, std::size_t capacity);
 
+// Whether folder names a folder by its full path: a drive letter, a colon and
+// a backslash ("D:\Shots"), or a share ("\\server\share\Shots"). Anything else
+// ("Shots\", "C:Shots", "\Shots", "%VAR%\Shots" left unexpanded) would be taken
+// relative to the current folder or drive, which is the program's own.
+bool IsFullPath(std::u16string_view folder);
+
 }  // namespace corvane

@@ -12,6 +12,9 @@ Bool SetCurrentDirectoryW(const char16_t* path) { return ::SetCurrentDirectoryW(
 std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity) {
   return ::GetEnvironmentVariableW(W(name), W(value), capacity);
 }
+std::uint32_t ExpandEnvironmentStringsW(const char16_t* source, char16_t* expanded, std::uint32_t capacity) {
+  return ::ExpandEnvironmentStringsW(W(source), W(expanded), capacity);
+}
 Bool CreateDirectoryW(const char16_t* path, void* security) {
   return ::CreateDirectoryW(W(path), As<LPSECURITY_ATTRIBUTES>(security));
 }

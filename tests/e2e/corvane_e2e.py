@@ -89,6 +89,10 @@ class Window:
                 f"title={self.title!r})")
 
 
+class ExpandSz(str):
+    """Registry text of type REG_EXPAND_SZ, for reg_import."""
+
+
 class Desktop:
     """An Xvfb display and a Wine prefix of their own, for one test session."""
 
@@ -434,7 +438,7 @@ class Desktop:
 
     # ---- registry ------------------------------------------------------------
     def reg_import(self, keys, delete=()):
-        """Writes keys in one regedit run. keys: {key: {name: str | int | bytes | None}};
+        """Writes keys in one regedit run. keys: {key: {name: str | int | bytes | ExpandSz | None}};
         bytes are REG_BINARY, a None value deletes that value; delete lists whole keys to remove."""
         roots = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
 
@@ -453,6 +457,9 @@ class Desktop:
             for name, value in values.items():
                 if value is None:
                     lines.append(f"{quote(name)}=-")
+                elif isinstance(value, ExpandSz):
+                    data = (str(value) + "\0").encode("utf-16-le")
+                    lines.append(f"{quote(name)}=hex(2):" + ",".join(f"{b:02x}" for b in data))
                 elif isinstance(value, bytes):
                     lines.append(f"{quote(name)}=hex:" + ",".join(f"{b:02x}" for b in value))
                 elif isinstance(value, bool) or isinstance(value, int):

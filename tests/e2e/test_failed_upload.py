@@ -3,6 +3,9 @@ sends it once more, and once the service has it the kept file goes."""
 
 import re
 import shutil
+import subprocess
+
+import pytest
 
 from PIL import Image
 
@@ -81,3 +84,37 @@ def test_a_picture_that_cannot_be_kept_is_still_offered_again(desktop, resident,
     finally:
         folder.unlink(missing_ok=True)
         folder.mkdir(exist_ok=True)
+
+
+@pytest.mark.parametrize("how", ["read-only", "deleted"])
+def test_a_temporary_folder_that_cannot_be_written_does_not_cost_the_capture(desktop, resident, web, shots, how):
+    road.set_quick_capture(desktop, True)
+    road.prepare(desktop, web)
+    folder = desktop.unixpath(desktop.profile + "\\ReDoda")
+    temp = desktop.temp_folder
+    if how == "deleted":
+        shutil.rmtree(temp)
+    else:
+        # Immutable even for root: no file can be made in it.
+        subprocess.run(["chattr", "+i", str(temp)], check=True, timeout=10)
+    try:
+        web.script("/upload.php", status=503)
+        road.capture(desktop, (300, 200), (459, 319))
+        box = failure_message(desktop, web, 1)
+        shots("kept")
+        kept = road.kept_picture(desktop, box)
+        assert kept and kept.parent == folder and kept.exists(), box.message
+        with Image.open(kept) as picture:
+            assert (picture.format, picture.size) == ("JPEG", (160, 120))
+        desktop.press("Retry", "Error")
+        (upload,) = road.wait_uploads(web)
+        road.assert_shows(desktop, road.picture_of(upload), road.region((300, 200), (459, 319)))
+        road.assert_link_handed_on(desktop, upload)
+        road.assert_idle(desktop)
+        assert not kept.exists(), "the unsent picture outlived its upload"
+        assert not list(folder.glob("unsent-*")) and not list(folder.glob("*.part"))
+        if how == "deleted":
+            assert temp.is_dir(), "the temporary folder was not made again"
+    finally:
+        subprocess.run(["chattr", "-i", str(temp)], check=False, timeout=10)
+        temp.mkdir(exist_ok=True)

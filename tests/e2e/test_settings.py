@@ -1,8 +1,13 @@
 """Settings as the registry and the tray menu show them: a first start's values and
 save folder, and the three switches of the tray menu, kept across a restart."""
 
+import shutil
+
+import pytest
+
 import corvane_e2e as e2e
-from corvane_e2e import RUN_KEY, SETTINGS_KEY, wait_for
+import test_upload_road as road
+from corvane_e2e import MENU_CLASS, RUN_KEY, SETTINGS_KEY, wait_for
 
 
 def exit_program(desktop, run):
@@ -56,4 +61,53 @@ def test_the_tray_switches_show_their_marks_and_hold_after_a_restart(desktop, co
     settings = desktop.reg_query(SETTINGS_KEY)
     assert "simplemode" not in settings
     assert "corvane.exe" not in (desktop.reg_query(RUN_KEY) or {})
+    exit_program(desktop, run)
+
+
+@pytest.mark.parametrize("stored", ["REG_EXPAND_SZ", "relative"])
+def test_a_stored_save_folder_is_used_where_the_user_means_it(desktop, corvane, web, shots, stored):
+    desktop.reset_settings(version_check=False, quick_capture=False, autostart=False)
+    profile = desktop.profile
+    if stored == "REG_EXPAND_SZ":
+        value, where = e2e.ExpandSz("%USERPROFILE%\\Shots\\"), profile + "\\Shots"
+    else:
+        value, where = "rlrel\\", profile + "\\ReDoda"
+    desktop.reg_import({SETTINGS_KEY: {"ReDoda": value}})
+    beside_program = e2e.build_dir() / "rlrel"
+    shutil.rmtree(beside_program, ignore_errors=True)
+    folder = desktop.unixpath(where)
+    run = corvane.start_resident()
+    road.prepare(desktop, web)
+
+    menu, entries = road.open_selection_menu(desktop, (300, 300), (420, 380))
+    top, bottom, _ = entries["Upload && Save"]
+    desktop.click(menu.rect[0] + 30, (top + bottom) // 2)
+    if stored == "relative":
+        # Told once, before the first picture goes to the folder that stands in.
+        box = desktop.message_box(title="Error", timeout=30)
+        shots("told")
+        assert box.message.splitlines() == [
+            'The save folder "rlrel\\" is not a full path and is not used.',
+            f"Pictures are kept in {profile}\\ReDoda\\ instead."], box.message
+        desktop.press("OK", "Error")
+    (upload,) = road.wait_uploads(web)
+    copy = folder / f"{upload['id']}.jpg"
+    wait_for(copy.exists, 20, what=f"the copy {copy}")
+    assert copy.read_bytes() == upload["bytes"]
+    road.assert_link_handed_on(desktop, upload)
+    road.assert_idle(desktop)
+    assert not beside_program.exists(), "the copy went beside the program"
+    assert desktop.reg_query(SETTINGS_KEY)["ReDoda"][0] == stored.replace("relative", "REG_SZ"), "the user's value"
+
+    # Once: the next copy goes the same way without a word.
+    web.reset()
+    menu, entries = road.open_selection_menu(desktop, (500, 300), (620, 380))
+    top, bottom, _ = entries["Upload && Save"]
+    desktop.click(menu.rect[0] + 30, (top + bottom) // 2)
+    (upload,) = road.wait_uploads(web)
+    wait_for((folder / f"{upload['id']}.jpg").exists, 20, what="the second copy")
+    road.assert_idle(desktop)
+    assert not desktop.shown(e2e.DIALOG_CLASS)
+    copy.unlink()
+    (folder / f"{upload['id']}.jpg").unlink()
     exit_program(desktop, run)

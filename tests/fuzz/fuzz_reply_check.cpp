@@ -9,7 +9,7 @@ namespace {
 void Check(std::string_view reply, std::string_view prefix) {
   auto identifier = corvane::LinkIdentifier(reply, prefix);
   if (!identifier) return;
-  // What passes is the prefix, 1..bound printable characters and at most one line break.
+  // What passes is the prefix, a plain name of 1..bound characters and at most one line break.
   if (identifier->empty() || identifier->size() > corvane::kMaxIdentifierLength) std::abort();
   if (prefix.empty() || prefix.size() > corvane::kMaxLinkPrefixLength) std::abort();
   // The prefix, with scheme and host in any case and the path as it stands.
@@ -23,8 +23,12 @@ void Check(std::string_view reply, std::string_view prefix) {
       std::abort();
   }
   if (identifier->data() != reply.data() + prefix.size()) std::abort();
-  for (char c : *identifier)
-    if (c <= ' ' || c >= 0x7F) std::abort();
+  for (char c : *identifier) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                       c == '_' || c == '.';
+    if (!plain) std::abort();
+  }
+  if (*identifier == "." || *identifier == "..") std::abort();
   std::string_view rest = reply.substr(prefix.size() + identifier->size());
   if (!rest.empty() && rest != "\n" && rest != "\r\n") std::abort();
   if (reply.size() > corvane::kMaxLinkPrefixLength + corvane::kMaxIdentifierLength + 2) std::abort();

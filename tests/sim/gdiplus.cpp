@@ -177,6 +177,7 @@ GpStatus GdipSaveImageToFile(GpImage image, const char16_t* path, const Guid* en
   std::u16string p(path);
   auto slash = p.rfind(u'\\');
   if (slash == std::u16string::npos || !sim::hasFolder(p.substr(0, slash))) return kWin32Error;
+  if (!sim::hasFile(p) && sim::folderLocked(p.substr(0, slash))) return kWin32Error;
   sim::putFile(p, sim::savedJpeg(it->second.origin));
   return kOk;
 }

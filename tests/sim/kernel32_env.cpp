@@ -63,6 +63,25 @@ std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std
   }
   return it->second.empty() ? 0 : sim::copyOut(it->second, value, capacity);
 }
+// %NAME% of a set variable is replaced by its value; anything else stays as written.
+std::uint32_t ExpandEnvironmentStringsW(const char16_t* source, char16_t* expanded, std::uint32_t capacity) {
+  ready();
+  record("ExpandEnvironmentStringsW", source, capacity);
+  std::u16string text(source), out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t close = text[i] == u'%' ? text.find(u'%', i + 1) : std::u16string::npos;
+    auto it = close == std::u16string::npos ? g_env.end() : g_env.find(upper(text.substr(i + 1, close - i - 1)));
+    if (it == g_env.end()) {
+      out += text[i++];
+      continue;
+    }
+    out += it->second;
+    i = close + 1;
+  }
+  if (out.size() + 1 > capacity) return static_cast<std::uint32_t>(out.size() + 1);
+  sim::copyOut(out, expanded, capacity);
+  return static_cast<std::uint32_t>(out.size() + 1);
+}
 Bool CreateDirectoryW(const char16_t* path, void* security) {
   ready();
   record("CreateDirectoryW", path, security);

@@ -17,6 +17,7 @@ struct OpenFile {
 std::map<std::u16string, std::pair<std::u16string, std::string>> g_files;  // key -> (path, bytes)
 std::map<std::uintptr_t, OpenFile> g_open;
 std::set<std::u16string> g_folders;  // keys, without a trailing backslash
+std::set<std::u16string> g_locked;   // folders in which no file can be made, renamed or deleted
 std::u16string g_tempPath = u"C:\\Temp\\";
 std::size_t g_readLimit = SIZE_MAX;  // bytes ReadFile still delivers before it fails
 
@@ -30,13 +31,42 @@ const bool g_registered = (sim::onReset([] {
                              g_files.clear();
                              g_open.clear();
                              g_folders.clear();
+                             g_folders.insert(u"C:\\TEMP");
+                             g_locked.clear();
                              g_tempPath = u"C:\\Temp\\";
                              g_readLimit = SIZE_MAX;
                            }),
                            true);
+// Whether a file at path cannot be made, renamed or deleted: its folder is
+// locked. The last error is set when it cannot.
+bool inLockedFolder(std::u16string_view path) {
+  std::u16string k = keyOf(path);
+  const auto slash = k.rfind(u'\\');
+  if (slash == std::u16string::npos || !g_locked.count(k.substr(0, slash))) return false;
+  sim::setLastError(platform::ERROR_ACCESS_DENIED);
+  return true;
+}
 }  // namespace
 
 namespace sim {
+bool folderLocked(std::u16string_view path) {
+  std::u16string k = keyOf(path);
+  while (!k.empty() && k.back() == u'\\') k.pop_back();
+  return g_locked.count(k) != 0;
+}
+void lockFolder(std::u16string_view path) {
+  std::u16string k = keyOf(path);
+  while (!k.empty() && k.back() == u'\\') k.pop_back();
+  g_locked.insert(k);
+}
+void removeFolder(std::u16string_view path) {
+  std::u16string k = keyOf(path);
+  while (!k.empty() && k.back() == u'\\') k.pop_back();
+  for (auto it = g_files.begin(); it != g_files.end();)
+    it = it->first.rfind(k + u"\\", 0) == 0 ? g_files.erase(it) : std::next(it);
+  for (auto it = g_folders.begin(); it != g_folders.end();)
+    it = *it == k || it->rfind(k + u"\\", 0) == 0 ? g_folders.erase(it) : std::next(it);
+}
 void setTempPath(std::u16string path) { g_tempPath = std::move(path); }
 void failReadsAfter(std::size_t bytes) { g_readLimit = bytes; }
 int fileHandlesOpen() { return static_cast<int>(g_open.size()); }
@@ -87,6 +117,10 @@ std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, s
   record("GetTempFileNameW", folder, prefix, unique);
   std::int64_t scriptedResult;
   if (sim::scripted("GetTempFileNameW", &scriptedResult) && scriptedResult == 0) return 0;  // no name made
+  if (!sim::hasFolder(folder)) {
+    sim::setLastError(267);  // ERROR_DIRECTORY
+    return 0;
+  }
   // The platform keeps three letters of the prefix and adds a hexadecimal number.
   for (unsigned n = 1;; ++n) {
     char hex[8];
@@ -94,6 +128,7 @@ std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, s
     std::u16string path = std::u16string(folder) + std::u16string(prefix).substr(0, 3) + sim::utf16(hex) + u".tmp";
     if (!sim::hasFile(path)) {
       if (path.size() + 1 > 260) return 0;  // the platform refuses folders this long
+      if (inLockedFolder(path)) return 0;
       sim::putFile(path, "");
       sim::copyOut(path, name, 260);
       return n;
@@ -102,6 +137,7 @@ std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, s
 }
 Bool DeleteFileW(const char16_t* path) {
   record("DeleteFileW", path);
+  if (inLockedFolder(path)) return 0;
   return g_files.erase(keyOf(path)) ? 1 : 0;
 }
 Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) {
@@ -113,6 +149,7 @@ Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) 
     sim::setLastError(ERROR_ALREADY_EXISTS);
     return 0;
   }
+  if (inLockedFolder(from) || inLockedFolder(to)) return 0;
   if (!g_files.count(source) || slash == std::u16string::npos || !sim::hasFolder(t.substr(0, slash)) ||
       sim::hasFolder(t) || result<int>("MoveFileExW", 1) == 0) {
     sim::setLastError(ERROR_ACCESS_DENIED);
@@ -134,6 +171,7 @@ Handle CreateFileW(const char16_t* path, std::uint32_t access, std::uint32_t sha
       sim::setLastError(ERROR_PATH_NOT_FOUND);
       return INVALID_HANDLE_VALUE;
     }
+    if (!g_files.count(key) && inLockedFolder(p)) return INVALID_HANDLE_VALUE;
     g_files[key] = {p, ""};
   } else if (!g_files.count(key)) {
     return INVALID_HANDLE_VALUE;

@@ -200,9 +200,16 @@ struct GdiplusCounts {
 };
 GdiplusCounts gdiplus();
 
-// Temporary folder (kernel32_files.cpp): "C:\Temp\" by default; a "GetTempPathW"
-// script of 0 makes the call fail. A "GetTempFileNameW" script of 0 makes no name.
+// Temporary folder (kernel32_files.cpp): "C:\Temp\" by default, a folder that
+// exists; a "GetTempPathW" script of 0 makes the call fail. A "GetTempFileNameW"
+// script of 0 makes no name, and neither does a missing folder.
 void setTempPath(std::u16string path);
+// A folder in which no file can be made, renamed or deleted any more (files
+// already there can still be written), as a read-only or immutable folder.
+void lockFolder(std::u16string_view path);
+bool folderLocked(std::u16string_view path);
+// Deletes a folder with everything in it, as another program would.
+void removeFolder(std::u16string_view path);
 // Once `bytes` more bytes have been read (from any file), ReadFile fails where a
 // file goes on; the read that meets the limit returns short and succeeds.
 void failReadsAfter(std::size_t bytes);

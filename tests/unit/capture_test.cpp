@@ -472,9 +472,16 @@ TEST(FinishSelection, InOrderAndOnAFailedEncodingAMessageAndNoUpload) {
   const struct {
     const char* name;
     void (*setup)();
+    std::string message;
   } failures[] = {
-      {"GDI+ does not start", failEncoding},
-      {"no picture over the snapshot's pixels", [] { sim::script("GdipCreateBitmapFromScan0", 2); }},
+      // Tried in the temporary file, then in the save folder (none is set here).
+      {"GDI+ does not start", failEncoding,
+       "Could not save image\nNeither the temporary folder C:\\Temp\\ nor a save folder (none is set) can be "
+       "written."},
+      {"no picture over the snapshot's pixels",
+       [] { for (int i = 0; i < 2; ++i) sim::script("GdipCreateBitmapFromScan0", 2); },
+       "Could not save image\nNeither the temporary folder C:\\Temp\\ nor a save folder (none is set) can be "
+       "written."},
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.name);
@@ -497,7 +504,7 @@ TEST(FinishSelection, InOrderAndOnAFailedEncodingAMessageAndNoUpload) {
         if (t.starts_with(name)) t = std::string(name) + "*)";
     EXPECT_EQ(tail, (std::vector<std::string>{
                         "SetCursor", "ShowCursor(1)", "ShowWindow(" + main + ", 0)", "ShowWindow(" + main + ", 5)",
-                        "MessageBoxW(" + main + ", \"Could not save image\", \"Error\", 16)", "DeleteFileW(" + temp + ")",
+                        "MessageBoxW(" + main + ", \"" + failure.message + "\", \"Error\", 16)", "DeleteFileW(" + temp + ")",
                         "SetCursor", "ShowCursor(0)",
                         "ShowWindow(" + sel + ", 5)", "ShowWindow(" + sel + ", 0)", "MoveWindow(" + sel + ", 0, 0, 1, 1, 1)",
                         "ShowWindow(" + main + ", 5)", "ShowWindow(" + main + ", 0)", "DeleteDC(*)", "DeleteObject(*)"}));
@@ -526,20 +533,65 @@ TEST(FinishSelection, EncodesThenUploadsWithTheMainWindowAsOwnerThenDeletes) {
   EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
 }
 
-TEST(FinishSelection, WithoutATemporaryNameNothingIsEncodedUploadedOrDeleted) {
-  startIdle();
-  reach(State::Dragging);
-  settings.quickCapture = true;
-  sim::script("GetTempFileNameW", 0);
-  sim::putFile(u"C:\\Temp\\rar1.tmp", "not ours");
-  sim::log().clear();
-  send(WM_LBUTTONUP, 0, point(140, 80));
-  EXPECT_TRUE(called("MessageBoxW(" + h(app.mainWindow) + ", \"Could not save image\", \"Error\", 16)"));
-  EXPECT_EQ(sim::count("DeleteFileW"), 0);
-  EXPECT_EQ(sim::names("Gdip").size() + sim::names("Internet").size() + sim::names("Http").size(), 0u);
-  EXPECT_EQ(sim::fileBytes(u"C:\\Temp\\rar1.tmp"), "not ours");
-  EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
-  EXPECT_EQ(stateOf(), State::Idle);
+// A temporary folder that cannot hold the picture does not cost the capture:
+// it goes to the save folder as an unsent picture, removed once the service has
+// it; only when neither folder can be written is it lost, and the user is told why.
+TEST(FinishSelection, WithoutATemporaryFileThePictureGoesToTheSaveFolder) {
+  const std::u16string kSaved = u"C:\\Saved", kUnsent = u"C:\\Saved\\unsent-20260309-070504.jpg";
+  struct Case {
+    const char* what;
+    std::function<void()> given;
+    bool serviceUp;
+    std::string message;  // the one message shown, empty for none
+    bool keptAfter;       // the unsent picture is still in the save folder
+  };
+  const Case cases[] = {
+      {"temporary folder read-only", [] { sim::lockFolder(u"C:\\Temp"); }, true, "", false},
+      {"no temporary name made", [] { sim::script("GetTempFileNameW", 0); }, true, "", false},
+      {"temporary folder read-only, the service down", [] { sim::lockFolder(u"C:\\Temp"); }, false,
+       "Could not upload\nThe picture is kept as C:\\Saved\\unsent-20260309-070504.jpg", true},
+      {"temporary folder deleted: made again", [] { sim::removeFolder(u"C:\\Temp"); }, true, "", false},
+      {"neither folder can be written",
+       [&] {
+         sim::lockFolder(u"C:\\Temp");
+         sim::lockFolder(kSaved);
+       },
+       true,
+       "Could not save image\nNeither the temporary folder C:\\Temp\\ nor the save folder C:\\Saved can be written.",
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    startIdle();
+    std::copy_n(u"C:\\Saved", 9, settings.saveFolder);
+    sim::putFolder(kSaved);
+    reach(State::Dragging);
+    settings.quickCapture = true;
+    c.given();
+    if (c.serviceUp)
+      sim::scriptHttp({u"200", {"http://corvane.net/abc"}, false});
+    else
+      sim::script("HttpSendRequestW", 0);
+    sim::script("MessageBoxW", platform::IDCANCEL);
+    send(WM_LBUTTONUP, 0, point(140, 80));
+    const auto boxes = callsOf({"MessageBoxW"});
+    if (c.message.empty()) {
+      EXPECT_EQ(boxes, std::vector<std::string>{});
+    } else {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_TRUE(boxes[0].starts_with("MessageBoxW(" + h(app.mainWindow) + ", \"" + c.message + "\"")) << boxes[0];
+    }
+    const bool sent = c.serviceUp && c.message.empty();
+    EXPECT_EQ(sim::clipboardText(), sent ? "http://corvane.net/abc" : "");
+    EXPECT_EQ(sim::hasFile(kUnsent), c.keptAfter);
+    if (c.keptAfter) EXPECT_EQ(sim::fileBytes(kUnsent).substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(sim::filesIn(kSaved).size(), c.keptAfter ? 1u : 0u) << "nothing half-written left";
+    EXPECT_TRUE(sim::hasFolder(u"C:\\Temp"));
+    EXPECT_EQ(sim::filesIn(u"C:\\Temp"), std::vector<std::u16string>{});
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+    EXPECT_EQ(stateOf(), State::Idle);
+    settings.saveFolder[0] = 0;
+  }
 }
 
 // The ways a grab can end, each from a fresh Dragging state.

@@ -200,15 +200,17 @@ TEST(TempJpegFile, MadeInTheTempFolderOrNotAtAll) {
     const char* name;
     std::function<void()> setup;
     bool made;
-    bool nameAsked;
+    int namesAsked;
   };
   const Row rows[] = {
-      {"made", [] {}, true, true},
-      {"no temp folder", [] { sim::script("GetTempPathW", 0); }, false, false},
+      {"made", [] {}, true, 1},
+      {"no temp folder", [] { sim::script("GetTempPathW", 0); }, false, 0},
       {"temp folder longer than the buffer", [] { sim::setTempPath(u"C:\\" + std::u16string(300, u'x') + u"\\"); },
-       false, false},
-      {"no name made", [] { sim::script("GetTempFileNameW", 0); }, false, true},
-      {"folder too long for a name", [&] { sim::setTempPath(longFolder); }, false, true},
+       false, 0},
+      {"no name made", [] { sim::script("GetTempFileNameW", 0); }, false, 1},
+      {"temp folder read-only", [] { sim::lockFolder(u"C:\\Temp"); }, false, 1},
+      {"temp folder deleted: made again", [] { sim::removeFolder(u"C:\\Temp"); }, true, 2},
+      {"folder too long for a name, made first", [&] { sim::setTempPath(longFolder); }, false, 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -218,8 +220,8 @@ TEST(TempJpegFile, MadeInTheTempFolderOrNotAtAll) {
     name[0] = u'?';
     EXPECT_EQ(MakeTempJpegFile(folder, name), row.made);
     EXPECT_EQ(sim::last("GetTempPathW")->args[0], "260");
-    EXPECT_EQ(sim::count("GetTempFileNameW"), row.nameAsked ? 1 : 0);
-    if (row.nameAsked) {
+    EXPECT_EQ(sim::count("GetTempFileNameW"), row.namesAsked);
+    if (row.namesAsked > 0) {
       EXPECT_EQ(sim::last("GetTempFileNameW")->args, (std::vector<std::string>{inQuotes(folder), "\"rarodor\"", "0"}));
     }
     if (row.made) {
@@ -315,6 +317,14 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
       {"encoding fails", Direct, kPngBytes, [] { sim::script("GdipSaveImageToFile", 7); }, false, true},
       {"no temp name", Direct, kPngBytes, [] { sim::script("GetTempFileNameW", 0); }, false, false},
       {"no temp folder", Dialog, kPngBytes, [] { sim::script("GetTempPathW", 0); }, false, false},
+      {"temp folder read-only", Direct, kPngBytes, [] { sim::lockFolder(u"C:\\Temp"); }, false, false},
+  };
+  // Without a temporary file the message says what to mend.
+  auto conversionFailure = [](const Row& row) {
+    std::string text = "Could not convert image";
+    if (row.tempMade) return text;
+    return text + (std::string(row.name) == "no temp folder" ? "\nThere is no temporary folder to convert it in."
+                                                             : "\nThe temporary folder C:\\Temp\\ cannot be written.");
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -361,7 +371,7 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
     } else {
       EXPECT_EQ(uploadRead, -1);
       EXPECT_EQ(sim::count("MessageBoxW"), 1);
-      EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not convert image\", \"Error\", 16)");
+      EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"" + conversionFailure(row) + "\", \"Error\", 16)");
       if (row.tempMade) {
         EXPECT_LT(positionOf("MessageBoxW"), deleted);
       }

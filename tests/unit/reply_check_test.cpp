@@ -12,13 +12,38 @@ namespace {
 const std::string kPrefix = "http://corvane.net/";
 }
 
-TEST(LinkIdentifier, OnlyAShortPrintableRunAfterTheServicePrefixIsALink) {
+TEST(LinkIdentifier, OnlyAShortPlainNameAfterTheServicePrefixIsALink) {
   struct Case { std::string reply; std::optional<std::string> identifier; };
   const Case cases[] = {
       {kPrefix + "abc", "abc"},
       {kPrefix + "abc\n", "abc"},
       {kPrefix + "abc\r\n", "abc"},
-      {kPrefix + "a/b?c=d#e~!", "a/b?c=d#e~!"},
+      {kPrefix + "Ab-9_x.jpg", "Ab-9_x.jpg"},
+      {kPrefix + "a..b", "a..b"},
+      {kPrefix + "COM10", "COM10"},
+      {kPrefix + "CONSOLE", "CONSOLE"},
+      // Anything but a plain name: a path, a drive, a share, a device, a
+      // stream, a query, a wildcard, or "." and ".." alone.
+      {kPrefix + "a/b?c=d#e~!", std::nullopt},
+      {kPrefix + "..\\..\\x", std::nullopt},
+      {kPrefix + "C:\\x", std::nullopt},
+      {kPrefix + "\\\\host\\c$\\x", std::nullopt},
+      {kPrefix + "CON", std::nullopt},
+      {kPrefix + "nul.jpg", std::nullopt},
+      {kPrefix + "Com1", std::nullopt},
+      {kPrefix + "x:evil", std::nullopt},
+      {kPrefix + "a/b", std::nullopt},
+      {kPrefix + "a?b", std::nullopt},
+      {kPrefix + "a<b", std::nullopt},
+      {kPrefix + "a>b", std::nullopt},
+      {kPrefix + "a|b", std::nullopt},
+      {kPrefix + "a*b", std::nullopt},
+      {kPrefix + "a\"b", std::nullopt},
+      {kPrefix + "a%2e", std::nullopt},
+      {kPrefix + ".", std::nullopt},
+      {kPrefix + "..", std::nullopt},
+      {kPrefix + "..\n", std::nullopt},
+      {kPrefix + std::string("abc\0", 4), std::nullopt},
       {kPrefix + std::string(kMaxIdentifierLength, 'x'), std::string(kMaxIdentifierLength, 'x')},
       {kPrefix + std::string(kMaxIdentifierLength + 1, 'x'), std::nullopt},
       {kPrefix + std::string(980, 'x'), std::nullopt},

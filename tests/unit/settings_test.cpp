@@ -424,3 +424,56 @@ TEST_F(SettingsTest, FolderChosenAfterTheSettingsKeyWasRemovedHoldsForThisRunOnl
 }
 
 }  // namespace
+
+namespace {
+
+// A stored folder is used where the user means it: its variables expanded, and
+// never relative to the program's folder. A refused one leaves the stored value
+// as written, takes the default for the run and is told once, at first use.
+TEST_F(SettingsTest, AStoredFolderIsExpandedAndARelativeOneIsRefusedAndToldOnce) {
+  constexpr std::uint32_t kExpandSz = 2;
+  struct Case {
+    std::u16string stored;
+    std::uint32_t type;
+    std::u16string used;  // saveFolder after the start
+    bool told;
+  };
+  const std::u16string kDefault = u"C:\\Users\\user1\\ReDoda\\";
+  const Case cases[] = {
+      {u"%USERPROFILE%\\Shots\\", kExpandSz, u"C:\\Users\\user1\\Shots\\", false},
+      {u"%userprofile%\\Shots", kExpandSz, u"C:\\Users\\user1\\Shots", false},
+      {u"D:\\Shots", kExpandSz, u"D:\\Shots", false},
+      {u"\\\\server\\share\\Shots", REG_SZ, u"\\\\server\\share\\Shots", false},
+      {u"%USERPROFILE%\\Shots", REG_SZ, kDefault, true},  // REG_SZ is not expanded: relative as it stands
+      {u"%NOSUCHVAR%\\Shots", kExpandSz, kDefault, true},
+      {u"rlrel\\", REG_SZ, kDefault, true},
+      {u"rlrel\\", kExpandSz, kDefault, true},
+      {u"C:Shots", REG_SZ, kDefault, true},
+      {u"\\Shots", REG_SZ, kDefault, true},
+      {u"\\\\.\\COM1", REG_SZ, kDefault, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(sim::utf8(c.stored));
+    sim::reset();
+    sim::regPut(kSettingsPath, u"ReDoda", c.type, sim::utf16le(c.stored, true));
+    corvane::LoadSettings();
+    EXPECT_EQ(folder(), c.used);
+    EXPECT_TRUE(messages().empty()) << "nothing is said at start-up";
+    EXPECT_EQ(sim::regGet(kSettingsPath, u"ReDoda")->bytes, sim::utf16le(c.stored, true)) << "the user's value stays";
+    EXPECT_EQ(sim::regGet(kSettingsPath, u"ReDoda")->type, c.type);
+    if (c.told) EXPECT_TRUE(sim::hasFolder(kDefault));
+    const auto owner = sim::handle<Hwnd>();
+    corvane::TellRefusedSaveFolder(owner);
+    corvane::TellRefusedSaveFolder(owner);
+    if (!c.told) {
+      EXPECT_TRUE(messages().empty());
+      continue;
+    }
+    ASSERT_EQ(messages().size(), 1u) << "told once";
+    EXPECT_EQ(sim::last("MessageBoxW")->text(),
+              "MessageBoxW(" + sim::arg(static_cast<const void*>(owner)) + ", \"The save folder \"" + sim::utf8(c.stored) + "\" is not a full path and is not used.\nPictures are kept in " + sim::utf8(kDefault) +
+                  " instead.\", \"Error\", 16)");
+  }
+}
+
+}  // namespace
