@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "net/failure_reason.h"
 #include "net/multipart.h"
 #include "net/reply_check.h"
 #include "platform/guards.h"
@@ -21,6 +22,7 @@ void ShowError(platform::Hwnd owner, const char16_t* message) {
   platform::MessageBoxW(owner, message, u"Error", platform::MB_ICONERROR);
 }
 
+// The first line of a failure's message, as it has always read.
 const char16_t* StageMessage(ExchangeStage stage) {
   switch (stage) {
     case ExchangeStage::Open: return u"Could not configure wininet";
@@ -101,9 +103,10 @@ void ShowCopyError(platform::Hwnd owner, std::u16string_view folder) {
 
 // One try: the body built from the picture file and one exchange with the
 // service. failure is the message's first line, or null when the reply is a
-// link of this service.
+// link of this service; reason is the line that says why.
 struct Attempt {
   const char16_t* failure = nullptr;
+  std::u16string reason;
   std::string reply;
 };
 
@@ -113,15 +116,17 @@ Attempt SendOnce(const char16_t* picturePath) {
     MultipartBody body;
     AddField(body, "cv", kClientVersion);
     // A picture that cannot be read whole is not sent at all, rather than sent cut short.
-    if (!AddFileField(body, "imagedata", picturePath)) return {u"Could not open .jpg", {}};
+    if (!AddFileField(body, "imagedata", picturePath))
+      return {u"Could not open .jpg", u"The picture could not be read whole.", {}};
     if (!Service().uploadKey.empty()) AddField(body, "key", Service().uploadKey);  // an own service's access key
     exchange = PostMultipart(kUploadPath, FinishBody(body));
   }
-  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), {}};
+  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), FailureReason(exchange), {}};
   // Only a link of this service is the user's picture: anything else (an error
   // page, another host, an endless stream) is a failed upload and touches nothing.
-  if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix())) return {u"Could not upload", {}};
-  return {nullptr, std::move(exchange.reply)};
+  if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix()))
+    return {u"Could not upload", u"The service's answer is not a link to the picture.", {}};
+  return {nullptr, {}, std::move(exchange.reply)};
 }
 
 // How many "-2", "-3"... an unsent picture's name tries: far more pictures
@@ -193,7 +198,7 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
     // Kept before the user is asked, so that the message can name it; tried
     // again after each failure until it works, in case the folder was mended.
     if (keepUnsent == KeepUnsent::Yes && kept.empty()) kept = KeepUnsentPicture(picturePath, copy.saveFolder);
-    std::u16string text = attempt.failure;
+    std::u16string text = attempt.failure + (u"\n" + attempt.reason);
     if (keepUnsent == KeepUnsent::Yes)
       text += kept.empty() ? std::u16string(u"\nThe picture could not be kept in the save folder.")
                            : u"\nThe picture is kept as " + kept;
@@ -238,6 +243,10 @@ void OpenLink(const char* text) {
   for (const char* p = text; *p != 0; ++p) wide += static_cast<char16_t>(static_cast<unsigned char>(*p));
   platform::ShellExecuteInfo info{};
   info.cbSize = sizeof info;
+  // The user-interface thread or a dropped file's process may end right after
+  // this call: the launch is finished before it returns, and a link no browser
+  // takes fails silently (the link is on the clipboard), not with a shell box.
+  info.fMask = platform::SEE_MASK_NOASYNC | platform::SEE_MASK_FLAG_NO_UI;
   info.lpVerb = u"open";
   info.lpFile = wide.c_str();
   platform::ShellExecuteExW(&info);
