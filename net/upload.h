@@ -11,6 +11,10 @@ namespace corvane {
 struct CopyRequest {
   bool keep = false;
   std::u16string_view saveFolder;
+  // The main window, when the upload's messages have no owner (a file upload
+  // from the tray): it owns the clipboard for the link, and its tray icon tells
+  // of a link the clipboard did not take. Null: the owner does both.
+  platform::Hwnd mainWindow = nullptr;
 };
 
 struct UploadOutcome {
@@ -22,6 +26,12 @@ struct UploadOutcome {
 // (copy.saveFolder). A capture exists nowhere else, so it is kept; a file
 // upload's picture is still in the user's own file.
 enum class KeepUnsent : bool { No, Yes };
+
+// The notice when the clipboard stayed busy past its wait: the link is in the
+// browser, so a balloon says it, never a box to answer.
+inline constexpr char16_t kLinkNotCopiedTitle[] = u"Link not copied";
+inline constexpr char16_t kLinkNotCopiedText[] =
+    u"Another program kept the clipboard busy, so the link could not be copied. It is open in your browser.";
 
 // Uploads one JPEG file. Every failure of the upload shows its message, owned
 // by owner (or by none), with Retry and Cancel; Retry sends the file again the
@@ -48,8 +58,5 @@ CopyResult SaveCopy(const char16_t* picturePath, std::string_view identifier, st
 // Opens a web link in the default browser; anything that is not a plain
 // http:// or https:// link is ignored.
 void OpenLink(const char* text);
-
-// Puts 8-bit text on the clipboard as CF_TEXT; silent on failure.
-void CopyTextToClipboard(const char* text);
 
 }  // namespace corvane

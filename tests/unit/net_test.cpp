@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "desktop/clipboard.h"
 #include "net/failure_reason.h"
 #include "net/multipart.h"
 #include "net/upload.h"
@@ -614,6 +615,59 @@ TEST(UploadPicture, CopyIsWholeOrAbsentAndAMissingFolderIsMade) {
   }
 }
 
+// Another program holding the clipboard as the link arrives: a moment is
+// waited out; past the wait the user is told, once the browser has the link,
+// in a balloon of the tray icon, or in a box when there is no icon to show it.
+TEST(UploadPicture, ALinkTheClipboardDoesNotTakeIsToldAfterTheBrowserHasIt) {
+  enum Caller { Capture, FileUpload, DroppedFile };
+  struct Case {
+    const char* what;
+    Caller caller;
+    std::uint64_t heldMs;
+    bool copied;
+  };
+  const Case cases[] = {
+      {"a capture, held half a second", Capture, 500, true},
+      {"a capture, held five seconds", Capture, 5'000, false},
+      {"a file upload, held half a second", FileUpload, 500, true},
+      {"a file upload, held five seconds", FileUpload, 5'000, false},
+      {"a dropped file, held five seconds", DroppedFile, 5'000, false},
+  };
+  const std::string link = kLinkPrefix + "abc";
+  const std::string notice = sim::utf8(kLinkNotCopiedText);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Prepare("JPEG", link);
+    const auto main = sim::handle<platform::Hwnd>();
+    sim::holdClipboard(c.heldMs);
+    const platform::Hwnd owner = c.caller == Capture ? main : nullptr;
+    const UploadOutcome outcome =
+        UploadPicture(owner, kPicture.c_str(), {false, u"", c.caller == FileUpload ? main : nullptr});
+    EXPECT_EQ(outcome.result, 1);
+    ASSERT_EQ(sim::launches().size(), 1u);
+    EXPECT_EQ(sim::launches()[0].file, sim::utf16(link));
+    EXPECT_EQ(sim::clipboardText(), c.copied ? link : "");
+    if (c.copied) EXPECT_EQ(sim::clipboardOwner(), main) << "the main window owns the link";
+    const bool balloon = !c.copied && c.caller != DroppedFile;
+    ASSERT_EQ(sim::balloons().size(), balloon ? 1u : 0u);
+    if (balloon) {
+      EXPECT_EQ(sim::balloons()[0].title, kLinkNotCopiedTitle);
+      EXPECT_EQ(sim::balloons()[0].text, kLinkNotCopiedText);
+      EXPECT_EQ(sim::last("Shell_NotifyIconW")->args[2], sim::arg(static_cast<const void*>(main)));
+    }
+    const bool box = !c.copied && c.caller == DroppedFile;
+    ASSERT_EQ(sim::count("MessageBoxW"), box ? 1 : 0);
+    if (box)
+      EXPECT_EQ(sim::last("MessageBoxW")->text(),
+                "MessageBoxW(null, \"Link not copied\n" + notice + "\", \"Error\", 16)");
+    if (!c.copied) {
+      auto names = sim::names();
+      EXPECT_LT(std::find(names.begin(), names.end(), "ShellExecuteExW"),
+                std::find(names.begin(), names.end(), box ? "MessageBoxW" : "Shell_NotifyIconW"));
+    }
+  }
+}
+
 TEST(OpenLink, LaunchesOnlyPlainWebLinks) {
   struct Case { std::string text; bool launched; };
   const Case cases[] = {
@@ -660,25 +714,42 @@ TEST(OpenLink, LaunchesOnlyPlainWebLinks) {
 
 }
 
-TEST(CopyTextToClipboard, HandsTheTextOverOrFreesTheBlock) {
-  sim::reset();
-  CopyTextToClipboard("http://x/abc\n");
-  EXPECT_EQ(sim::names(), (std::vector<std::string>{"GlobalAlloc", "GlobalLock", "GlobalUnlock", "OpenClipboard",
-                                                    "EmptyClipboard", "SetClipboardData", "CloseClipboard"}));
-  EXPECT_EQ(sim::log()[0].args, (std::vector<std::string>{"8194", "14"}));
-  EXPECT_EQ(sim::last("OpenClipboard")->args[0], "null");
-  EXPECT_EQ(sim::last("SetClipboardData")->args[0], "1");
-  EXPECT_EQ(sim::clipboardText(), "http://x/abc\n");
-
-  // Each failure before the hand-over: nothing reaches the clipboard, and the
-  // leak check of the sanitizer proves the block is not lost.
-  for (const char* failing : {"GlobalAlloc", "GlobalLock", "OpenClipboard", "SetClipboardData"}) {
-    SCOPED_TRACE(failing);
+TEST(CopyTextToClipboard, PutsTheLinkAsBothTextFormatsWithAnOwner) {
+  const platform::Hwnd window = reinterpret_cast<platform::Hwnd>(0x4242);
+  const std::string utf16 = std::string("h\0t\0t\0p\0:\0/\0/\0x\0/\0a\0\0\0", 22);
+  struct Case {
+    const char* name;
+    platform::Hwnd owner;
+    std::uint64_t heldMs;  // another program holds the clipboard this long
+    const char* failing;   // a call made to fail
+    std::string text;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"free", window, 0, "", "http://x/a", true},
+      {"held for a moment", window, 500, "", "http://x/a", true},
+      {"held too long", window, 5000, "", "http://x/a", false},
+      {"no window: a stand-in owns it", nullptr, 0, "", "http://x/a", true},
+      {"a NUL inside", window, 0, "", std::string("http://x/a\0b", 12), false},
+      {"no memory", window, 0, "GlobalAlloc", "http://x/a", false},
+      {"refused", window, 0, "SetClipboardData", "http://x/a", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     sim::reset();
-    sim::script(failing, 0);
-    CopyTextToClipboard("http://x/abc");
-    EXPECT_FALSE(sim::clipboardHasText());
-    EXPECT_EQ(sim::count("GlobalFree"), std::string(failing) == "GlobalAlloc" ? 0 : 1);
+    if (c.heldMs != 0) sim::holdClipboard(c.heldMs);
+    if (*c.failing != 0) sim::script(c.failing, 0);
+    const std::uint64_t start = platform::GetTickCount64();
+    EXPECT_EQ(CopyTextToClipboard(c.owner, c.text), c.taken);
+    EXPECT_LE(platform::GetTickCount64() - start, kClipboardWaitMs + kClipboardRetryMs) << "the wait is bounded";
+    if (c.taken) {
+      EXPECT_EQ(sim::clipboardData(platform::CF_TEXT), std::string("http://x/a", 11));
+      EXPECT_EQ(sim::clipboardData(platform::CF_UNICODETEXT), utf16);
+      EXPECT_NE(sim::clipboardOwner(), nullptr);
+    } else if (std::string(c.failing) != "SetClipboardData") {
+      EXPECT_FALSE(sim::clipboardHasText());
+    }
+    // Blocks the clipboard did not take are freed: the sanitizer's leak check proves it.
   }
 }
 
