@@ -335,6 +335,7 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
   // it ends when the platform lets it.
   Exchange result{ExchangeStage::Reply, {}, ERROR_INTERNET_TIMEOUT};
   const std::uint64_t limit = GetTickCount64() + kExchangeLimitMs;
+  bool paintsNow = true;  // whether a window to repaint ends the next wait
   for (;;) {
     const std::uint64_t now = GetTickCount64();
     const std::uint64_t deadline = std::min(ReplyDeadline(*job) != 0 ? ReplyDeadline(*job) : limit, limit);
@@ -346,13 +347,22 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
     }
     const auto slice = static_cast<std::uint32_t>(std::min<std::uint64_t>(kWaitSliceMs, deadline - now));
     const Handle handles[] = {thread.get()};
-    const std::uint32_t waited = MsgWaitForMultipleObjects(1, handles, 0, slice, QS_SENDMESSAGE);
+    const std::uint32_t waited =
+        MsgWaitForMultipleObjects(1, handles, 0, slice, QS_SENDMESSAGE | (paintsNow ? QS_PAINT : 0));
+    paintsNow = true;
+    // Looked at every slice: a thread that has not asked for its messages for
+    // five seconds is taken by Windows to hang, and its windows are ghosted.
+    // Messages other threads send (the session ends, say) are handled inside
+    // this call, as a thread that waits must, or the sender waits with it.
+    Msg m{};
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     if (waited == WAIT_TIMEOUT) continue;
     if (waited == WAIT_OBJECT_0 + 1) {
-      // Another thread sends us a message (the session ends, say): handled
-      // now, as a thread that waits must, or the sender waits with it.
-      Msg sent{};
-      PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      // A window to repaint (the frozen screen, uncovered by another window):
+      // painted now. Keys and clicks stay queued, for DiscardTypedAhead.
+      if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&m);
+      // One that asks again at once has not painted: not again before the next slice.
+      paintsNow = PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_PAINT) == 0;
       continue;
     }
     // A wait that fails cannot tell a finished worker from a stuck one: given up on too.

@@ -104,7 +104,9 @@ inline constexpr std::uint64_t kExchangeLimitMs = 600'000;
 // went out or kExchangeLimitMs after the call, whichever comes first (past the
 // limit: stage Send while the body was still going out, else Reply).
 // Reentrant. While it waits, messages other threads send to the caller's
-// windows are handled (the session's end among them); keyboard and mouse
+// windows are handled (the session's end among them), its windows are
+// repainted when uncovered, and the queue is looked at often enough that
+// Windows never takes the program to hang; keyboard and mouse
 // input that reached the caller's thread meanwhile is discarded on return, so
 // that keys typed ahead never answer the message box that follows. The exchange runs on a thread of
 // its own that keeps the body and its handles; one given up on closes them

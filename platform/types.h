@@ -217,9 +217,10 @@ inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT =
   WM_QUIT = 0x0012, WM_USER = 0x0400, WM_QUERYENDSESSION = 0x0011, WM_ENDSESSION = 0x0016,
   WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = 0x0200, WM_MOUSELAST = 0x020E;
 // PeekMessageW: take the message out of the queue; look only at sent messages.
-inline constexpr std::uint32_t PM_NOREMOVE = 0x0000, PM_REMOVE = 0x0001, PM_QS_SENDMESSAGE = 0x00400000;
-// MsgWaitForMultipleObjects: wake for a message another thread sends.
-inline constexpr std::uint32_t QS_SENDMESSAGE = 0x0040;
+inline constexpr std::uint32_t PM_NOREMOVE = 0x0000, PM_REMOVE = 0x0001, PM_QS_SENDMESSAGE = 0x00400000,
+  PM_QS_PAINT = 0x00200000;
+// MsgWaitForMultipleObjects: wake for a message another thread sends, or a window to repaint.
+inline constexpr std::uint32_t QS_SENDMESSAGE = 0x0040, QS_PAINT = 0x0020;
 
 inline constexpr std::uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002;
 inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
