@@ -103,36 +103,6 @@ def test_scripted_answers_apply_to_their_path_for_count_requests(ws):
     assert request(ws, "POST", "/vcheck.php", b"v") == (200, b"N")
 
 
-def test_scripted_headers_go_with_the_answer_and_a_gate_holds_it_until_opened(ws):
-    gate = threading.Event()
-    ws.script("/upload.php", status=307, headers={"Location": "http://elsewhere.example/x"}, gate=gate)
-    ws.script("/upload.php", headers={"Set-Cookie": "session=1"})  # the service's own answer, with a cookie
-    answers = []
-    worker = threading.Thread(target=lambda: answers.append(raw_answer(ws)))
-    worker.start()
-    worker.join(0.5)
-    assert worker.is_alive() and not answers, "answered before the gate opened"
-    gate.set()
-    worker.join(10)
-    assert answers[0][:2] == (307, "http://elsewhere.example/x")
-    status, _, cookie = raw_answer(ws, JPEG)
-    assert (status, cookie) == (200, "session=1") and len(ws.uploads) == 1
-    with pytest.raises(ValueError):
-        ws.script("/upload.php", headers={"X": "a\r\nInjected: yes"})
-
-
-def raw_answer(ws, picture=b"a"):
-    conn = http.client.HTTPConnection("127.0.0.1", ws.port, timeout=10)
-    try:
-        body = upload_body(picture)
-        conn.request("POST", "/upload.php", body, {"Content-type": CONTENT_TYPE, "Host": "corvane.net"})
-        reply = conn.getresponse()
-        reply.read()
-        return reply.status, reply.getheader("Location"), reply.getheader("Set-Cookie")
-    finally:
-        conn.close()
-
-
 def test_a_tunnel_ends_in_tls_here_or_is_passed_on(tmp_path):
     authority = CertificateAuthority(tmp_path / "tls", "pics.example.test")
     with ServiceDouble(port=0, store_dir=str(tmp_path), public_base="https://pics.example.test") as service:

@@ -231,10 +231,7 @@ TEST(PostMultipart, ARedirectEndsItAndAProxySignInIsAskedAgainOnTheSameRequest) 
   const std::u16string away = u"http://elsewhere.example/upload.php";
   const std::u16string tooLong = u"http://elsewhere.example/" + std::u16string(600, u'a');
   const Case cases[] = {
-      {"301", {.status = u"301", .chunks = {"moved"}, .location = away}, ExchangeStage::Status, 301, 1, "", away},
-      {"302", {.status = u"302", .location = away}, ExchangeStage::Status, 302, 1, "", away},
-      {"307", {.status = u"307", .location = away}, ExchangeStage::Status, 307, 1, "", away},
-      {"308", {.status = u"308", .location = away}, ExchangeStage::Status, 308, 1, "", away},
+      {"307", {.status = u"307", .chunks = {"moved"}, .location = away}, ExchangeStage::Status, 307, 1, "", away},
       {"a target longer than the first query's room", {.status = u"302", .location = tooLong}, ExchangeStage::Status,
        302, 1, "", tooLong},
       {"a 3xx without a target", {.status = u"303"}, ExchangeStage::Status, 303, 1},
