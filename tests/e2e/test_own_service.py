@@ -178,7 +178,7 @@ ELSEWHERE = "http://elsewhere.example/team/upload.php"
 
 @pytest.mark.parametrize("status", [301, 302, 307, 308])
 def test_a_redirect_to_another_host_is_a_failure_naming_it_and_the_key_goes_nowhere_else(
-        desktop, corvane, web, dropped_picture, status):
+        desktop, corvane, web, dropped_picture, shots, status):
     desktop.reset_settings(version_check=False, service="http://pics.corvane.test/team", key=KEY)
     web.reset()
     desktop.clear_clipboard()
@@ -186,6 +186,7 @@ def test_a_redirect_to_another_host_is_a_failure_naming_it_and_the_key_goes_nowh
     web.script("/team/upload.php", status=status, headers={"Location": ELSEWHERE}, count=10)
     run = corvane.start(dropped_picture)
     box = desktop.message_box(title="Error", timeout=60)
+    shots("message")
     assert box.message.splitlines() == ["Could not upload", f"The service pointed elsewhere: {ELSEWHERE}"]
     desktop.press("Cancel", "Error")
     assert run.wait(timeout=20) == 1
