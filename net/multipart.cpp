@@ -130,44 +130,72 @@ void SetTimeouts(platform::Hinternet handle) {
 // Each wait asks only for what has arrived, so a reply that trickles in a byte
 // at a time is seen to do so here, between the waits, where a per-call receive
 // timeout never fires. A worker given up on ends here by itself.
-Exchange ReadReply(platform::Hinternet request, std::uint64_t deadline) {
+// The reply cut short: by the deadline, or by a failed wait or read (the
+// service went silent or dropped the connection). What came before is not
+// the whole link.
+Exchange CutShort(std::uint32_t error, int status) {
+  return {ExchangeStage::Reply, {}, error != 0 ? error : platform::ERROR_INTERNET_CONNECTION_ABORTED, status};
+}
+
+// Reads the reply after a status, by the deadline and within limit bytes; a
+// reply past the limit is stage Reply with no error. Each wait asks only for
+// what has arrived, so a reply that trickles in a byte at a time is seen to do
+// so here, between the waits, where a per-call receive timeout never fires. A
+// worker given up on ends here by itself.
+Exchange ReadReply(platform::Hinternet request, std::uint64_t deadline, int status, std::size_t limit = kMaxReplyBytes) {
   using namespace platform;
   std::string reply;
   char buffer[1024];
   for (;;) {
     const std::uint64_t now = GetTickCount64();
-    if (now >= deadline) return {ExchangeStage::Reply, {}};
+    if (now >= deadline) return CutShort(ERROR_INTERNET_TIMEOUT, status);
     // The next wait ends by the deadline, not one whole receive timeout after it.
     const std::uint32_t left = static_cast<std::uint32_t>(std::min<std::uint64_t>(deadline - now, kReceiveTimeoutMs));
     InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
     std::uint32_t available = 0;
-    // A failed wait is a reply cut short (the service went silent or dropped
-    // the connection): what came before it is not the whole link.
-    if (!InternetQueryDataAvailable(request, &available, 0, 0) || GetTickCount64() >= deadline)
-      return {ExchangeStage::Reply, {}};
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return CutShort(GetLastError(), status);
+    if (GetTickCount64() >= deadline) return CutShort(ERROR_INTERNET_TIMEOUT, status);
     if (available == 0) break;  // the end of the reply
     const std::uint32_t want = std::min<std::uint32_t>(available, sizeof buffer);
     std::uint32_t read = 0;
-    if (!InternetReadFile(request, buffer, want, &read)) return {ExchangeStage::Reply, {}};
+    if (!InternetReadFile(request, buffer, want, &read)) return CutShort(GetLastError(), status);
     if (read == 0) break;
     read = std::min(read, want);
-    if (read > kMaxReplyBytes - reply.size()) return {ExchangeStage::Reply, {}};
+    if (read > limit - reply.size()) return {ExchangeStage::Reply, {}, 0, status};
     reply.append(buffer, read);
   }
   // Kept whole, NUL bytes and all: a reply cut at its first NUL could pass
   // for a link that the service never sent.
-  return {ExchangeStage::Done, std::move(reply)};
+  return {ExchangeStage::Done, std::move(reply), 0, status};
+}
+
+// Where a redirect points, as the service wrote it: empty when it said nothing.
+std::u16string Location(platform::Hinternet request) {
+  using namespace platform;
+  std::u16string location(256, u'\0');
+  for (int tries = 0; tries < 2; ++tries) {
+    std::uint32_t bytes = static_cast<std::uint32_t>(location.size() * sizeof(char16_t));
+    if (HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &bytes, nullptr)) {
+      location.resize(std::min<std::size_t>(bytes / sizeof(char16_t), location.size()));
+      return location;
+    }
+    // Once more with the room the platform asks for, within what a message can show.
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes / sizeof(char16_t) > 8192) break;
+    location.assign(bytes / sizeof(char16_t) + 1, u'\0');
+  }
+  return {};
 }
 
 Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
   using namespace platform;
   // The platform's configured proxy applies (that is also how tests reach a local service).
+  const auto failed = [](ExchangeStage stage) { return Exchange{stage, {}, GetLastError()}; };
   h.internet.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!h.internet) return {ExchangeStage::Open, {}};
+  if (!h.internet) return failed(ExchangeStage::Open);
   SetTimeouts(h.internet.get());
   h.connection.reset(InternetConnectW(h.internet.get(), job.service.host.c_str(), job.service.port, nullptr, nullptr,
                                       INTERNET_SERVICE_HTTP, 0, 0));
-  if (!h.connection) return {ExchangeStage::Connect, {}};
+  if (!h.connection) return failed(ExchangeStage::Connect);
   SetTimeouts(h.connection.get());
   // TLS with the platform's certificate checks as they are: no flag or option
   // ever waives one, so a certificate that does not verify fails the send.
@@ -175,28 +203,47 @@ Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
   // The context is the job: the platform reports progress only for a nonzero one.
   h.request.reset(HttpOpenRequestW(h.connection.get(), u"POST", job.target.c_str(), nullptr, nullptr, nullptr, flags,
                                    reinterpret_cast<std::uintptr_t>(&job)));
-  if (!h.request) return {ExchangeStage::OpenRequest, {}};
+  if (!h.request) return failed(ExchangeStage::OpenRequest);
   SetTimeouts(h.request.get());
   InternetSetStatusCallbackW(h.request.get(), NoteProgress);
   // The platform takes a 32-bit body length; a larger body cannot be sent at all.
-  if (job.body.size() > std::numeric_limits<std::uint32_t>::max()) return {ExchangeStage::Send, {}};
+  if (job.body.size() > std::numeric_limits<std::uint32_t>::max())
+    return {ExchangeStage::Send, {}, ERROR_NOT_ENOUGH_MEMORY};
   job.sendEntered = GetTickCount64();
-  // Sends the body and waits for the status line: each send and each wait for
-  // the service's first bytes is bounded by the timeouts above, so a slow but
-  // moving upload completes and a silent service ends it.
-  if (!HttpSendRequestW(h.request.get(), kRequestHeader, kRequestHeaderLength, job.body.data(),
-                        static_cast<std::uint32_t>(job.body.size())))
-    return {ExchangeStage::Send, {}};
-  // Without a report of its own, the request went out by the time the status came.
-  std::uint64_t unknown = 0;
-  job.requestSent.compare_exchange_strong(unknown, GetTickCount64());
+  long status = 0;
+  for (int resends = 0;; ++resends) {
+    // Sends the body and waits for the status line: each send and each wait
+    // for the service's first bytes is bounded by the timeouts above, so a
+    // slow but moving upload completes and a silent service ends it.
+    if (!HttpSendRequestW(h.request.get(), kRequestHeader, kRequestHeaderLength, job.body.data(),
+                          static_cast<std::uint32_t>(job.body.size())))
+      return failed(ExchangeStage::Send);
+    // Without a report of its own, the request went out by the time the status came.
+    std::uint64_t unknown = 0;
+    job.requestSent.compare_exchange_strong(unknown, GetTickCount64());
 
-  char16_t status[4] = {};  // 8 bytes: a three-digit code and its terminator
-  std::uint32_t statusBytes = sizeof status;
-  if (!HttpQueryInfoW(h.request.get(), HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr) ||
-      ParseStatusCode(status, 4) != 200)
-    return {ExchangeStage::Status, {}};
-  return ReadReply(h.request.get(), ReplyDeadline(job));
+    char16_t text[4] = {};  // 8 bytes: a three-digit code and its terminator
+    std::uint32_t textBytes = sizeof text;
+    if (!HttpQueryInfoW(h.request.get(), HTTP_QUERY_STATUS_CODE, text, &textBytes, nullptr)) {
+      // A status that does not fit three digits is no status of HTTP.
+      const std::uint32_t error = GetLastError();
+      return {ExchangeStage::Status, {}, error == ERROR_INSUFFICIENT_BUFFER ? ERROR_HTTP_INVALID_SERVER_RESPONSE : error};
+    }
+    status = ParseStatusCode(text, 4);
+    if (status != 407 || resends == kProxySignInResends) break;
+    // The proxy's answer is read to its end first, so that the same connection
+    // carries the next try: NTLM's challenge holds only for the connection it
+    // came on. The platform answers the challenge itself, with the signed-in
+    // user's credentials, when the request goes out again.
+    const Exchange drained = ReadReply(h.request.get(), ReplyDeadline(job), 407, kMaxDrainedBytes);
+    if (drained.stage != ExchangeStage::Done && drained.error != 0) break;  // no connection left to answer on
+  }
+  if (status != 200) {
+    Exchange refused{ExchangeStage::Status, {}, 0, static_cast<int>(status)};
+    if (status >= 300 && status <= 399) refused.location = Location(h.request.get());
+    return refused;
+  }
+  return ReadReply(h.request.get(), ReplyDeadline(job), 200);
 }
 
 std::uint32_t ExchangeThread(void* raw) {
@@ -274,7 +321,7 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
   // and with it the deadline.
   constexpr std::uint32_t kWaitSliceMs = 200;
   auto* job = new (std::nothrow) ExchangeJob;
-  if (job == nullptr) return {ExchangeStage::Open, {}};
+  if (job == nullptr) return {ExchangeStage::Open, {}, ERROR_NOT_ENOUGH_MEMORY};
   job->service = Service();
   job->target = job->service.basePath + path;
   job->body = std::move(body);
@@ -282,12 +329,13 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
       CreateThread(nullptr, kNetThreadStack, ExchangeThread, job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!thread) {
     delete job;
-    return {ExchangeStage::Open, {}};
+    return {ExchangeStage::Open, {}, ERROR_NOT_ENOUGH_MEMORY};
   }
   // Given up on, the reply is not in by its deadline, wherever the worker is;
   // it ends when the platform lets it.
-  Exchange result{ExchangeStage::Reply, {}};
+  Exchange result{ExchangeStage::Reply, {}, ERROR_INTERNET_TIMEOUT};
   const std::uint64_t limit = GetTickCount64() + kExchangeLimitMs;
+  bool paintsNow = true;  // whether a window to repaint ends the next wait
   for (;;) {
     const std::uint64_t now = GetTickCount64();
     const std::uint64_t deadline = std::min(ReplyDeadline(*job) != 0 ? ReplyDeadline(*job) : limit, limit);
@@ -299,13 +347,22 @@ Exchange PostMultipart(const char16_t* path, std::string body) {
     }
     const auto slice = static_cast<std::uint32_t>(std::min<std::uint64_t>(kWaitSliceMs, deadline - now));
     const Handle handles[] = {thread.get()};
-    const std::uint32_t waited = MsgWaitForMultipleObjects(1, handles, 0, slice, QS_SENDMESSAGE);
+    const std::uint32_t waited =
+        MsgWaitForMultipleObjects(1, handles, 0, slice, QS_SENDMESSAGE | (paintsNow ? QS_PAINT : 0));
+    paintsNow = true;
+    // Looked at every slice: a thread that has not asked for its messages for
+    // five seconds is taken by Windows to hang, and its windows are ghosted.
+    // Messages other threads send (the session ends, say) are handled inside
+    // this call, as a thread that waits must, or the sender waits with it.
+    Msg m{};
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     if (waited == WAIT_TIMEOUT) continue;
     if (waited == WAIT_OBJECT_0 + 1) {
-      // Another thread sends us a message (the session ends, say): handled
-      // now, as a thread that waits must, or the sender waits with it.
-      Msg sent{};
-      PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      // A window to repaint (the frozen screen, uncovered by another window):
+      // painted now. Keys and clicks stay queued, for DiscardTypedAhead.
+      if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&m);
+      // One that asks again at once has not painted: not again before the next slice.
+      paintsNow = PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_PAINT) == 0;
       continue;
     }
     // A wait that fails cannot tell a finished worker from a stuck one: given up on too.

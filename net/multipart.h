@@ -19,8 +19,11 @@ inline constexpr char16_t kRequestHeader[] = u"Content-type: multipart/form-data
 inline constexpr std::uint32_t kRequestHeaderLength = sizeof(kRequestHeader) / sizeof(char16_t) - 1;
 static_assert(kRequestHeaderLength == 68);
 inline constexpr char16_t kUserAgent[] = u"zurazizizizar";
+// Never from or into the cache; no redirect followed, no cookie kept or sent,
+// no dialog; the connection kept for a proxy's challenge and answer.
 inline constexpr std::uint32_t kRequestFlags =
-    platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE;  // never from or into the cache
+    platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE | platform::INTERNET_FLAG_NO_AUTO_REDIRECT |
+    platform::INTERNET_FLAG_NO_COOKIES | platform::INTERNET_FLAG_NO_UI | platform::INTERNET_FLAG_KEEP_CONNECTION;
 // The stack reserved for the exchange's thread and the version check's: the
 // platform's HTTP calls and a wait, far less than the process's default of
 // 2 MB. Only the pages used are committed, and an ended thread leaves less.
@@ -56,7 +59,22 @@ enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status, Reply
 struct Exchange {
   ExchangeStage stage;  // Done when a 200 reply was read whole; else where it stopped
   std::string reply;    // the reply as it came, NUL bytes and all; empty unless Done
+  // Why it stopped, as far as the platform and the service said.
+  std::uint32_t error = 0;  // the platform's error code of the call that failed; 0: none
+  int status = 0;           // the last HTTP status received; 0: none came
+  std::u16string location = {};  // where a redirect pointed, as the service named it
 };
+
+// The request never follows a redirect (a 301 or 302 would turn the upload into
+// a GET, a 307 or 308 would send the picture and the key to wherever it
+// points): any 3xx ends the exchange with stage Status and its Location.
+// A proxy that asks for credentials (407) is asked again with the same request
+// as often as this, the platform answering its challenge with what Windows
+// holds for the signed-in user (the session's own sign-in for NTLM and
+// Negotiate): never a dialog of ours or the platform's.
+inline constexpr int kProxySignInResends = 2;
+// The most of a 407 answer read to keep its connection for the next try.
+inline constexpr std::size_t kMaxDrainedBytes = 64 * 1024;
 
 // Time limits of one exchange, set on every handle. Each bounds one wait for
 // progress, not a whole transfer: a large picture over a slow link still goes
@@ -86,7 +104,9 @@ inline constexpr std::uint64_t kExchangeLimitMs = 600'000;
 // went out or kExchangeLimitMs after the call, whichever comes first (past the
 // limit: stage Send while the body was still going out, else Reply).
 // Reentrant. While it waits, messages other threads send to the caller's
-// windows are handled (the session's end among them); keyboard and mouse
+// windows are handled (the session's end among them), its windows are
+// repainted when uncovered, and the queue is looked at often enough that
+// Windows never takes the program to hang; keyboard and mouse
 // input that reached the caller's thread meanwhile is discarded on return, so
 // that keys typed ahead never answer the message box that follows. The exchange runs on a thread of
 // its own that keeps the body and its handles; one given up on closes them

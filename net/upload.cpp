@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "desktop/balloon.h"
 #include "desktop/clipboard.h"
+#include "net/failure_reason.h"
 #include "net/multipart.h"
 #include "net/reply_check.h"
 #include "platform/guards.h"
@@ -22,6 +24,7 @@ void ShowError(platform::Hwnd owner, const char16_t* message) {
   platform::MessageBoxW(owner, message, u"Error", platform::MB_ICONERROR);
 }
 
+// The first line of a failure's message, as it has always read.
 const char16_t* StageMessage(ExchangeStage stage) {
   switch (stage) {
     case ExchangeStage::Open: return u"Could not configure wininet";
@@ -102,9 +105,10 @@ void ShowCopyError(platform::Hwnd owner, std::u16string_view folder) {
 
 // One try: the body built from the picture file and one exchange with the
 // service. failure is the message's first line, or null when the reply is a
-// link of this service.
+// link of this service; reason is the line that says why.
 struct Attempt {
   const char16_t* failure = nullptr;
+  std::u16string reason;
   std::string reply;
 };
 
@@ -114,15 +118,17 @@ Attempt SendOnce(const char16_t* picturePath) {
     MultipartBody body;
     AddField(body, "cv", kClientVersion);
     // A picture that cannot be read whole is not sent at all, rather than sent cut short.
-    if (!AddFileField(body, "imagedata", picturePath)) return {u"Could not open .jpg", {}};
+    if (!AddFileField(body, "imagedata", picturePath))
+      return {u"Could not open .jpg", u"The picture could not be read whole.", {}};
     if (!Service().uploadKey.empty()) AddField(body, "key", Service().uploadKey);  // an own service's access key
     exchange = PostMultipart(kUploadPath, FinishBody(body));
   }
-  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), {}};
+  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), FailureReason(exchange), {}};
   // Only a link of this service is the user's picture: anything else (an error
   // page, another host, an endless stream) is a failed upload and touches nothing.
-  if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix())) return {u"Could not upload", {}};
-  return {nullptr, std::move(exchange.reply)};
+  if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix()))
+    return {u"Could not upload", u"The service's answer is not a link to the picture.", {}};
+  return {nullptr, {}, std::move(exchange.reply)};
 }
 
 // How many "-2", "-3"... an unsent picture's name tries: far more pictures
@@ -197,7 +203,7 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
             return CopyBytes(static_cast<const char16_t*>(source), target);
           },
           picturePath);
-    std::u16string text = attempt.failure;
+    std::u16string text = attempt.failure + (u"\n" + attempt.reason);
     if (keepUnsent != KeepUnsent::No)
       text += kept.empty() ? std::u16string(u"\nThe picture could not be kept in the save folder.")
                            : u"\nThe picture is kept as " + kept;
@@ -213,8 +219,13 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
   const CopyResult copied = copy.keep ? SaveCopy(picturePath, identifier, copy.saveFolder) : CopyResult::Written;
   // The service holds the picture now.
   if (!kept.empty()) platform::DeleteFileW(kept.c_str());
-  CopyTextToClipboard(owner, link);
+  const platform::Hwnd mainWindow = copy.mainWindow != nullptr ? copy.mainWindow : owner;
+  const bool onClipboard = CopyTextToClipboard(mainWindow, link);
   OpenLink(link.c_str());
+  // Said once the browser has the link; a link that silently never reaches the
+  // clipboard would be a failure reported as success.
+  if (!onClipboard && !ShowBalloon(mainWindow, kLinkNotCopiedTitle, kLinkNotCopiedText, BalloonIcon::Warning))
+    ShowError(owner, (std::u16string(kLinkNotCopiedTitle) + u"\n" + kLinkNotCopiedText).c_str());
   // Told after the link is out: the upload itself succeeded.
   if (copied == CopyResult::Failed) ShowCopyError(owner, copy.saveFolder);
   return {1, copy.keep};
@@ -244,6 +255,10 @@ void OpenLink(const char* text) {
   for (const char* p = text; *p != 0; ++p) wide += static_cast<char16_t>(static_cast<unsigned char>(*p));
   platform::ShellExecuteInfo info{};
   info.cbSize = sizeof info;
+  // The user-interface thread or a dropped file's process may end right after
+  // this call: the launch is finished before it returns, and a link no browser
+  // takes fails silently (the link is on the clipboard), not with a shell box.
+  info.fMask = platform::SEE_MASK_NOASYNC | platform::SEE_MASK_FLAG_NO_UI;
   info.lpVerb = u"open";
   info.lpFile = wide.c_str();
   platform::ShellExecuteExW(&info);

@@ -12,6 +12,10 @@ namespace corvane {
 struct CopyRequest {
   bool keep = false;
   std::u16string_view saveFolder;
+  // The main window, when the upload's messages have no owner (a file upload
+  // from the tray): it owns the clipboard for the link, and its tray icon tells
+  // of a link the clipboard did not take. Null: the owner does both.
+  platform::Hwnd mainWindow = nullptr;
 };
 
 struct UploadOutcome {
@@ -25,6 +29,12 @@ struct UploadOutcome {
 // itself is the kept copy (see KeepUnsentPicture below): a failure names it, a
 // success removes it.
 enum class KeepUnsent { No, Yes, Already };
+
+// The notice when the clipboard stayed busy past its wait: the link is in the
+// browser, so a balloon says it, never a box to answer.
+inline constexpr char16_t kLinkNotCopiedTitle[] = u"Link not copied";
+inline constexpr char16_t kLinkNotCopiedText[] =
+    u"Another program kept the clipboard busy, so the link could not be copied. It is open in your browser.";
 
 // Uploads one JPEG file. Every failure of the upload shows its message, owned
 // by owner (or by none), with Retry and Cancel; Retry sends the file again the

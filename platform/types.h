@@ -168,6 +168,9 @@ struct ShellExecuteInfo {
   Handle hIconOrMonitor;
   Handle hProcess;
 };
+// ShellExecuteExW: the launch is done before the call returns, whatever thread
+// or process ends next; a failure shows no box of the shell's.
+inline constexpr std::uint32_t SEE_MASK_NOASYNC = 0x00000100, SEE_MASK_FLAG_NO_UI = 0x00000400;
 
 // GDI+ records of the flat interface.
 struct GdiplusStartupInput {
@@ -214,9 +217,10 @@ inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT =
   WM_QUIT = 0x0012, WM_USER = 0x0400, WM_QUERYENDSESSION = 0x0011, WM_ENDSESSION = 0x0016,
   WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = 0x0200, WM_MOUSELAST = 0x020E;
 // PeekMessageW: take the message out of the queue; look only at sent messages.
-inline constexpr std::uint32_t PM_NOREMOVE = 0x0000, PM_REMOVE = 0x0001, PM_QS_SENDMESSAGE = 0x00400000;
-// MsgWaitForMultipleObjects: wake for a message another thread sends.
-inline constexpr std::uint32_t QS_SENDMESSAGE = 0x0040;
+inline constexpr std::uint32_t PM_NOREMOVE = 0x0000, PM_REMOVE = 0x0001, PM_QS_SENDMESSAGE = 0x00400000,
+  PM_QS_PAINT = 0x00200000;
+// MsgWaitForMultipleObjects: wake for a message another thread sends, or a window to repaint.
+inline constexpr std::uint32_t QS_SENDMESSAGE = 0x0040, QS_PAINT = 0x0020;
 
 inline constexpr std::uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002;
 inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
@@ -257,6 +261,22 @@ inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
   INTERNET_FLAG_SECURE = 0x00800000u, HTTP_QUERY_STATUS_CODE = 19;
+// A request of ours follows no redirect, keeps and sends no cookies, shows no
+// dialog of the platform's, and keeps its connection for a proxy's handshake.
+inline constexpr std::uint32_t INTERNET_FLAG_KEEP_CONNECTION = 0x00400000u,
+  INTERNET_FLAG_NO_AUTO_REDIRECT = 0x00200000u, INTERNET_FLAG_NO_COOKIES = 0x00080000u,
+  INTERNET_FLAG_NO_UI = 0x00000200u, HTTP_QUERY_LOCATION = 33;
+// WinINet's error codes that a failure message puts in words.
+inline constexpr std::uint32_t ERROR_INTERNET_TIMEOUT = 12002, ERROR_INTERNET_INVALID_URL = 12005,
+  ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006, ERROR_INTERNET_NAME_NOT_RESOLVED = 12007,
+  ERROR_INTERNET_CANNOT_CONNECT = 12029, ERROR_INTERNET_CONNECTION_ABORTED = 12030,
+  ERROR_INTERNET_CONNECTION_RESET = 12031, ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037,
+  ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038, ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED = 12044,
+  ERROR_INTERNET_INVALID_CA = 12045, ERROR_INTERNET_SEC_CERT_ERRORS = 12055,
+  ERROR_INTERNET_SEC_CERT_REV_FAILED = 12057, ERROR_HTTP_HEADER_NOT_FOUND = 12150,
+  ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152, ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157,
+  ERROR_INTERNET_DISCONNECTED = 12163, ERROR_INTERNET_SEC_INVALID_CERT = 12169,
+  ERROR_INTERNET_SEC_CERT_REVOKED = 12170, ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr std::uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2, INTERNET_OPTION_SEND_TIMEOUT = 5,
   INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 // Status callback: the request and its body have gone out.

@@ -49,7 +49,8 @@ MAX_RECORDED_BYTES = 256 * 1024 * 1024  # bodies kept; the oldest lose theirs fi
 
 
 class _Answer:
-    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0, head_trickle=0.0):
+    def __init__(self, status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0, head_trickle=0.0,
+                 headers=(), gate=None):
         self.status = int(status)
         if not 100 <= self.status <= 599:
             raise ValueError("status out of range")  # it goes into the status line as it is
@@ -61,6 +62,13 @@ class _Answer:
         self.trickle = max(0.0, min(float(trickle), MAX_DELAY))
         # The same for the status line and headers, which then never end.
         self.head_trickle = max(0.0, min(float(head_trickle), MAX_DELAY))
+        # Extra header lines of the answer (a Location, a Set-Cookie), as (name, value) pairs.
+        self.headers = [(str(k), str(v)) for k, v in dict(headers).items()]
+        for name, value in self.headers:
+            if any(c in name + value for c in "\r\n"):
+                raise ValueError("a header holds a line break")
+        # A threading.Event the answer waits for (at most MAX_DELAY): the test says when it goes.
+        self.gate = gate
 
 
 class ServiceDouble:
@@ -148,7 +156,7 @@ class ServiceDouble:
 
     # --- what tests tell it --------------------------------------------------
     def script(self, path="/upload.php", status=200, body=None, delay=0.0, drop=False, count=1, trickle=0.0,
-               head_trickle=0.0):
+               head_trickle=0.0, headers=(), gate=None):
         """The next `count` requests to `path` (below the base path) get this
         answer instead of the normal one. With body None, a 200 answer is the
         normal one (an upload is stored) and any other status has an empty body.
@@ -156,12 +164,13 @@ class ServiceDouble:
         and headers, then the body (or "x" repeated) one byte every `trickle`
         seconds, without end until the client goes or the service stops.
         head_trickle > 0 sends the status line and headers themselves so, a
-        header that never ends."""
+        header that never ends. headers: {name: value} added to the answer, the
+        service's own one included. gate: a threading.Event the answer waits for."""
         if isinstance(body, str):
             body = body.encode("latin-1")
         with self._lock:
             self._scripts.setdefault(path, []).append(_Answer(status, body, delay, drop, count, trickle,
-                                                              head_trickle))
+                                                              head_trickle, headers, gate))
 
     def reset(self):
         with self._lock:
@@ -398,6 +407,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             if answer.delay and service._stopping.wait(answer.delay):
                 self.close_connection = True
                 return
+            if answer.gate is not None:
+                deadline = time.monotonic() + MAX_DELAY
+                while not answer.gate.wait(0.05):
+                    if service._stopping.is_set() or time.monotonic() > deadline:
+                        self.close_connection = True
+                        return
             if answer.drop:
                 self.close_connection = True
                 try:
@@ -408,10 +423,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             if answer.trickle or answer.head_trickle:
                 return self._trickle(answer)
             if answer.body is not None or answer.status != 200:
-                return self._reply(answer.status, answer.body or b"")
-        self._answer_as_the_service(body)
+                return self._reply(answer.status, answer.body or b"", extra=answer.headers)
+        self._answer_as_the_service(body, answer.headers if answer is not None else ())
 
-    def _answer_as_the_service(self, body):
+    def _answer_as_the_service(self, body, more_headers=()):
         """The service's own answer, from its application, to the request as received."""
         split = urllib.parse.urlsplit(self.path)
         headers = [(k, v) for k, v in self.headers.items() if k.lower() not in ("content-length", "host")]
@@ -425,6 +440,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         finally:
             getattr(app_iter, "close", lambda: None)()
         extra = [(k, v) for k, v in reply_headers.items() if k.lower() not in ("content-type", "content-length")]
+        extra += list(more_headers)
         self._reply(int(status.split()[0]), content, reply_headers.get("Content-Type", "text/plain"), extra)
 
     def _control(self, target, body):
@@ -447,7 +463,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                     raise ValueError("a JSON object expected")
                 if spec.get("body") is not None:
                     spec["body"] = base64.b64decode(spec["body"], validate=True)
-                allowed = {"path", "status", "body", "delay", "drop", "count", "trickle", "head_trickle"}
+                allowed = {"path", "status", "body", "delay", "drop", "count", "trickle", "head_trickle", "headers"}
                 service.script(**{k: v for k, v in spec.items() if k in allowed})
                 return self._reply(200, b"ok\n")
             if target == "/_control/version" and self.command == "POST":

@@ -53,8 +53,9 @@ def test_a_dropped_picture_that_fails_is_sent_again_on_retry(desktop, corvane, w
     desktop.picture.crop((100, 100, 420, 340)).save(app_folder / "dropped.png")
     run = corvane.start("dropped.png", exe=app_folder / "corvane.exe")
     box = desktop.message_box(title="Error", timeout=30)
-    # The dropped file still holds the picture: nothing is kept, nothing more is said.
-    assert (box.message, box.buttons, box.record["owner"]) == ("Could not upload", ["Retry", "Cancel"], 0)
+    # The dropped file still holds the picture: nothing is kept, only why it failed is said.
+    assert (box.message, box.buttons, box.record["owner"]) == (
+        "Could not upload\nThe service answered 503: it is unavailable.", ["Retry", "Cancel"], 0)
     desktop.press("Retry", "Error")
     assert run.wait(timeout=60) == 1
     (upload,) = web.uploads

@@ -74,7 +74,8 @@ def test_a_picture_that_cannot_be_kept_is_still_offered_again(desktop, resident,
         road.capture(desktop, (500, 400), (579, 459))
         box = failure_message(desktop, web, 1)
         shots("not-kept")
-        assert box.message.splitlines()[1:] == ["The picture could not be kept in the save folder."]
+        assert box.message.splitlines()[1:] == ["The service answered 503: it is unavailable.",
+                                                "The picture could not be kept in the save folder."]
         desktop.press("Retry", "Error")
         (upload,) = road.wait_uploads(web)
         assert road.picture_of(upload).size == (80, 60)

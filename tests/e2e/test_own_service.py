@@ -5,7 +5,8 @@ the shipped site in front of the service started as its shipped unit starts it,
 with a certificate from an authority made for this run that only this prefix's
 root store trusts. A value that is no address, and no value at all, leave the
 built-in host, and no address sends exactly the bytes the program sent before the
-settings existed, with or without a key."""
+settings existed (with the keep-alive a proxy's sign-in needs), with or without a
+key. A redirect is never followed and a cookie never kept."""
 
 import json
 from pathlib import Path
@@ -109,7 +110,7 @@ def test_without_the_key_a_keyed_service_refuses_and_the_user_reads_could_not_up
     stored_before = len(service.stored())
     run = corvane.start(dropped_picture)
     box = desktop.message_box(title="Error", timeout=60)
-    assert box.message == "Could not upload"
+    assert box.message.splitlines() == ["Could not upload", "The service answered 403: access was refused."]
     desktop.press("Cancel", "Error")
     assert run.wait(timeout=20) == 1
     assert "refused 403 127.0.0.1 POST /team/upload.php: forbidden: this service takes uploads only with its key" \
@@ -129,7 +130,7 @@ def test_a_certificate_the_prefix_does_not_trust_fails_the_upload(desktop, corva
     desktop.clear_browser_log()
     run = corvane.start(dropped_picture)
     box = desktop.message_box(title="Error", timeout=60)
-    assert box.message == "Could not upload"
+    assert box.message.splitlines() == ["Could not upload", "The certificate is not trusted."]
     assert box.record["owner"] == 0
     assert not desktop.clipboard()
     desktop.press("Cancel", "Error")
@@ -170,3 +171,38 @@ def test_without_an_address_the_requests_are_the_bytes_sent_before_the_settings(
         head = before["head"].replace("<length>", str(len(body))).encode("latin-1")
         assert request["head"] == head
         assert request["body"] == body
+
+
+ELSEWHERE = "http://elsewhere.example/team/upload.php"
+
+
+@pytest.mark.parametrize("status", [301, 302, 307, 308])
+def test_a_redirect_to_another_host_is_a_failure_naming_it_and_the_key_goes_nowhere_else(
+        desktop, corvane, web, dropped_picture, shots, status):
+    desktop.reset_settings(version_check=False, service="http://pics.corvane.test/team", key=KEY)
+    web.reset()
+    desktop.clear_clipboard()
+    desktop.clear_browser_log()
+    web.script("/team/upload.php", status=status, headers={"Location": ELSEWHERE}, count=10)
+    run = corvane.start(dropped_picture)
+    box = desktop.message_box(title="Error", timeout=60)
+    shots("message")
+    assert box.message.splitlines() == ["Could not upload", f"The service pointed elsewhere: {ELSEWHERE}"]
+    desktop.press("Cancel", "Error")
+    assert run.wait(timeout=20) == 1
+    # One request, to the stored address; the picture and the key went nowhere else.
+    (request,) = web.requests
+    assert (request["method"], request["path"]) == ("POST", "http://pics.corvane.test:80/team/upload.php")
+    assert KEY.encode() in request["body"]
+    assert not web.uploads and not desktop.clipboard() and not desktop.browser_launches()
+
+
+def test_a_cookie_the_service_sets_is_neither_kept_nor_sent(desktop, corvane, web, dropped_picture):
+    desktop.reset_settings(version_check=False)
+    web.reset()
+    web.script("/upload.php", headers={"Set-Cookie": "tracked=1; Expires=Wed, 01 Jan 2031 00:00:00 GMT; Path=/"})
+    assert corvane.start(dropped_picture).wait(timeout=60) == 1
+    assert corvane.start(dropped_picture).wait(timeout=60) == 1
+    first, second = web.requests
+    assert len(web.uploads) == 2
+    assert not any(name.lower() == "cookie" for name in second["headers"]), second["headers"]

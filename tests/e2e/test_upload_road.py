@@ -70,10 +70,9 @@ KEPT = "The picture is kept as "
 
 def kept_picture(desktop, box):
     """The file that a failure message names as the kept picture, or None."""
-    lines = box.message.splitlines()
-    if len(lines) < 2 or not lines[1].startswith(KEPT):
-        return None
-    return desktop.unixpath(lines[1][len(KEPT):])
+    # After the line that says where it failed and the one that says why.
+    kept = [line for line in box.message.splitlines()[2:] if line.startswith(KEPT)]
+    return desktop.unixpath(kept[0][len(KEPT):]) if kept else None
 
 
 def forget_kept(desktop, box):

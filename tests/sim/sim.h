@@ -89,13 +89,17 @@ void setLocalTime(const platform::SystemTime& time);  // GetLocalTime; after res
 // Simulated WinINet (wininet.cpp): the exchange the next request meets.
 struct HttpExchange {
   std::u16string status = u"200";   // what HttpQueryInfoW writes, if the caller's buffer holds it
-  std::vector<std::string> chunks;  // the reply; each read takes at most what the caller asks of one chunk
+  std::vector<std::string> chunks = {};  // the reply; each read takes at most what the caller asks of one chunk
   bool readFails = false;           // after the chunks a read fails instead of reporting 0 bytes
   std::uint64_t msPerChunk = 0;     // the clock moves on this much before each chunk is available
   // Inside HttpSendRequestW, the clock moves on msToSend while the body goes
   // out, then msToStatus until the status and headers are in. The request
   // sent is reported between the two when a callback and a context are set.
   std::uint64_t msToSend = 0, msToStatus = 0;
+  std::u16string location = {};     // the Location header of the reply; empty: none
+  std::u16string statusOnResend = {};  // the status of every send after the first; empty: status again
+  // The last-error code a call scripted to fail leaves (sim::script("HttpSendRequestW", 0)).
+  std::uint32_t failError = platform::ERROR_INTERNET_CANNOT_CONNECT;
 };
 struct HttpSent {
   std::u16string headers;  // the first headerLength units handed over

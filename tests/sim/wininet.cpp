@@ -31,7 +31,10 @@ const bool g_registered = (sim::onReset([] {
                            true);
 
 platform::Hinternet open(const char* name) {
-  if (sim::result<int>(name, 1) == 0) return nullptr;
+  if (sim::result<int>(name, 1) == 0) {
+    sim::setLastError(g_exchange.failError);
+    return nullptr;
+  }
   auto h = sim::handle<platform::Hinternet>();
   g_open.insert(h);
   return h;
@@ -84,17 +87,33 @@ Bool HttpSendRequestW(Hinternet request, const char16_t* headers, std::uint32_t 
   if (callback != g_callbacks.end() && callback->second != nullptr && g_contexts[request] != 0)
     callback->second(request, g_contexts[request], INTERNET_STATUS_REQUEST_SENT, &bodyLength, sizeof bodyLength);
   sim::advanceClock(g_exchange.msToStatus);
-  return result<Bool>("HttpSendRequestW", 1);
+  // Each send meets a reply of its own, read from its start.
+  g_chunk = g_offset = 0;
+  g_chunkTimed = false;
+  if (sim::count("HttpSendRequestW") > 1 && !g_exchange.statusOnResend.empty()) g_exchange.status = g_exchange.statusOnResend;
+  if (result<Bool>("HttpSendRequestW", 1) == 0) {
+    sim::setLastError(g_exchange.failError);
+    return 0;
+  }
+  return 1;
 }
 Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, std::uint32_t* bufferLength,
                     std::uint32_t* index) {
   record("HttpQueryInfoW", request, infoLevel, *bufferLength, static_cast<const void*>(index));
-  if (result<Bool>("HttpQueryInfoW", 1) == 0) return 0;
+  if (result<Bool>("HttpQueryInfoW", 1) == 0) {
+    sim::setLastError(g_exchange.failError);
+    return 0;
+  }
+  if (infoLevel == HTTP_QUERY_LOCATION && g_exchange.location.empty()) {
+    sim::setLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+    return 0;
+  }
   // As the platform does: the text and its terminator, or the size it needs.
-  const std::u16string& status = g_exchange.status;
+  const std::u16string& status = infoLevel == HTTP_QUERY_LOCATION ? g_exchange.location : g_exchange.status;
   std::uint32_t need = static_cast<std::uint32_t>((status.size() + 1) * sizeof(char16_t));
   if (need > *bufferLength) {
     *bufferLength = need;
+    sim::setLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
   std::memcpy(buffer, status.c_str(), need);
@@ -121,6 +140,13 @@ bool nextChunk() {
   g_chunkTimed = true;
   return true;
 }
+
+// After the last chunk: the end of the reply, or a connection the service dropped.
+platform::Bool readEnd() {
+  if (!g_exchange.readFails) return 1;
+  sim::setLastError(platform::ERROR_INTERNET_CONNECTION_ABORTED);
+  return 0;
+}
 }  // namespace
 
 namespace platform {
@@ -128,14 +154,14 @@ Bool InternetQueryDataAvailable(Hinternet request, std::uint32_t* available, std
                                 std::uintptr_t context) {
   record("InternetQueryDataAvailable", request, flags, static_cast<std::uint64_t>(context));
   *available = 0;
-  if (!nextChunk()) return g_exchange.readFails ? 0 : 1;
+  if (!nextChunk()) return readEnd();
   *available = static_cast<std::uint32_t>(g_exchange.chunks[g_chunk].size() - g_offset);
   return 1;
 }
 Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
   record("InternetReadFile", request, toRead);
   *read = 0;
-  if (!nextChunk()) return g_exchange.readFails ? 0 : 1;
+  if (!nextChunk()) return readEnd();
   const std::string& chunk = g_exchange.chunks[g_chunk];
   std::size_t n = std::min<std::size_t>(toRead, chunk.size() - g_offset);
   std::memcpy(buffer, chunk.data() + g_offset, n);

@@ -549,7 +549,8 @@ TEST(FinishSelection, WithoutATemporaryFileThePictureGoesToTheSaveFolder) {
       {"temporary folder read-only", [] { sim::lockFolder(u"C:\\Temp"); }, true, "", false},
       {"no temporary name made", [] { sim::script("GetTempFileNameW", 0); }, true, "", false},
       {"temporary folder read-only, the service down", [] { sim::lockFolder(u"C:\\Temp"); }, false,
-       "Could not upload\nThe picture is kept as C:\\Saved\\unsent-20260309-070504.jpg", true},
+       "Could not upload\nThe service could not be reached.\nThe picture is kept as C:\\Saved\\unsent-20260309-070504.jpg",
+       true},
       {"temporary folder deleted: made again", [] { sim::removeFolder(u"C:\\Temp"); }, true, "", false},
       {"neither folder can be written",
        [&] {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "desktop/clipboard.h"
+#include "net/failure_reason.h"
 #include "net/multipart.h"
 #include "net/upload.h"
 #include "net/version_check.h"
@@ -113,7 +114,10 @@ TEST(PostMultipart, MakesTheRequestWithTheArgumentsThatMatter) {
             ", " + host + ", 80, null, null, 3, 0, 0)");
   const auto& open = sim::last("HttpOpenRequestW")->args;
   EXPECT_EQ((std::vector<std::string>(open.begin() + 1, open.end())),
-            (std::vector<std::string>{"\"POST\"", "\"/upload.php\"", "null", "null", "null", "2214592512", "1"}));
+            (std::vector<std::string>{"\"POST\"", "\"/upload.php\"", "null", "null", "null",
+                                      std::to_string(0x84000000u | 0x00200000u | 0x00080000u | 0x00000200u |
+                                                     0x00400000u),  // + no redirect, no cookies, no UI, keep-alive
+                                      "1"}));
   EXPECT_EQ(sim::lastHttpSend().headers, u"Content-type: multipart/form-data; boundary=----BOUNDARYBOUNDARY----");
   EXPECT_EQ(sim::lastHttpSend().headerLength, 68u);
   EXPECT_EQ(sim::lastHttpSend().body, "BODY");
@@ -211,21 +215,131 @@ TEST(PostMultipart, ReadsTheReplyWholeWithinItsBounds) {
   }
 }
 
-TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
-  struct Case { const char* failing; std::u16string status; const char* message; bool sent; bool owned; };
+// The first line says where it failed, as it always has; the second says why.
+// What the service and the proxy see: a redirect is never followed, and a
+// proxy's request for credentials gets the same request again, answered by
+// the platform with the signed-in user's, a bounded number of times.
+TEST(PostMultipart, ARedirectEndsItAndAProxySignInIsAskedAgainOnTheSameRequest) {
+  struct Case {
+    const char* what;
+    sim::HttpExchange exchange;
+    ExchangeStage stage;
+    int status;
+    int sends;
+    std::string reply = "";
+    std::u16string location = u"";
+  };
+  const std::u16string away = u"http://elsewhere.example/upload.php";
+  const std::u16string tooLong = u"http://elsewhere.example/" + std::u16string(600, u'a');
   const Case cases[] = {
-      {"file", u"200", "Could not open .jpg", false, true},
-      {"CreateThread", u"200", "Could not configure wininet", false, false},
-      {"read", u"200", "Could not open .jpg", false, false},  // the picture's read fails part-way
-      {"InternetOpenW", u"200", "Could not configure wininet", false, false},
-      {"InternetConnectW", u"200", "Could not initiate connection", false, true},
-      {"HttpOpenRequestW", u"200", "Could not initiate transfer", false, false},
-      {"HttpSendRequestW", u"200", "Could not upload", true, true},
-      {"HttpQueryInfoW", u"200", "Could not upload", true, false},
-      {"", u"201", "Could not upload", true, true},
-      {"", u"500", "Could not upload", true, false},
-      {"", u"404", "Could not upload", true, true},
-      {"", u"2000", "Could not upload", true, true},  // does not fit the status buffer
+      {"307", {.status = u"307", .chunks = {"moved"}, .location = away}, ExchangeStage::Status, 307, 1, "", away},
+      {"a target longer than the first query's room", {.status = u"302", .location = tooLong}, ExchangeStage::Status,
+       302, 1, "", tooLong},
+      {"a 3xx without a target", {.status = u"303"}, ExchangeStage::Status, 303, 1},
+      {"the proxy takes the second try", {.status = u"407", .chunks = {"x"}, .statusOnResend = u"200"},
+       ExchangeStage::Done, 200, 2, "x"},
+      {"the proxy refuses every try", {.status = u"407", .chunks = {"<html>sign in</html>"}}, ExchangeStage::Status,
+       407, 1 + kProxySignInResends},
+      {"the proxy lets it through to a refusing service", {.status = u"407", .statusOnResend = u"403"},
+       ExchangeStage::Status, 403, 2},
+      {"the service's own sign-in is not answered", {.status = u"401", .chunks = {"x"}}, ExchangeStage::Status, 401, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::reset();
+    sim::scriptHttp(c.exchange);
+    const Exchange e = PostMultipart(kUploadPath, "picture and key");
+    EXPECT_EQ(e.stage, c.stage);
+    EXPECT_EQ(e.status, c.status);
+    EXPECT_EQ(e.reply, c.reply);
+    EXPECT_EQ(e.location, c.location);
+    EXPECT_EQ(sim::count("HttpSendRequestW"), c.sends);
+    EXPECT_EQ(sim::count("HttpOpenRequestW"), 1) << "every try on the one request, to the one address";
+    EXPECT_EQ(sim::lastHttpSend().body, "picture and key");
+    EXPECT_EQ(sim::internetHandlesOpen(), 0);
+  }
+}
+
+TEST(FailureReason, SaysWhyInOneLine) {
+  struct Case {
+    Exchange exchange;
+    std::u16string line;
+  };
+  using S = ExchangeStage;
+  const std::u16string cut = u"http://x.example/" + std::u16string(183, u'p');  // 200 characters
+  const Case cases[] = {
+      {{S::Send, {}, platform::ERROR_INTERNET_NAME_NOT_RESOLVED}, u"The name of the service was not found."},
+      {{S::Send, {}, platform::ERROR_INTERNET_CANNOT_CONNECT}, u"The service could not be reached."},
+      {{S::Send, {}, platform::ERROR_INTERNET_TIMEOUT}, u"The service did not answer in time."},
+      {{S::Reply, {}, platform::ERROR_INTERNET_CONNECTION_RESET, 200}, u"The connection to the service was broken."},
+      {{S::Send, {}, platform::ERROR_INTERNET_INVALID_CA}, u"The certificate is not trusted."},
+      {{S::Send, {}, platform::ERROR_INTERNET_SEC_CERT_CN_INVALID}, u"The certificate is for another name."},
+      {{S::Send, {}, platform::ERROR_INTERNET_SEC_CERT_DATE_INVALID},
+       u"The certificate has expired or is not valid yet."},
+      {{S::Send, {}, platform::ERROR_INTERNET_SEC_CERT_REVOKED}, u"The certificate has been revoked."},
+      {{S::Send, {}, platform::ERROR_INTERNET_SECURITY_CHANNEL_ERROR}, u"The secure connection could not be set up."},
+      {{S::Open, {}, 12345}, u"The system's HTTP client gave error 12345."},
+      {{S::Open, {}, 0}, u"The system's HTTP client failed without saying why."},
+      {{S::Status, {}, 0, 503}, u"The service answered 503: it is unavailable."},
+      {{S::Status, {}, 0, 413}, u"The service answered 413: the picture is too large for it."},
+      {{S::Status, {}, 0, 418}, u"The service answered 418."},
+      {{S::Status, {}, 0, 407}, u"The proxy asks for a sign-in that this Windows account could not give."},
+      {{S::Status, {}, 0, 301, u"https://corvane.net/upload.php"},
+       u"The service pointed elsewhere: https://corvane.net/upload.php"},
+      {{S::Status, {}, 0, 302}, u"The service answered 302 and pointed nowhere."},
+      // The target is the service's text: nothing of it may forge a line or turn the text around.
+      {{S::Status, {}, 0, 307, u"http://a.example/\r\nThe upload worked.\u202E"},
+       u"The service pointed elsewhere: http://a.example/??The upload worked.?"},
+      {{S::Status, {}, 0, 308, cut}, u"The service pointed elsewhere: " + cut},
+      {{S::Status, {}, 0, 308, cut + u"q"}, u"The service pointed elsewhere: " + cut + u"..."},
+      {{S::Reply, {}, 0, 200}, u"The service's answer was far longer than a link."},
+      {{S::Reply, {}, platform::ERROR_INTERNET_TIMEOUT, 200}, u"The service did not answer in time."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(sim::utf8(c.line));
+    EXPECT_EQ(FailureReason(c.exchange), c.line);
+  }
+}
+
+TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
+  struct Case {
+    const char* failing;
+    std::u16string status;
+    const char* message;
+    bool sent;
+    bool owned;
+    std::uint32_t error = platform::ERROR_INTERNET_CANNOT_CONNECT;  // what the failing call leaves
+    std::u16string location = u"";
+  };
+  const std::u16string elsewhere = u"http://elsewhere.example/upload.php";
+  const Case cases[] = {
+      {"file", u"200", "Could not open .jpg\nThe picture could not be read whole.", false, true},
+      {"CreateThread", u"200", "Could not configure wininet\nThere was not enough memory.", false, false},
+      {"read", u"200", "Could not open .jpg\nThe picture could not be read whole.", false, false},  // fails part-way
+      {"InternetOpenW", u"200", "Could not configure wininet\nThe system's HTTP client gave error 87.", false, false,
+       87},
+      {"InternetConnectW", u"200", "Could not initiate connection\nThe service's address is not valid.", false, true,
+       platform::ERROR_INTERNET_INVALID_URL},
+      {"HttpOpenRequestW", u"200", "Could not initiate transfer\nThere was not enough memory.", false, false,
+       platform::ERROR_NOT_ENOUGH_MEMORY},
+      {"HttpSendRequestW", u"200", "Could not upload\nThe name of the service was not found.", true, true,
+       platform::ERROR_INTERNET_NAME_NOT_RESOLVED},
+      {"HttpSendRequestW", u"200", "Could not upload\nThe certificate is not trusted.", true, false,
+       platform::ERROR_INTERNET_INVALID_CA},
+      {"HttpQueryInfoW", u"200", "Could not upload\nThe service's answer was not understood.", true, false,
+       platform::ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {"", u"201", "Could not upload\nThe service answered 201.", true, true},
+      {"", u"500", "Could not upload\nThe service answered 500: it failed.", true, false},
+      {"", u"503", "Could not upload\nThe service answered 503: it is unavailable.", true, true},
+      {"", u"2000", "Could not upload\nThe service's answer was not understood.", true, true},  // no 3-digit status
+      // Never followed: the picture and the key went out once, to the service's address only.
+      {"", u"301", "Could not upload\nThe service pointed elsewhere: http://elsewhere.example/upload.php", true, true,
+       0, elsewhere},
+      {"", u"302", "Could not upload\nThe service pointed elsewhere: http://elsewhere.example/upload.php", true, false,
+       0, elsewhere},
+      {"", u"307", "Could not upload\nThe service pointed elsewhere: https://corvane.net/upload.php", true, true, 0,
+       u"https://corvane.net/upload.php"},
+      {"", u"308", "Could not upload\nThe service answered 308 and pointed nowhere.", true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.failing) + " " + sim::utf8(c.status));
@@ -236,7 +350,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     if (failing != "file") sim::putFile(kPicture, Repeat('J', 300 * 1024));  // large enough to be read straight into place
     if (failing == "read") sim::failReadsAfter(50 * 1024);
     if (!failing.empty() && !unreadable) sim::script(failing, 0);
-    sim::scriptHttp({c.status, {kLinkPrefix + "abc"}, false});
+    sim::scriptHttp({.status = c.status, .chunks = {kLinkPrefix + "abc"}, .location = c.location, .failError = c.error});
     auto owner = c.owned ? sim::handle<platform::Hwnd>() : nullptr;
 
     const UploadOutcome outcome = UploadPicture(owner, kPicture.c_str(), {true, u"C:\\Saved"});
@@ -244,7 +358,7 @@ TEST(UploadPicture, EachFailureShowsItsMessageAndHandsNothingOn) {
     ASSERT_EQ(sim::count("MessageBoxW"), 1);
     EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(" + sim::arg(static_cast<const void*>(owner)) + ", \"" +
                                                     c.message + "\", \"Error\", 21)");  // Retry, Cancel
-    EXPECT_EQ(sim::count("HttpSendRequestW") == 1, c.sent);
+    EXPECT_EQ(sim::count("HttpSendRequestW"), c.sent ? 1 : 0);
     if (unreadable) {
       EXPECT_EQ(sim::count("InternetOpenW"), 0);  // nothing to send: no connection either
     }
@@ -310,7 +424,7 @@ TEST(UploadPicture, AFailedPictureIsKeptUnderItsLocalTimeUntilARetrySucceeds) {
     EXPECT_EQ(outcome.result, uploaded ? 1 : 0);
     EXPECT_EQ(sim::count("HttpSendRequestW"), static_cast<int>(c.answers.size()) + (uploaded ? 1 : 0));
     ASSERT_EQ(sim::count("MessageBoxW"), static_cast<int>(c.answers.size()));
-    std::string text = "Could not upload";
+    std::string text = "Could not upload\nThe service could not be reached.";
     if (c.keepUnsent == KeepUnsent::Yes)
       text += c.kept.empty() ? "\nThe picture could not be kept in the save folder."
                              : "\nThe picture is kept as " + sim::utf8(c.kept);
@@ -373,7 +487,9 @@ TEST(UploadPicture, AReplyThatIsNoLinkOfTheServiceIsAFailedUpload) {
     const UploadOutcome outcome = UploadPicture(nullptr, kPicture.c_str(), {true, u"C:\\Saved"});
     EXPECT_EQ(outcome.result, 0);
     ASSERT_EQ(sim::count("MessageBoxW"), 1);
-    EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not upload\", \"Error\", 21)");
+    const std::string why = reply.size() > kMaxReplyBytes ? "The service's answer was far longer than a link."
+                                                           : "The service's answer is not a link to the picture.";
+    EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"Could not upload\n" + why + "\", \"Error\", 21)");
     EXPECT_EQ(sim::count("OpenClipboard"), 0);
     EXPECT_TRUE(sim::launches().empty());
     EXPECT_TRUE(sim::filesIn(u"C:\\Saved").empty());
@@ -501,6 +617,59 @@ TEST(UploadPicture, CopyIsWholeOrAbsentAndAMissingFolderIsMade) {
   }
 }
 
+// Another program holding the clipboard as the link arrives: a moment is
+// waited out; past the wait the user is told, once the browser has the link,
+// in a balloon of the tray icon, or in a box when there is no icon to show it.
+TEST(UploadPicture, ALinkTheClipboardDoesNotTakeIsToldAfterTheBrowserHasIt) {
+  enum Caller { Capture, FileUpload, DroppedFile };
+  struct Case {
+    const char* what;
+    Caller caller;
+    std::uint64_t heldMs;
+    bool copied;
+  };
+  const Case cases[] = {
+      {"a capture, held half a second", Capture, 500, true},
+      {"a capture, held five seconds", Capture, 5'000, false},
+      {"a file upload, held half a second", FileUpload, 500, true},
+      {"a file upload, held five seconds", FileUpload, 5'000, false},
+      {"a dropped file, held five seconds", DroppedFile, 5'000, false},
+  };
+  const std::string link = kLinkPrefix + "abc";
+  const std::string notice = sim::utf8(kLinkNotCopiedText);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Prepare("JPEG", link);
+    const auto main = sim::handle<platform::Hwnd>();
+    sim::holdClipboard(c.heldMs);
+    const platform::Hwnd owner = c.caller == Capture ? main : nullptr;
+    const UploadOutcome outcome =
+        UploadPicture(owner, kPicture.c_str(), {false, u"", c.caller == FileUpload ? main : nullptr});
+    EXPECT_EQ(outcome.result, 1);
+    ASSERT_EQ(sim::launches().size(), 1u);
+    EXPECT_EQ(sim::launches()[0].file, sim::utf16(link));
+    EXPECT_EQ(sim::clipboardText(), c.copied ? link : "");
+    if (c.copied) EXPECT_EQ(sim::clipboardOwner(), main) << "the main window owns the link";
+    const bool balloon = !c.copied && c.caller != DroppedFile;
+    ASSERT_EQ(sim::balloons().size(), balloon ? 1u : 0u);
+    if (balloon) {
+      EXPECT_EQ(sim::balloons()[0].title, kLinkNotCopiedTitle);
+      EXPECT_EQ(sim::balloons()[0].text, kLinkNotCopiedText);
+      EXPECT_EQ(sim::last("Shell_NotifyIconW")->args[2], sim::arg(static_cast<const void*>(main)));
+    }
+    const bool box = !c.copied && c.caller == DroppedFile;
+    ASSERT_EQ(sim::count("MessageBoxW"), box ? 1 : 0);
+    if (box)
+      EXPECT_EQ(sim::last("MessageBoxW")->text(),
+                "MessageBoxW(null, \"Link not copied\n" + notice + "\", \"Error\", 16)");
+    if (!c.copied) {
+      auto names = sim::names();
+      EXPECT_LT(std::find(names.begin(), names.end(), "ShellExecuteExW"),
+                std::find(names.begin(), names.end(), box ? "MessageBoxW" : "Shell_NotifyIconW"));
+    }
+  }
+}
+
 TEST(OpenLink, LaunchesOnlyPlainWebLinks) {
   struct Case { std::string text; bool launched; };
   const Case cases[] = {
@@ -536,8 +705,11 @@ TEST(OpenLink, LaunchesOnlyPlainWebLinks) {
     EXPECT_EQ(l.verb, u"open");
     EXPECT_EQ(l.file, sim::utf16(c.text));  // widened byte by byte, line break kept
     EXPECT_EQ(l.info.cbSize, sizeof(platform::ShellExecuteInfo));
+    // Finished before the call returns, so a process that ends next does not lose it; no shell box on failure.
+    EXPECT_EQ(l.info.fMask, platform::SEE_MASK_NOASYNC | platform::SEE_MASK_FLAG_NO_UI);
     platform::ShellExecuteInfo rest = l.info;
     rest.cbSize = 0;
+    rest.fMask = 0;
     const platform::ShellExecuteInfo zero{};
     EXPECT_EQ(std::memcmp(&rest, &zero, sizeof rest), 0) << "every other field is zero";
   }

@@ -307,10 +307,12 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
       {"chosen in the dialog", Dialog, kPngBytes, none, true, true, true},
       {"jpeg converted, not sent as it is", Direct, kJpegBytes, none, true, true, true},
       {"converted picture cannot be read whole", Direct, kPngBytes, [] { sim::failReadsAfter(3); }, true, true, false,
-       "Could not open .jpg"},
-      {"service down, Cancel", Direct, kPngBytes, serviceDown, true, true, false, "Could not upload"},
+       "Could not open .jpg\nThe picture could not be read whole."},
+      {"service down, Cancel", Direct, kPngBytes, serviceDown, true, true, false,
+       "Could not upload\nThe service could not be reached."},
       {"service down, Retry sends it again", Dialog, kPngBytes,
-       [&] { serviceDown(); sim::script("MessageBoxW", platform::IDRETRY); }, true, true, true, "Could not upload"},
+       [&] { serviceDown(); sim::script("MessageBoxW", platform::IDRETRY); }, true, true, true,
+       "Could not upload\nThe service could not be reached."},
       {"not a picture", Direct, "plain text", none, false, true},
       {"missing file", Direct, "", none, false, true},
       {"chosen file not a picture", Dialog, "MZ program", none, false, true},
@@ -364,7 +366,7 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
       }
       ASSERT_EQ(sim::count("MessageBoxW"), row.shown ? 1 : 0);
       if (row.shown) {
-        // The source file still holds the picture: the message adds no line and nothing is kept.
+        // The source file still holds the picture: the message names no kept copy and nothing is kept.
         EXPECT_EQ(sim::last("MessageBoxW")->text(), "MessageBoxW(null, \"" + std::string(row.shown) + "\", \"Error\", 21)");
         EXPECT_LT(positionOf("MessageBoxW"), deleted);
       }

@@ -120,7 +120,7 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
     const char* site;    // in the version check's question
     const char* key = nullptr;  // the upload's field "key", or none
   };
-  const std::uint32_t plain = 0x84000000u, secure = plain | 0x00800000u;
+  const std::uint32_t plain = kRequestFlags, secure = plain | 0x00800000u;
   // The longest address the setting takes: its links are still links of the service.
   static const std::u16string longest = u"https://a.b/" + std::u16string(243, u'p');
   static const std::string longBase = "/" + std::string(243, 'p'), longPrefix = "https://a.b" + longBase + "/";

@@ -74,9 +74,10 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-void Script(int status, const std::string& body) {
+void Script(int status, const std::string& body, const std::string& location = {}, int count = 1) {
   std::string json = "{\"path\": \"/upload.php\", \"status\": " + std::to_string(status) + ", \"body\": \"" +
-                     Base64(body) + "\"}";
+                     Base64(body) + "\", \"count\": " + std::to_string(count) +
+                     (location.empty() ? "" : ", \"headers\": {\"Location\": \"" + location + "\"}") + "}";
   ASSERT_EQ(Control(u"POST", u"/_control/script", json).status, 200);
 }
 
@@ -170,8 +171,17 @@ TEST_F(ServiceExchange, TheServiceReceivesExactlyTheBodyBuilt) {
   EXPECT_NE(requests.find("zurazizizizar"), std::string::npos);
 }
 
+// A redirect is not followed, and a proxy's 407 is asked again on the same
+// request: the service sees how many requests came.
 TEST_F(ServiceExchange, RepliesAreReadWholeWithinTheirBoundOrEndAtTheStatus) {
-  struct Case { int status; std::string body; ExchangeStage stage; std::string reply; };
+  struct Case {
+    int status;
+    std::string body;
+    ExchangeStage stage;
+    std::string reply;
+    std::string location = "";
+    int requests = 1;
+  };
   std::string longReply;
   for (std::size_t i = 0; i < kMaxReplyBytes; ++i) longReply += static_cast<char>('a' + i % 26);
   const Case cases[] = {
@@ -182,13 +192,26 @@ TEST_F(ServiceExchange, RepliesAreReadWholeWithinTheirBoundOrEndAtTheStatus) {
       {500, "server error", ExchangeStage::Status, ""},
       {404, "", ExchangeStage::Status, ""},
       {201, "created", ExchangeStage::Status, ""},
+      {302, "moved", ExchangeStage::Status, "", "http://elsewhere.example/upload.php"},
+      {307, "", ExchangeStage::Status, "", "http://elsewhere.example/upload.php"},
+      {308, "", ExchangeStage::Status, "", "https://corvane.net/upload.php"},
+      {407, "sign in", ExchangeStage::Status, "", "", 1 + kProxySignInResends},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.status);
-    Script(c.status, c.body);
+    ASSERT_EQ(Control(u"POST", u"/_control/reset").status, 200);
+    Script(c.status, c.body, c.location, c.requests);
     Exchange e = PostMultipart(kUploadPath, "body");
     EXPECT_EQ(e.stage, c.stage);
     EXPECT_EQ(e.reply, c.reply);
+    EXPECT_EQ(e.status, c.status);
+    EXPECT_EQ(e.location, std::u16string(c.location.begin(), c.location.end()));
+    std::string requests = Control(u"GET", u"/_control/requests").body;
+    int seen = 0;
+    for (std::size_t at = requests.find("\"method\""); at != std::string::npos; at = requests.find("\"method\"", at + 1))
+      ++seen;
+    EXPECT_EQ(seen, c.requests) << requests.substr(0, 600);
+    EXPECT_EQ(requests.find("elsewhere.example\", \"target_path"), std::string::npos) << "followed the redirect";
   }
 }
 

@@ -10,6 +10,13 @@
 //   probe.exe escapebox TITLE        show a message box of this process titled TITLE; exit code 0
 //                                    once Escape closes it (the key reached this program)
 //
+//   probe.exe answers CLASS SECONDS  for SECONDS, ask the window of class CLASS for an answer
+//                                    (WM_NULL by SendMessageTimeout, 2 s each) every 100 ms; exit
+//                                    code 0 when every one came and Windows never took it to hang;
+//                                    prints the longest wait in ms
+//   probe.exe holdclipboard MS       open the clipboard as another program would and keep it
+//                                    open for MS ms; prints "held" once it is open
+//
 // Exit code 0 on success, 1 when nothing matched, 2 on a usage error.
 #include <windows.h>
 #include <commctrl.h>
@@ -300,6 +307,44 @@ int endSession(const wchar_t* windowClass) {
   return 0;
 }
 
+// What Windows does before it ghosts a window: ask it, and judge it hung.
+int answers(const wchar_t* windowClass, int seconds) {
+  HWND window = FindWindowW(windowClass, nullptr);
+  if (!window) return 1;
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  ULONGLONG longest = 0;
+  int result = 0;
+  while (GetTickCount64() < end) {
+    const ULONGLONG asked = GetTickCount64();
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored)) {
+      printf("no answer after %llu ms\n", GetTickCount64() - asked);
+      result = 1;
+    }
+    if (IsHungAppWindow(window)) {
+      printf("taken to hang\n");
+      result = 1;
+    }
+    if (GetTickCount64() - asked > longest) longest = GetTickCount64() - asked;
+    Sleep(100);
+  }
+  printf("%llu\n", longest);
+  return result;
+}
+
+// A clipboard manager or a remote session at work: the clipboard is open, and
+// no other program can open it until it is closed again.
+int holdClipboard(DWORD ms) {
+  HWND window = CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (!OpenClipboard(window)) return 1;
+  printf("held\n");
+  fflush(stdout);
+  Sleep(ms);
+  CloseClipboard();
+  if (window) DestroyWindow(window);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -313,8 +358,10 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"trayremove" && argc >= 4) return trayRemove(argv[2], _wtoi(argv[3]));
   if (command == L"taskbarcreated") return taskbarCreated();
   if (command == L"endsession" && argc >= 3) return endSession(argv[2]);
+  if (command == L"answers" && argc >= 4) return answers(argv[2], _wtoi(argv[3]));
+  if (command == L"holdclipboard" && argc >= 3) return holdClipboard(static_cast<DWORD>(_wtoi(argv[2])));
   fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE"
-        " | trayremove CLASS ID | taskbarcreated | endsession CLASS\n",
+        " | trayremove CLASS ID | taskbarcreated | endsession CLASS | answers CLASS SECONDS | holdclipboard MS\n",
         stderr);
   return 2;
 }
