@@ -72,11 +72,11 @@ void runTrayCommand(std::uint32_t id) {
   switch (id) {
     case IDM_EXIT:
       // Safe in any state: what a running upload or dialog holds is released on
-      // its way out, and the quit message ends its loop and then ours.
+      // its way out, and the quit message the window's destruction posts ends
+      // its loop and then ours.
       // The icon goes first: a tray icon whose window is gone lingers until hovered.
       trayIcon().reset();
       platform::DestroyWindow(app.mainWindow);
-      platform::PostQuitMessage(0);
       break;
     case IDM_CAPTURE:
       capture().handle(CaptureEvent::Start);

@@ -99,6 +99,14 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
     case platform::WM_ENDSESSION:
       if (wParam != 0) endSession();  // 0: another program refused, the session goes on
       return 0;
+    case platform::WM_CLOSE:
+      // Another program asks us to end (an uninstaller, taskkill, automation): as Exit does.
+      runTrayCommand(IDM_EXIT);
+      return 0;
+    case platform::WM_DESTROY:
+      // However the main window goes, the loop ends with it, and the hot keys with the loop.
+      platform::PostQuitMessage(0);
+      return 0;
     case platform::WM_MOUSEMOVE: return forward(E::Move);
     case platform::WM_LBUTTONDOWN: return forward(E::Press);
     case platform::WM_LBUTTONUP: return forward(E::Release);

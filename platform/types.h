@@ -213,6 +213,12 @@ inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT =
   WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
   WM_QUIT = 0x0012, WM_USER = 0x0400, WM_QUERYENDSESSION = 0x0011, WM_ENDSESSION = 0x0016,
   WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = 0x0200, WM_MOUSELAST = 0x020E;
+// The shell's and the tray's messages.
+inline constexpr std::uint32_t WM_CLOSE = 0x0010, WM_TIMER = 0x0113, WM_CONTEXTMENU = 0x007B;
+// The tray's notification events of version 4 (LOWORD of the callback's lParam) and NIM_SETVERSION's value.
+inline constexpr std::uint32_t NIN_SELECT = 0x0400, NIN_KEYSELECT = 0x0401, NOTIFYICON_VERSION_4 = 4;
+// ChangeWindowMessageFilterEx: let the message through to an elevated window.
+inline constexpr std::uint32_t MSGFLT_ALLOW = 1;
 // PeekMessageW: take the message out of the queue; look only at sent messages.
 inline constexpr std::uint32_t PM_NOREMOVE = 0x0000, PM_REMOVE = 0x0001, PM_QS_SENDMESSAGE = 0x00400000;
 // MsgWaitForMultipleObjects: wake for a message another thread sends.
@@ -264,7 +270,7 @@ inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80, INTERNET_DEFAULT
 // Registry: predefined root, rights, types, options.
 inline const Hkey HKEY_CURRENT_USER = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000001u));
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001, KEY_SET_VALUE = 0x0002, KEY_ALL_ACCESS = 0xF003F;
-inline constexpr std::uint32_t REG_SZ = 1, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
+inline constexpr std::uint32_t REG_SZ = 1, REG_BINARY = 3, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
 inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 
 inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,

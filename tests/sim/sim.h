@@ -123,6 +123,8 @@ const std::vector<Launch>& launches();
 // C:\Tools\corvane.exe and USERPROFILE is C:\Users\user1, a folder that exists.
 // CreateDirectoryW works on the file store above; sim::script("CreateDirectoryW",
 // code) makes its next call fail with that last-error code.
+void setCommandLine(std::u16string_view line);     // GetCommandLineW; after reset the module path quoted
+void holdMutexElsewhere(std::u16string_view name); // CreateMutexW of that name then reports ERROR_ALREADY_EXISTS
 void setModulePath(std::u16string_view path);     // GetModuleFileNameW cuts it as the platform does, unterminated
 void setEnv(std::u16string_view name, std::u16string_view value);
 void unsetEnv(std::u16string_view name);

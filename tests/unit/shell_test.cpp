@@ -21,23 +21,36 @@ int indexOf(const std::string& prefix) {
 }
 
 TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
+  // The arguments as the platform parsed the command line; the command line
+  // itself where it matters (after reset: the module path C:\Tools\corvane.exe, quoted).
   struct Case {
     std::vector<std::u16string> args;
     int exitCode;
     bool refused, resident;
+    std::u16string commandLine = {}, modulePath = {};
   } cases[] = {
       {{u"C:\\Tools\\corvane.exe"}, 0, false, true},
       {{u"C:\\Tools\\corvane.exe", u"C:\\My Pictures\\a b.png"}, 1, false, false},
       {{u"C:\\Tools\\corvane.exe", u"a.png", u"b.png"}, 1, true, false},
       {{u"C:\\Tools\\corvane.exe", u"a", u"b", u"c", u"d"}, 1, true, false},
+      // A bare Run value of an earlier build, split at its blanks: the resident run.
+      {{u"C:\\Users\\Ann", u"Lee\\Tools\\corvane.exe"}, 0, false, true, u"C:\\Users\\Ann Lee\\Tools\\corvane.exe",
+       u"C:\\Users\\Ann Lee\\Tools\\corvane.exe"},
+      {{u"C:\\Program", u"Files\\Corvane", u"Tool\\corvane.exe"}, 0, false, true,
+       u"c:\\program files\\corvane tool\\CORVANE.EXE ", u"C:\\Program Files\\Corvane Tool\\corvane.exe"},
+      // A file dropped on an executable whose path has no blank is still a file.
+      {{u"C:\\Tools\\corvane.exe", u"C:\\a.png"}, 1, false, false, u"C:\\Tools\\corvane.exe C:\\a.png"},
   };
   for (auto& c : cases) {
-    SCOPED_TRACE(c.args.size());
+    SCOPED_TRACE(sim::utf8(c.commandLine) + " " + std::to_string(c.args.size()));
     sim::reset();
+    if (!c.commandLine.empty()) sim::setCommandLine(c.commandLine);
+    if (!c.modulePath.empty()) sim::setModulePath(c.modulePath);
     auto args = argsOf(c.args);
     EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), static_cast<int>(c.args.size()), args.data()),
               c.exitCode);
-    EXPECT_TRUE(called("SetCurrentDirectoryW(\"C:\\Tools\")"));
+
+    EXPECT_EQ(sim::count("SetCurrentDirectoryW"), 1);
     EXPECT_EQ(called("MessageBoxW(null, \"Only one image at a time can be dropped!\", \"Error\", 16)"), c.refused);
     EXPECT_EQ(sim::count("CreateWindowExW") > 0, c.resident);
     EXPECT_EQ(sim::count("Shell_NotifyIconW") > 0, c.resident);
@@ -54,7 +67,7 @@ TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
     if (!c.refused) {
       // Once the tray icon shows, or before the dropped file is read.
       EXPECT_GT(indexOf("CoInitializeEx(null, 6)"), c.resident ? indexOf("Shell_NotifyIconW(0") : 1);
-      EXPECT_EQ(sim::log().back().name, "CoUninitialize");
+      EXPECT_GT(indexOf("CoUninitialize"), c.resident ? indexOf("GetMessageW") : indexOf("CoInitializeEx"));
     }
   }
 }
@@ -89,7 +102,25 @@ TEST(StartUp, ResidentRunInOrder) {
   ASSERT_EQ(sim::count("CreateThread"), 1);
   EXPECT_LT(indexOf("RegisterHotKey(null, 3"), indexOf("CreateThread"));
   EXPECT_LT(indexOf("CreateThread"), leave);
-  EXPECT_EQ(sim::count("CloseHandle"), 1);
+  EXPECT_EQ(sim::log()[indexOf("CreateThread") + 1].name, "CloseHandle");
+}
+
+// Autostart and a click on the executable: the later start ends at once, with
+// no window, no icon, no hot key and no setting written.
+TEST(StartUp, ASecondResidentStartEndsAndLeavesTheFirstAlone) {
+  sim::reset();
+  sim::holdMutexElsewhere(u"Local\\Corvane.Tool.Resident");
+  std::vector<std::u16string> storage{u"corvane.exe"};
+  auto args = argsOf(storage);
+  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 1, args.data()), 0);
+  for (const char* call : {"CreateWindowExW", "Shell_NotifyIconW", "RegisterHotKey", "RegSetValueExW", "MessageBoxW"})
+    EXPECT_EQ(sim::count(call), 0) << call;
+  // A dropped file is its own short run all the same.
+  sim::log().clear();
+  std::vector<std::u16string> dropped{u"C:\\Tools\\corvane.exe", u"C:\\a.png"};
+  auto droppedArgs = argsOf(dropped);
+  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 2, droppedArgs.data()), 1);
+  EXPECT_EQ(sim::count("CreateMutexW"), 0);
 }
 
 TEST(StartUp, NoMainWindowEndsWithCodeZeroAndNoHotKeys) {
@@ -278,11 +309,18 @@ TEST(TrayMenu, SwitchesToggleTheirSettingAndTheNextMenuShowsIt) {
   }
 }
 
+// The menu's Exit and a WM_CLOSE from another program end alike.
 TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
+ for (bool closedByAnother : {false, true}) {
+  SCOPED_TRACE(closedByAnother ? "WM_CLOSE" : "Exit");
   startIdle();
   auto main = app.mainWindow, selection = app.selectionWindow;
-  sim::script("TrackPopupMenu", IDM_EXIT);
-  sim::queueMessage(main, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+  if (closedByAnother) {
+    sim::queueMessage(main, platform::WM_CLOSE, 0, 0);
+  } else {
+    sim::script("TrackPopupMenu", IDM_EXIT);
+    sim::queueMessage(main, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+  }
   EXPECT_EQ(runMessageLoop(), 0);
   auto exit = callsOf({"Shell_NotifyIconW", "DestroyWindow", "PostQuitMessage"});
   ASSERT_EQ(exit.size(), 3u);
@@ -291,6 +329,7 @@ TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
   EXPECT_EQ(exit[2], "PostQuitMessage(0)");
   EXPECT_FALSE(sim::windowExists(main));
   EXPECT_FALSE(sim::windowExists(selection));
+ }
 }
 
 // A shell that restarts has no icons and announces itself to every top-level
