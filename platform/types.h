@@ -234,7 +234,7 @@ inline constexpr std::int32_t SW_HIDE = 0, SW_SHOW = 5;
 inline constexpr std::uint32_t SWP_NOSIZE = 0x0001, SWP_NOMOVE = 0x0002, SWP_NOZORDER = 0x0004,
                                SWP_NOREDRAW = 0x0008, SWP_NOACTIVATE = 0x0010, SWP_HIDEWINDOW = 0x0080;
 inline constexpr std::int32_t SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
-  SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79;
+  SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79, SM_CXSMICON = 49;
 inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
 inline constexpr std::uint32_t MOD_ALT = 0x0001;
 inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
@@ -244,11 +244,13 @@ inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5
   MB_ICONINFORMATION = 0x40, MB_TOPMOST = 0x40000;
 inline constexpr std::int32_t IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7;
 inline constexpr std::uint32_t IMAGE_ICON = 1, LR_DEFAULTCOLOR = 0;
-inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2;
+inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2, NIM_SETVERSION = 4;
 inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4, NIF_INFO = 0x10;
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+// With the copy: layered (and other composited) windows on the screen come along, as the user sees them.
+inline constexpr std::uint32_t CAPTUREBLT = 0x40000000;
 inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
 inline constexpr std::uint32_t CF_TEXT = 1, CF_DIB = 8, CF_UNICODETEXT = 13;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
@@ -258,7 +260,7 @@ inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;
 inline constexpr std::uintptr_t IDC_ARROW = 32512, IDC_WAIT = 32514;
 
 inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x1000,
-  OFN_NONETWORKBUTTON = 0x20000;
+  OFN_NONETWORKBUTTON = 0x20000, OFN_NOCHANGEDIR = 0x8;
 
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,

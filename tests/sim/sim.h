@@ -127,6 +127,8 @@ struct Balloon {
   std::uint32_t icon;
 };
 const std::vector<Balloon>& balloons();
+// The version of the tray icon (window, id) as the shell holds it: 0 before NIM_SETVERSION, -1 when not shown.
+int trayIconVersion(platform::Hwnd window, std::uint32_t id);
 
 // Simulated launches (shell32_launch.cpp), in order; lpVerb and lpFile are
 // nulled in info, their text is kept in verb and file.
@@ -232,10 +234,11 @@ bool windowVisible(platform::Hwnd window);
 bool windowExists(platform::Hwnd window);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
 bool hotKeyRegistered(std::int32_t id);
+bool timerRunning(platform::Hwnd window, std::uintptr_t id);
 platform::Hwnd capturedWindow();                    // null when the mouse is not captured
 // Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
-std::size_t queuedMessages();
+std::size_t queuedMessages(bool countNull = true);  // countNull false: WM_NULL, which nothing acts on, left out
 void dropQueuedMessages();
 void runModalLoop();  // dispatches queued messages up to the quit message
 
