@@ -6,6 +6,9 @@
 #include <cstdlib>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything can load a library: only the system folder is searched, so
+  // a DLL planted beside the executable (a Downloads folder) is never loaded.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The platform's own parsing, so that a quoted path with blanks is one argument.
   int argc = 0;
   LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &argc);

@@ -17,7 +17,8 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
 // Returns the wParam of WM_QUIT (1 if the platform could not deliver messages).
 int runMessageLoop();
 // Shows the tray menu; false when it may not open now (capture mode is on).
-bool showTrayMenu();
+// anchor: where the shell placed it (version 4); null: at the mouse.
+bool showTrayMenu(const platform::Point* anchor);
 // Log-off or shutdown: leaves capture mode, removes the tray icon and ends the process.
 void endSession();
 

@@ -10,6 +10,7 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
+#include "settings/autostart.h"
 #include "settings/settings.h"
 
 namespace corvane {
@@ -40,7 +41,13 @@ void startVersionCheck() {
                                                              platform::STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
 }
 
+// One resident program per session: autostart and a click on the executable
+// meet here, and the later one ends before it shows anything or writes a setting.
+constexpr char16_t kResidentMutex[] = u"Local\\Corvane.Tool.Resident";
+
 int runResident(platform::Hinstance instance) {
+  const platform::UniqueHandle resident(platform::CreateMutexW(nullptr, 0, kResidentMutex));
+  if (resident && platform::GetLastError() == static_cast<std::uint32_t>(platform::ERROR_ALREADY_EXISTS)) return 0;
   LoadSettings();
   registerWindowClasses(instance);
   if (!createWindows(instance)) return 0;
@@ -59,6 +66,9 @@ int runResident(platform::Hinstance instance) {
 
 int runCorvane(platform::Hinstance instance, int argc, char16_t** args) {
   enterExecutableFolder();
+  // An unquoted Run value of an earlier build, with a blank in the path, is
+  // split into arguments that name no file: that start is the resident one.
+  if (argc > 1 && StartedFromBareRunValue()) argc = 1;
   if (argc > 2) {
     platform::MessageBoxW(nullptr, u"Only one image at a time can be dropped!", u"Error", platform::MB_ICONERROR);
     return 1;

@@ -21,7 +21,7 @@ struct TrayEntry {
 
 }  // namespace
 
-bool showTrayMenu() {
+bool showTrayMenu(const platform::Point* anchor) {
   // The menu runs its own loop: a tray click meanwhile starts no capture in it.
   // Over a dialog or a message box of ours it opens all the same; over capture
   // mode, which has the mouse, it does not.
@@ -30,7 +30,10 @@ bool showTrayMenu() {
   platform::UniqueMenu menu(platform::CreatePopupMenu());
   if (!menu) return true;
   platform::Point point{};
-  platform::GetCursorPos(&point);
+  if (anchor != nullptr)
+    point = *anchor;
+  else
+    platform::GetCursorPos(&point);
   // Check marks are read afresh each time, so a changed setting shows in the next menu.
   const TrayEntry entries[] = {
       {IDM_AUTOUPDATE, u"Autoupdate", &settings.versionCheck},
@@ -56,6 +59,9 @@ bool showTrayMenu() {
   platform::SetForegroundWindow(app.mainWindow);
   // The chosen command arrives later as WM_COMMAND; the menu itself is done with.
   platform::TrackPopupMenu(menu.get(), platform::TPM_BOTTOMALIGN, point.x, point.y, 0, app.mainWindow, nullptr);
+  // Without a message after it, the next open of the menu closes at once
+  // or will not close on a click elsewhere.
+  platform::PostMessageW(app.mainWindow, platform::WM_NULL, 0, 0);
   return true;
 }
 
@@ -64,7 +70,8 @@ void runFileUpload() {
   const ModalScope modal(capture());
   if (!modal) return;
   // A failed "Upload && Save" left its request for a copy; this upload honours it.
-  const UploadOutcome outcome = FileUploadCommand({capture().uploadChoice() == 1, SaveFolderPath(), app.mainWindow});
+  const UploadOutcome outcome =
+      FileUploadCommand({capture().uploadChoice() == 1, SaveFolderPath(), app.mainWindow}, app.mainWindow);
   if (outcome.copyStepRan) capture().copyStepRan();
 }
 
@@ -72,11 +79,11 @@ void runTrayCommand(std::uint32_t id) {
   switch (id) {
     case IDM_EXIT:
       // Safe in any state: what a running upload or dialog holds is released on
-      // its way out, and the quit message ends its loop and then ours.
+      // its way out, and the quit message the window's destruction posts ends
+      // its loop and then ours.
       // The icon goes first: a tray icon whose window is gone lingers until hovered.
       trayIcon().reset();
       platform::DestroyWindow(app.mainWindow);
-      platform::PostQuitMessage(0);
       break;
     case IDM_CAPTURE:
       capture().handle(CaptureEvent::Start);

@@ -8,6 +8,8 @@
 #include "platform/shell32.h"
 #include "platform/user32.h"
 
+#include <utility>
+
 namespace corvane {
 namespace {
 
@@ -32,6 +34,24 @@ void registerClass(platform::Hinstance instance, const char16_t* name, std::uint
   platform::RegisterClassW(&wc);
 }
 
+// The tray's icon size: the small-icon metric at the taskbar's DPI (the
+// taskbar's monitor may scale otherwise than ours), else at the system's.
+std::int32_t trayIconSize() {
+  std::uint32_t dpi = 0;
+  if (platform::Hwnd taskbar = platform::FindWindowW(u"Shell_TrayWnd", nullptr)) dpi = platform::GetDpiForWindow(taskbar);
+  if (dpi == 0) dpi = platform::GetDpiForSystem();
+  const std::int32_t size = dpi != 0 ? platform::GetSystemMetricsForDpi(platform::SM_CXSMICON, dpi) : 0;
+  return size > 0 ? size : 16;
+}
+
+// At logon the shell may not take icons yet (none runs, or it is too busy to
+// answer): asked again each second for a while; a shell that starts later
+// announces itself with TaskbarCreated all the same.
+constexpr std::uintptr_t kTrayRetryTimer = 1;
+constexpr std::uint32_t kTrayRetryMs = 1000;
+constexpr int kTrayRetries = 120;
+int trayRetriesLeft = 0;
+
 void addTrayIcon(platform::Hwnd owner) {
   platform::NotifyIconData icon{};
   icon.cbSize = kTrayIconRecordSize;
@@ -39,14 +59,43 @@ void addTrayIcon(platform::Hwnd owner) {
   icon.uID = kTrayIconId;
   icon.uFlags = platform::NIF_MESSAGE | platform::NIF_ICON | platform::NIF_TIP;
   icon.uCallbackMessage = UM_TRAYICON;
+  // The image of the size the tray draws, from the icon's own images: no scaling blur.
+  const std::int32_t size = trayIconSize();
   icon.hIcon = platform::LoadImageIconW(platform::GetModuleHandleW(nullptr), platform::MakeIntResource(IDI_PROGRAM),
-                                        platform::IMAGE_ICON, 32, 32, platform::LR_DEFAULTCOLOR);
+                                        platform::IMAGE_ICON, size, size, platform::LR_DEFAULTCOLOR);
   constexpr std::size_t capacity = sizeof icon.szTip / sizeof icon.szTip[0];
   std::size_t i = 0;
   for (; i + 1 < capacity && kTrayTip[i] != 0; ++i) icon.szTip[i] = kTrayTip[i];
   icon.szTip[i] = 0;
-  // A shell not running yet (a start at log-on) takes it when it announces itself.
-  trayIcon().add(icon);
+  if (trayIcon().add(icon)) {
+    if (std::exchange(trayRetriesLeft, 0) > 0) platform::KillTimer(owner, kTrayRetryTimer);
+    return;
+  }
+  trayRetriesLeft = kTrayRetries;
+  platform::SetTimer(owner, kTrayRetryTimer, kTrayRetryMs, nullptr);
+}
+
+void retryTrayIcon(platform::Hwnd owner) {
+  if (trayIcon().show() || --trayRetriesLeft <= 0) {
+    trayRetriesLeft = 0;
+    platform::KillTimer(owner, kTrayRetryTimer);
+  }
+}
+
+// The tray's callback: the event is LOWORD of lParam in version 4 and all of
+// it before; the same test reads both.
+bool handleTrayEvent(platform::Wparam wParam, platform::Lparam lParam) {
+  const auto event = static_cast<std::uint32_t>(lParam & 0xFFFF);
+  if (event == platform::WM_LBUTTONUP || event == platform::NIN_KEYSELECT) return capture().handle(CaptureEvent::Start);
+  const bool menu = trayIcon().version4() ? event == platform::WM_CONTEXTMENU : event == platform::WM_RBUTTONUP;
+  if (!menu) return false;
+  if (trayIcon().version4()) {
+    // Where the shell anchors the menu: the click, or the icon for the keyboard.
+    const platform::Point anchor{static_cast<std::int16_t>(wParam & 0xFFFF),
+                                 static_cast<std::int16_t>((wParam >> 16) & 0xFFFF)};
+    return showTrayMenu(&anchor);
+  }
+  return showTrayMenu(nullptr);
 }
 
 }  // namespace
@@ -74,6 +123,9 @@ bool createWindows(platform::Hinstance instance) {
   platform::SetLayeredWindowAttributes(app.selectionWindow, platform::Rgb(255, 0, 0), 100,
                                        platform::LWA_COLORKEY | platform::LWA_ALPHA);
   app.taskbarCreated = platform::RegisterWindowMessageW(u"TaskbarCreated");
+  // Run elevated, a window hears nothing from the less privileged shell unless let through.
+  if (app.taskbarCreated != 0)
+    platform::ChangeWindowMessageFilterEx(main, app.taskbarCreated, platform::MSGFLT_ALLOW, nullptr);
   addTrayIcon(main);
   capture().attach(main, app.selectionWindow);
   app.mainWindow = main;
@@ -90,7 +142,8 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
   };
   // A shell that (re)starts knows no icons and says so to every top-level window.
   if (message == app.taskbarCreated && message != 0) {
-    trayIcon().show();
+    // Made afresh: the new shell may sit on a monitor of another scale.
+    if (trayIcon()) addTrayIcon(window);
     return 0;
   }
   switch (message) {
@@ -98,6 +151,14 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
       return 1;  // nothing of ours is worth keeping a session for
     case platform::WM_ENDSESSION:
       if (wParam != 0) endSession();  // 0: another program refused, the session goes on
+      return 0;
+    case platform::WM_CLOSE:
+      // Another program asks us to end (an uninstaller, taskkill, automation): as Exit does.
+      runTrayCommand(IDM_EXIT);
+      return 0;
+    case platform::WM_DESTROY:
+      // However the main window goes, the loop ends with it, and the hot keys with the loop.
+      platform::PostQuitMessage(0);
       return 0;
     case platform::WM_MOUSEMOVE: return forward(E::Move);
     case platform::WM_LBUTTONDOWN: return forward(E::Press);
@@ -118,9 +179,14 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
     case platform::WM_COMMAND:
       runTrayCommand(static_cast<std::uint32_t>(wParam & 0xFFFF));
       return 0;
+    case platform::WM_TIMER:
+      if (wParam == kTrayRetryTimer) {
+        retryTrayIcon(window);
+        return 0;
+      }
+      break;
     case UM_TRAYICON:
-      if (lParam == platform::WM_LBUTTONUP) return forward(E::Start);
-      if (lParam == platform::WM_RBUTTONUP && showTrayMenu()) return 0;
+      if (handleTrayEvent(wParam, lParam)) return 0;
       break;
   }
   return platform::DefWindowProcW(window, message, wParam, lParam);

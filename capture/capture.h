@@ -113,7 +113,7 @@ class Capture {
   // One selection: the part of the snapshot it covers and the temporary file
   // its picture goes to. Its pixels stay the snapshot's, which outlives it.
   struct Grab {
-    platform::Rect area{};  // virtual screen, both corners inside
+    platform::Rect area;  // virtual screen, both corners inside; zero from emplace(), which value-initialises
     TempJpegFile file;
   };
 

@@ -248,7 +248,7 @@ bool Capture::takeSnapshot() {
   shot.pixels = static_cast<std::uint8_t*>(bits);
   shot.selected = Selected(shot.dc.get(), AsObject(shot.bitmap.get()));
   if (!shot.selected ||
-      !BitBlt(shot.dc.get(), 0, 0, screen_.width, screen_.height, screen.get(), screen_.left, screen_.top, SRCCOPY))
+      !BitBlt(shot.dc.get(), 0, 0, screen_.width, screen_.height, screen.get(), screen_.left, screen_.top, SRCCOPY | CAPTUREBLT))
     return false;
   snapshot_.emplace(std::move(shot));
   return true;

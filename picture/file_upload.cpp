@@ -18,7 +18,7 @@ namespace {
 // The last path chosen in the dialog; the source of the conversion that follows.
 char16_t g_chosenPath[platform::MAX_PATH];
 
-constexpr char16_t kFilter[] = u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.gif;*.bmp;*.tif\0";
+constexpr char16_t kFilter[] = u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.jpeg;*.gif;*.bmp;*.tif;*.tiff\0";
 
 void showConversionFailure(const char16_t* why = nullptr) {
   const std::u16string text = why == nullptr ? u"Could not convert image" : u"Could not convert image\n" + std::u16string(why);
@@ -27,17 +27,19 @@ void showConversionFailure(const char16_t* why = nullptr) {
 
 }  // namespace
 
-UploadOutcome FileUploadCommand(const CopyRequest& copy) {
+UploadOutcome FileUploadCommand(const CopyRequest& copy, platform::Hwnd owner) {
   char16_t file[platform::MAX_PATH] = {};
   platform::OpenFileName ofn{};
   ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
   ofn.lpstrFilter = kFilter;
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file;
   ofn.nMaxFile = platform::MAX_PATH;
   ofn.lpstrTitle = u"Select pic to upload";
-  // The working directory may follow the chosen file: nothing here reads it again.
-  ofn.Flags = platform::OFN_PATHMUSTEXIST | platform::OFN_FILEMUSTEXIST | platform::OFN_NONETWORKBUTTON;
+  // The working directory stays the executable's folder, which relative dropped paths count from.
+  ofn.Flags = platform::OFN_PATHMUSTEXIST | platform::OFN_FILEMUSTEXIST | platform::OFN_NONETWORKBUTTON |
+              platform::OFN_NOCHANGEDIR;
   // Cancel, a closed dialog and a dialog error (a path too long for the buffer among them) end silently.
   if (platform::GetOpenFileNameW(&ofn) == 0) return {};
 

@@ -224,8 +224,19 @@ class TrayIcon {
     held_ = true;
     return show();
   }
-  // Shows the record again, as a shell that started afresh knows no icons.
-  bool show() { return held_ && Shell_NotifyIconW(NIM_ADD, &record_) != 0; }
+  // Shows the record again, as a shell that started afresh knows no icons, and
+  // asks for the shell's current behaviour (version 4), which it forgets with
+  // the icon: asked after every add.
+  bool show() {
+    if (!held_ || Shell_NotifyIconW(NIM_ADD, &record_) == 0) return false;
+    NotifyIconData version = record_;
+    version.uTimeoutOrVersion = NOTIFYICON_VERSION_4;
+    version4_ = Shell_NotifyIconW(NIM_SETVERSION, &version) != 0;
+    return true;
+  }
+  // True when the shell speaks version 4 to this icon: events in LOWORD of the
+  // callback's lParam, WM_CONTEXTMENU for the menu, the anchor point in wParam.
+  bool version4() const { return held_ && version4_; }
   // Removes the icon from the shell, then destroys its image.
   void reset() {
     if (!std::exchange(held_, false)) return;
@@ -239,6 +250,7 @@ class TrayIcon {
  private:
   NotifyIconData record_{};
   bool held_ = false;
+  bool version4_ = false;
 };
 
 // BeginPaint and EndPaint of one WM_PAINT.

@@ -6,6 +6,10 @@
 namespace platform {
 
 std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t capacity);
+// The process's whole command line, as its starter wrote it (unparsed); owned by the system.
+const char16_t* GetCommandLineW();
+// A named mutex of this session (Local\\...); GetLastError() tells whether it already existed.
+Handle CreateMutexW(void* security, Bool initialOwner, const char16_t* name);
 Bool SetCurrentDirectoryW(const char16_t* path);
 std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity);
 // The characters written, terminator included; more than capacity when the

@@ -216,6 +216,12 @@ inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT =
   WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
   WM_QUIT = 0x0012, WM_USER = 0x0400, WM_QUERYENDSESSION = 0x0011, WM_ENDSESSION = 0x0016,
   WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = 0x0200, WM_MOUSELAST = 0x020E;
+// The shell's and the tray's messages.
+inline constexpr std::uint32_t WM_CLOSE = 0x0010, WM_TIMER = 0x0113, WM_CONTEXTMENU = 0x007B;
+// The tray's notification events of version 4 (LOWORD of the callback's lParam) and NIM_SETVERSION's value.
+inline constexpr std::uint32_t NIN_SELECT = 0x0400, NIN_KEYSELECT = 0x0401, NOTIFYICON_VERSION_4 = 4;
+// ChangeWindowMessageFilterEx: let the message through to an elevated window.
+inline constexpr std::uint32_t MSGFLT_ALLOW = 1;
 // PeekMessageW: take the message out of the queue; look only at sent messages.
 inline constexpr std::uint32_t PM_NOREMOVE = 0x0000, PM_REMOVE = 0x0001, PM_QS_SENDMESSAGE = 0x00400000,
   PM_QS_PAINT = 0x00200000;
@@ -232,7 +238,7 @@ inline constexpr std::int32_t SW_HIDE = 0, SW_SHOW = 5;
 inline constexpr std::uint32_t SWP_NOSIZE = 0x0001, SWP_NOMOVE = 0x0002, SWP_NOZORDER = 0x0004,
                                SWP_NOREDRAW = 0x0008, SWP_NOACTIVATE = 0x0010, SWP_HIDEWINDOW = 0x0080;
 inline constexpr std::int32_t SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
-  SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79;
+  SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79, SM_CXSMICON = 49;
 inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
 inline constexpr std::uint32_t MOD_ALT = 0x0001;
 inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
@@ -242,11 +248,13 @@ inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5
   MB_ICONINFORMATION = 0x40, MB_TOPMOST = 0x40000;
 inline constexpr std::int32_t IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7;
 inline constexpr std::uint32_t IMAGE_ICON = 1, LR_DEFAULTCOLOR = 0;
-inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2;
+inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2, NIM_SETVERSION = 4;
 inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4, NIF_INFO = 0x10;
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+// With the copy: layered (and other composited) windows on the screen come along, as the user sees them.
+inline constexpr std::uint32_t CAPTUREBLT = 0x40000000;
 inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
 inline constexpr std::uint32_t CF_TEXT = 1, CF_DIB = 8, CF_UNICODETEXT = 13;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
@@ -256,7 +264,7 @@ inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;
 inline constexpr std::uintptr_t IDC_ARROW = 32512, IDC_WAIT = 32514;
 
 inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x1000,
-  OFN_NONETWORKBUTTON = 0x20000;
+  OFN_NONETWORKBUTTON = 0x20000, OFN_NOCHANGEDIR = 0x8;
 
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
@@ -286,7 +294,7 @@ inline constexpr std::uint16_t INTERNET_DEFAULT_HTTP_PORT = 80, INTERNET_DEFAULT
 // Registry: predefined root, rights, types, options.
 inline const Hkey HKEY_CURRENT_USER = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000001u));
 inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001, KEY_SET_VALUE = 0x0002, KEY_ALL_ACCESS = 0xF003F;
-inline constexpr std::uint32_t REG_SZ = 1, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
+inline constexpr std::uint32_t REG_SZ = 1, REG_BINARY = 3, REG_DWORD = 4, REG_OPTION_NON_VOLATILE = 0;
 inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 
 inline constexpr std::int32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,

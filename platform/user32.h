@@ -69,4 +69,16 @@ Bool CloseClipboard();
 // The number of a named clipboard format, the same for every program; 0 on failure.
 std::uint32_t RegisterClipboardFormatW(const char16_t* name);
 
+// The tray's shell and its scale: the taskbar's window by class, a window's DPI,
+// the system's, and a metric at a given DPI.
+Hwnd FindWindowW(const char16_t* className, const char16_t* title);
+std::uint32_t GetDpiForWindow(Hwnd window);
+std::uint32_t GetDpiForSystem();
+std::int32_t GetSystemMetricsForDpi(std::int32_t index, std::uint32_t dpi);
+// A timer of the window: WM_TIMER with id every elapse ms until KillTimer.
+std::uintptr_t SetTimer(Hwnd window, std::uintptr_t id, std::uint32_t elapseMs, void* callback);
+Bool KillTimer(Hwnd window, std::uintptr_t id);
+// Lets message through to window from less privileged processes (an elevated run).
+Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32_t action, void* filterStatus);
+
 }  // namespace platform

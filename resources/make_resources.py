@@ -124,17 +124,83 @@ def mask_rows(rows, is_set):
     return bytes(out)
 
 
+# The sizes Windows asks for: the tray and small icons at 100 to 150 % (16, 20,
+# 24), the window and desktop icons (32, 48) and the large views (256).
+ICON_SIZES = (16, 20, 24, 32, 48, 256)
+
+
+def icon_pixels(size):
+    """The 32-pixel map resampled to size x size, rows top to bottom, (r, g, b, a):
+    each pixel the area-weighted mean of the map's pixels it covers, colours
+    weighted by their alpha, so edges blend instead of shifting."""
+    pixels = []
+    scale = 32 / size
+    for y in range(size):
+        row = []
+        for x in range(size):
+            x0, x1, y0, y1 = x * scale, (x + 1) * scale, y * scale, (y + 1) * scale
+            total = [0.0, 0.0, 0.0, 0.0]
+            area = 0.0
+            for sy in range(int(y0), min(32, int(-(-y1 // 1)))):
+                h = min(y1, sy + 1) - max(y0, sy)
+                for sx in range(int(x0), min(32, int(-(-x1 // 1)))):
+                    w = min(x1, sx + 1) - max(x0, sx)
+                    if w <= 0 or h <= 0:
+                        continue
+                    r, g, b, a = ICON_COLOURS[ICON[sy][sx]]
+                    weight = w * h
+                    total[0] += r * a * weight
+                    total[1] += g * a * weight
+                    total[2] += b * a * weight
+                    total[3] += a * weight
+                    area += weight
+            alpha = total[3] / area
+            if total[3] == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append(tuple(round(total[i] / total[3]) for i in range(3)) + (round(alpha),))
+        pixels.append(row)
+    return pixels
+
+
+def bmp_image(size):
+    rows = icon_pixels(size)
+    image = bytearray(bitmap_header(size, size, 32))
+    for row in reversed(rows):
+        for r, g, b, a in row:
+            image += bytes((b, g, r, a))
+    stride = (size + 31) // 32 * 4
+    for row in reversed(rows):
+        bits = bytearray(stride)
+        for x, (_, _, _, a) in enumerate(row):
+            if a == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        image += bits
+    return bytes(image)
+
+
+def png_image(size):
+    """The large image as PNG, as icon files hold 256-pixel images since Windows Vista."""
+    import zlib
+    raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in icon_pixels(size))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
 def icon_file():
     assert len(ICON) == 32 and all(len(row) == 32 for row in ICON)
-    image = bytearray(bitmap_header(32, 32, 32))
-    for row in reversed(ICON):
-        for c in row:
-            r, g, b, a = ICON_COLOURS[c]
-            image += bytes((b, g, r, a))
-    image += mask_rows(ICON, lambda c: ICON_COLOURS[c][3] == 0)
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", 32, 32, 0, 0, 1, 32, len(image), 6 + 16)
-    return directory + entry + bytes(image)
+    images = [png_image(size) if size >= 256 else bmp_image(size) for size in ICON_SIZES]
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries = b""
+    for size, image in zip(ICON_SIZES, images):
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return directory + entries + b"".join(images)
 
 
 def cursor_file():

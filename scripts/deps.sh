@@ -3,7 +3,7 @@
 # stops the helpers they start, and writes the Wine prefix's settings they share.
 CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
                   imagemagick python3-pytest python3-pil libjpeg-turbo-progs openssl
-                  clang libclang-rt-14-dev xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+                  clang lld libclang-rt-14-dev xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
                   python3-werkzeug python3-waitress nginx-light php-cli)
 
 corvane_install_deps() {

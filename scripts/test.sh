@@ -75,6 +75,23 @@ NATIVE_OK=0; WINDOWS_OK=0
 build native && NATIVE_OK=1
 build windows && WINDOWS_OK=1
 
+# A second compiler over the product alone (its preset builds only the exe): a
+# build that fails counts as a failed layer; its warnings are shown either way.
+clang_build() {
+  local start
+  start=$(now)
+  # The msvc preset is configured on Windows only (its condition hides it here); the file must parse.
+  if ! cmake --list-presets=all >"$WORK/presets.log" 2>&1; then
+    cat "$WORK/presets.log"
+    layer presets 0 0 1 0 "CMakePresets.json does not parse"
+  fi
+  if build windows-clang; then
+    layer clang $(( $(now) - start )) 1 0 0
+  fi
+  grep -E 'warning:' "$WORK/build-windows-clang.log" | sort -u | sed 's/^/  clang: /'
+}
+clang_build
+
 # GoogleTest's own summary lines: "[  PASSED  ] N tests", "[  FAILED  ] N tests, listed below".
 gtest_count() {
   local word=$1 log=$2

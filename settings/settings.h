@@ -28,6 +28,10 @@ inline std::u16string_view SaveFolderPath() {
 inline constexpr char16_t kSettingsKey[] = u"SOFTWARE\\Corvane\\Corvane1";
 inline constexpr char16_t kRunKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr char16_t kAutostartValue[] = u"corvane.exe";
+// Where Windows' startup settings keep, under the Run value's name, whether the
+// user turned the entry off; the Run value itself stays when they do.
+inline constexpr char16_t kStartupApprovedKey[] =
+    u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 // The optional "service" value of the settings key, the base address of an own
 // web service, and "key" beside it, that service's upload key. Each is its

@@ -1,6 +1,7 @@
 // The settings store: the switches live in the registry as presence flags (a
 // value exists = on), and autostart is the executable's entry in the Run key.
 #include "platform/advapi32.h"
+#include "settings/autostart.h"
 #include "settings/settings.h"
 #include "settings/settings_registry.h"
 
@@ -11,12 +12,35 @@ Settings settings{};
 
 namespace {
 
-// Writes the running executable's path as the autostart value. A path that
-// could not be had whole is not written: a cut path would start nothing at logon.
+// Writes the running executable's path, quoted, as the autostart value. A path
+// that could not be had whole is not written: a cut path would start nothing at logon.
 void writeAutostartValue(const RegKey& runKey) {
   char16_t path[kPathCapacity];
   const std::uint32_t length = executablePath(path, kPathCapacity);
-  if (length != 0) writeText(runKey, kAutostartValue, path, length);
+  if (length == 0) return;
+  const std::u16string command = AutostartCommand(std::u16string_view(path, length));
+  writeText(runKey, kAutostartValue, command.c_str(), static_cast<std::uint32_t>(command.size()));
+}
+
+// True when the user turned our entry off in Windows' startup settings: the
+// shell then skips the Run value at logon, and the menu shows it unchecked.
+bool disabledAtLogon() {
+  RegKey key;
+  if (!openKey(kStartupApprovedKey, platform::KEY_QUERY_VALUE, key)) return false;
+  std::uint8_t data[16] = {};
+  std::uint32_t type = 0;
+  std::uint32_t size = sizeof data;
+  if (platform::RegQueryValueExW(key.get(), kAutostartValue, nullptr, &type, data, &size) != platform::ERROR_SUCCESS ||
+      type != platform::REG_BINARY || size > sizeof data)
+    return false;
+  return StartupDisabledBy(std::string_view(reinterpret_cast<const char*>(data), size));
+}
+
+// A choice made in our menu is the user's latest word: Windows' own switch for
+// the entry is cleared, so that it runs (or is gone) as the menu now shows.
+void forgetStartupApproval() {
+  RegKey key;
+  if (openKey(kStartupApprovedKey, platform::KEY_SET_VALUE, key)) deleteValue(key, kAutostartValue);
 }
 
 // A presence flag of the settings key, read for itself with its own key.
@@ -51,8 +75,10 @@ void loadLaterStart() {
     }
     if (present) {
       // Rewritten on every start, so that a moved executable is still found at the next logon.
+      // A bare value of an earlier build comes back quoted.
       if (createKey(kRunKey, runKey)) writeAutostartValue(runKey);
-      settings.autostart = true;
+      runKey.reset();
+      settings.autostart = !disabledAtLogon();
     }
   }
   {
@@ -123,12 +149,12 @@ void SetQuickCapture(bool on) { setSwitch(kQuickCaptureValue, on, settings.quick
 void SetAutostart(bool on) {
   RegKey runKey;
   if (on) {
-    char16_t path[kPathCapacity];
-    const std::uint32_t length = executablePath(path, kPathCapacity);
-    if (createKey(kRunKey, runKey) && length != 0) writeText(runKey, kAutostartValue, path, length);
+    if (createKey(kRunKey, runKey)) writeAutostartValue(runKey);
   } else {
     if (openKey(kRunKey, platform::KEY_SET_VALUE, runKey)) deleteValue(runKey, kAutostartValue);
   }
+  runKey.reset();
+  forgetStartupApproval();
   settings.autostart = on;
 }
 

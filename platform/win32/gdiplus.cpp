@@ -39,13 +39,10 @@ GpStatus GdiplusStartup(std::uintptr_t* token, const GdiplusStartupInput* input,
   if (!gdiplus.Acquire()) return kGenericError;
   GpStatus status = gdiplus.Call<decltype(&::GdiplusStartup)>("GdiplusStartup", kGenericError,
                                                                As<ULONG_PTR*>(token), input, output);
-  // Without a session no shutdown follows to let the library go.
-  if (status != 0) gdiplus.Release();
   return status;
 }
 void GdiplusShutdown(std::uintptr_t token) {
   gdiplus.CallVoid<decltype(&::GdiplusShutdown)>("GdiplusShutdown", static_cast<ULONG_PTR>(token));
-  gdiplus.Release();
 }
 GpStatus GdipGetImageEncodersSize(std::uint32_t* count, std::uint32_t* size) {
   return gdiplus.Call<decltype(&::GdipGetImageEncodersSize)>("GdipGetImageEncodersSize", kGenericError,

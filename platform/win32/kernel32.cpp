@@ -19,6 +19,10 @@ Bool CreateDirectoryW(const char16_t* path, void* security) {
   return ::CreateDirectoryW(W(path), As<LPSECURITY_ATTRIBUTES>(security));
 }
 std::uint32_t GetLastError() { return ::GetLastError(); }
+const char16_t* GetCommandLineW() { return As<const char16_t*>(::GetCommandLineW()); }
+Handle CreateMutexW(void* security, Bool initialOwner, const char16_t* name) {
+  return As<Handle>(::CreateMutexW(static_cast<SECURITY_ATTRIBUTES*>(security), initialOwner, W(name)));
+}
 std::uint32_t GetTempPathW(std::uint32_t capacity, char16_t* path) { return ::GetTempPathW(capacity, W(path)); }
 std::uint32_t GetTempFileNameW(const char16_t* folder, const char16_t* prefix, std::uint32_t unique, char16_t* name) {
   return ::GetTempFileNameW(W(folder), W(prefix), unique, W(name));

@@ -32,9 +32,7 @@ Bool SHFreeItemIdList(ItemIdList item) {
   allocator->Release();
   return TRUE;
 }
-// COM is loaded for as long as an apartment lasts: each successful
-// CoInitializeEx (S_FALSE included) holds a reference that its CoUninitialize
-// gives back.
+// COM is loaded at the first apartment and kept.
 namespace {
 constexpr SystemDll ole32(L"ole32.dll");
 constexpr HRESULT kNotLoaded = static_cast<HRESULT>(0x8007007EL);  // HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)
@@ -43,12 +41,10 @@ constexpr HRESULT kNotLoaded = static_cast<HRESULT>(0x8007007EL);  // HRESULT_FR
 std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags) {
   if (!ole32.Acquire()) return kNotLoaded;
   HRESULT result = ole32.Call<decltype(&::CoInitializeEx)>("CoInitializeEx", kNotLoaded, reserved, DWORD{flags});
-  if (FAILED(result)) ole32.Release();
   return result;
 }
 void CoUninitialize() {
   ole32.CallVoid<decltype(&::CoUninitialize)>("CoUninitialize");
-  ole32.Release();
 }
 
 }  // namespace platform

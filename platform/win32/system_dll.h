@@ -1,14 +1,9 @@
 // System libraries that the resident program at rest never calls (GDI+,
-// WinINet, the common dialogs) are not imported: an idle tray program would
-// carry them, and what they load in turn, for its whole life. They are loaded
-// when an operation needs them and let go when it ends.
-//
-// Ownership: an operation takes one reference on the library when it begins
-// (Acquire, in the forward that opens it: GdiplusStartup, InternetOpenW, the
-// dialog call) and gives it back when it ends (Release, in the forward that
-// closes it). The loader's own reference count lets operations overlap, on one
-// thread or several (an upload and the version check). A forward called
-// outside any operation loads its library for good rather than fail.
+// WinINet, the common dialogs, COM) are not imported: they are loaded when an
+// operation first needs them, from the system folder only, and kept for the
+// rest of the run. Never freed: shell extensions, GDI+ and WinINet leave
+// threads and callbacks running inside themselves after an operation ends,
+// and a library unloaded under them takes the process down.
 #pragma once
 #include "platform/win32/win.h"
 
@@ -20,13 +15,8 @@ class SystemDll {
   SystemDll(const SystemDll&) = delete;
   SystemDll& operator=(const SystemDll&) = delete;
 
-  // One reference for the length of an operation. False when the library
-  // cannot be loaded; nothing is then to be released.
-  bool Acquire() const { return Load() != nullptr; }
-  // Gives back the reference Acquire took.
-  void Release() const {
-    if (HMODULE module = ::GetModuleHandleW(name_)) ::FreeLibrary(module);
-  }
+  // Loads the library for good at the first operation. False when it cannot be loaded.
+  bool Acquire() const { return Module() != nullptr; }
 
   // Calls the export `proc` of type Fn with args, or returns `failure` when the
   // library or the export is missing.
@@ -45,11 +35,15 @@ class SystemDll {
   // Only from the system folder: a library of that name beside the executable
   // or in the working directory is never the one meant.
   HMODULE Load() const { return ::LoadLibraryExW(name_, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
+  // Loaded once: a second load would only add a reference nobody gives back.
+  HMODULE Module() const {
+    HMODULE module = ::GetModuleHandleW(name_);
+    return module != nullptr ? module : Load();
+  }
 
   template <typename Fn>
   Fn Find(const char* proc) const {
-    HMODULE module = ::GetModuleHandleW(name_);
-    if (module == nullptr) module = Load();  // outside any operation: kept for good
+    HMODULE module = Module();
     if (module == nullptr) return nullptr;
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, proc)));
   }

@@ -106,4 +106,21 @@ Handle SetClipboardData(std::uint32_t format, Hglobal block) {
 Bool CloseClipboard() { return ::CloseClipboard(); }
 std::uint32_t RegisterClipboardFormatW(const char16_t* name) { return ::RegisterClipboardFormatW(W(name)); }
 
+Hwnd FindWindowW(const char16_t* className, const char16_t* title) {
+  return As<Hwnd>(::FindWindowW(W(className), W(title)));
+}
+std::uint32_t GetDpiForWindow(Hwnd window) { return ::GetDpiForWindow(As<HWND>(window)); }
+std::uint32_t GetDpiForSystem() { return ::GetDpiForSystem(); }
+std::int32_t GetSystemMetricsForDpi(std::int32_t index, std::uint32_t dpi) {
+  return ::GetSystemMetricsForDpi(index, dpi);
+}
+std::uintptr_t SetTimer(Hwnd window, std::uintptr_t id, std::uint32_t elapseMs, void* callback) {
+  return ::SetTimer(As<HWND>(window), id, elapseMs, reinterpret_cast<TIMERPROC>(callback));
+}
+Bool KillTimer(Hwnd window, std::uintptr_t id) { return ::KillTimer(As<HWND>(window), id); }
+Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32_t action, void* filterStatus) {
+  return ::ChangeWindowMessageFilterEx(As<HWND>(window), message, action,
+                                       static_cast<PCHANGEFILTERSTRUCT>(filterStatus));
+}
+
 }  // namespace platform

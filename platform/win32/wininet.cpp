@@ -23,8 +23,6 @@ Hinternet InternetOpenW(const char16_t* agent, std::uint32_t accessType, const c
   if (!wininet.Acquire()) return nullptr;
   HINTERNET internet = call<decltype(&::InternetOpenW)>("InternetOpenW", HINTERNET{}, W(agent), DWORD{accessType},
                                                         W(proxy), W(proxyBypass), DWORD{flags});
-  // No handle, no close to let the library go.
-  if (internet == nullptr) wininet.Release();
   return As<Hinternet>(internet);
 }
 Hinternet InternetConnectW(Hinternet internet, const char16_t* host, std::uint16_t port, const char16_t* user,
@@ -66,16 +64,7 @@ Bool InternetReadFile(Hinternet request, void* buffer, std::uint32_t toRead, std
                                              DWORD{toRead}, As<DWORD*>(read));
 }
 Bool InternetCloseHandle(Hinternet handle) {
-  // The handle InternetOpenW gave holds a reference on the library; its
-  // connections and requests do not.
-  DWORD type = 0, size = sizeof type;
-  const bool root = call<decltype(&::InternetQueryOptionW)>("InternetQueryOptionW", BOOL{FALSE},
-                                                            As<HINTERNET>(handle), DWORD{INTERNET_OPTION_HANDLE_TYPE},
-                                                            static_cast<void*>(&type), &size) &&
-                    type == INTERNET_HANDLE_TYPE_INTERNET;
-  const BOOL closed = call<decltype(&::InternetCloseHandle)>("InternetCloseHandle", BOOL{FALSE}, As<HINTERNET>(handle));
-  if (root && closed) wininet.Release();
-  return closed;
+  return call<decltype(&::InternetCloseHandle)>("InternetCloseHandle", BOOL{FALSE}, As<HINTERNET>(handle));
 }
 // 64-bit Windows has one calling convention, so the portable callback is the platform's own type.
 static_assert(sizeof(void*) == 8 && sizeof(DWORD) == sizeof(std::uint32_t), "callback types differ on this target");

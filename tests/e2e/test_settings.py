@@ -29,7 +29,7 @@ def test_a_first_start_leaves_the_default_settings_and_save_folder(desktop, corv
         "ReDoda": ("REG_SZ", desktop.profile + "\\ReDoda\\"),
     }
     exe = desktop.winpath(e2e.build_dir() / "corvane.exe")
-    assert desktop.reg_query(RUN_KEY).get("corvane.exe", (None, "")) [1].lower() == exe.lower()
+    assert desktop.reg_query(RUN_KEY).get("corvane.exe", (None, ""))[1].lower() == f'"{exe}"'.lower()
     assert save_folder.is_dir(), "the default save folder was not created"
     assert desktop.tray_checks() == {"Autoupdate": True, "Autostart": True, "Quick capture": False}
     exit_program(desktop, run)
@@ -110,4 +110,54 @@ def test_a_stored_save_folder_is_used_where_the_user_means_it(desktop, corvane, 
     assert not desktop.shown(e2e.DIALOG_CLASS)
     copy.unlink()
     (folder / f"{upload['id']}.jpg").unlink()
+    exit_program(desktop, run)
+
+
+PROGRAM_FOLDER = r"C:\Program Files\Corvane Tool"
+
+
+@pytest.fixture
+def installed(desktop):
+    """corvane.exe copied where an installer puts it, a folder with blanks in its path."""
+    folder = desktop.unixpath(PROGRAM_FOLDER)
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copy(e2e.build_dir() / "corvane.exe", folder / "corvane.exe")
+    return PROGRAM_FOLDER + "\\corvane.exe"
+
+
+@pytest.mark.parametrize("written_by", ["this build", "an earlier build"])
+def test_autostart_from_a_folder_with_blanks_starts_the_resident_program(desktop, corvane, web, installed,
+                                                                         written_by):
+    quoted = f'"{installed}"'
+    if written_by == "this build":
+        desktop.reset_settings()
+        first = corvane.start(exe=desktop.unixpath(installed))
+        wait_for(desktop.tray, 20, what="the tray icon")
+        assert desktop.reg_query(RUN_KEY)["corvane.exe"] == ("REG_SZ", quoted)
+        exit_program(desktop, first)
+        wait_for(lambda: desktop.tray() is None, 10, what="the tray icon to go")
+    else:
+        desktop.reset_settings(version_check=False, autostart=True)
+        desktop.reg_import({RUN_KEY: {"corvane.exe": installed}})  # bare, as earlier builds wrote it
+    command = desktop.reg_query(RUN_KEY)["corvane.exe"][1]
+    # The value's whole command line, as the shell starts it at logon.
+    logon = corvane.start("launch", command, exe=e2e.build_dir() / "probe.exe")
+    wait_for(lambda: desktop.tray() or not logon.running(), 20, what="the tray icon")
+    assert logon.running(), f"the start from the Run value ended with code {logon.proc.returncode}"
+    assert not desktop.shown(e2e.DIALOG_CLASS), "a message box instead of the resident program"
+    assert desktop.reg_query(RUN_KEY)["corvane.exe"] == ("REG_SZ", quoted)
+    assert desktop.tray_checks()["Autostart"]
+    exit_program(desktop, logon)
+
+
+def test_autostart_turned_off_in_windows_shows_unchecked(desktop, corvane, web):
+    desktop.reset_settings(version_check=False, autostart=True)
+    approved = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+    desktop.reg_import({approved: {"corvane.exe": bytes([3, 0, 0, 0]) + bytes(8)}})
+    run = corvane.start_resident()
+    assert desktop.tray_checks()["Autostart"] is False
+    # Chosen in our menu, the entry runs at the next logon again.
+    desktop.choose_tray_entry("Autostart")
+    assert "corvane.exe" not in (desktop.reg_query(approved) or {})
+    assert desktop.tray_checks()["Autostart"] is True
     exit_program(desktop, run)

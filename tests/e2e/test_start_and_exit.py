@@ -1,5 +1,6 @@
-"""Start and end of the program: Exit from the tray menu, and the refusal of more
-than one dropped file."""
+"""Start and end of the program: Exit from the tray menu, WM_CLOSE from another
+program, one resident program per session, and the refusal of more than one
+dropped file."""
 
 import pytest
 
@@ -13,6 +14,27 @@ def test_exit_removes_the_tray_icon_and_ends_with_code_0(desktop, corvane):
     desktop.choose_tray_entry("Exit")
     assert run.wait(timeout=15) == 0
     wait_for(lambda: desktop.tray() is None, 10, what="the tray icon to go")
+
+
+def test_wm_close_from_another_program_ends_as_exit_does(desktop, corvane):
+    desktop.reset_settings(version_check=False)
+    run = corvane.start_resident()
+    desktop.tool("probe", "close", e2e.MAIN_CLASS)
+    assert run.wait(timeout=15) == 0
+    wait_for(lambda: desktop.tray() is None, 10, what="the tray icon to go")
+
+
+def test_a_second_start_ends_and_leaves_the_first_one_running(desktop, corvane):
+    desktop.reset_settings(version_check=False)
+    first = corvane.start_resident()
+    second = corvane.start()
+    assert second.wait(timeout=20) == 0
+    assert first.running()
+    mains = [w for w in desktop.windows("corvane.exe") if w.cls == e2e.MAIN_CLASS]
+    assert len(mains) == 1, mains
+    # The one that stays still answers.
+    desktop.choose_tray_entry("Exit")
+    assert first.wait(timeout=15) == 0
 
 
 @pytest.mark.parametrize("args", [("a.png", "b.png"), ("a.png", "b.png", "c.png")])

@@ -8,6 +8,8 @@ constexpr std::uint32_t kInsufficientBuffer = 122, kEnvVarNotFound = 203;
 constexpr char16_t kDefaultProfile[] = u"C:\\Users\\user1";
 
 std::u16string g_modulePath;
+std::u16string g_commandLine;
+std::u16string g_heldMutex;  // a mutex name another process of the session holds
 std::map<std::u16string, std::u16string> g_env;  // upper name -> value
 std::uint32_t g_lastError = 0;
 std::uint64_t g_tick = 0;
@@ -22,6 +24,8 @@ std::u16string upper(std::u16string_view s) {
 
 void defaults() {
   g_modulePath = u"C:\\Tools\\corvane.exe";
+  g_commandLine = u"\"C:\\Tools\\corvane.exe\"";
+  g_heldMutex.clear();
   g_env = {{u"USERPROFILE", kDefaultProfile}};
   g_lastError = 0;
   g_tick = 5'000'000'000;  // well past the 49 days at which a 32-bit count would wrap
@@ -114,6 +118,16 @@ std::uint32_t GetLastError() {
   record("GetLastError");
   return g_lastError;
 }
+const char16_t* GetCommandLineW() {
+  ready();
+  return g_commandLine.c_str();
+}
+Handle CreateMutexW(void*, Bool, const char16_t* name) {
+  ready();
+  record("CreateMutexW", name);
+  g_lastError = name != nullptr && g_heldMutex == name ? ERROR_ALREADY_EXISTS : 0;
+  return sim::handle<Handle>();
+}
 // Recorded only: the test goes on, as the logic after it must tolerate.
 void ExitProcess(std::uint32_t exitCode) { sim::record("ExitProcess", exitCode); }
 std::uint64_t GetTickCount64() {
@@ -150,6 +164,14 @@ void setLocalTime(const platform::SystemTime& time) {
 void setLastError(std::uint32_t code) {
   ready();
   g_lastError = code;
+}
+void setCommandLine(std::u16string_view line) {
+  ready();
+  g_commandLine = line;
+}
+void holdMutexElsewhere(std::u16string_view name) {
+  ready();
+  g_heldMutex = name;
 }
 void setModulePath(std::u16string_view path) {
   ready();

@@ -1,14 +1,24 @@
 // Simulated shell32 and the COM apartment calls.
 #include "platform/shell32.h"
+#include <map>
 #include "tests/sim/sim.h"
 
 namespace {
 std::vector<sim::Balloon> g_balloons;
-const bool g_registered = (sim::onReset([] { g_balloons.clear(); }), true);
+std::map<std::pair<platform::Hwnd, std::uint32_t>, std::uint32_t> g_icons;  // shown icons and their version
+const bool g_registered = (sim::onReset([] {
+                             g_balloons.clear();
+                             g_icons.clear();
+                           }),
+                           true);
 }  // namespace
 
 namespace sim {
 const std::vector<Balloon>& balloons() { return g_balloons; }
+int trayIconVersion(platform::Hwnd window, std::uint32_t id) {
+  auto it = g_icons.find({window, id});
+  return it == g_icons.end() ? -1 : static_cast<int>(it->second);
+}
 }  // namespace sim
 
 namespace platform {
@@ -20,6 +30,15 @@ Bool Shell_NotifyIconW(std::uint32_t message, NotifyIconData* data) {
          data->szTip);
   if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
     g_balloons.push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags});
+  // A shell not ready yet (scripted 0) takes nothing.
+  if (!result<Bool>("Shell_NotifyIconW", 1)) return 0;
+  const std::pair<Hwnd, std::uint32_t> icon{data->hWnd, data->uID};
+  if (message == NIM_ADD) return g_icons.emplace(icon, 0).second;
+  if (message == NIM_DELETE) return g_icons.erase(icon) != 0;
+  if (message == NIM_SETVERSION) {
+    if (!g_icons.count(icon)) return 0;
+    g_icons[icon] = data->uTimeoutOrVersion;
+  }
   return 1;
 }
 

@@ -131,6 +131,8 @@ struct Balloon {
   std::uint32_t icon;
 };
 const std::vector<Balloon>& balloons();
+// The version of the tray icon (window, id) as the shell holds it: 0 before NIM_SETVERSION, -1 when not shown.
+int trayIconVersion(platform::Hwnd window, std::uint32_t id);
 
 // Simulated launches (shell32_launch.cpp), in order; lpVerb and lpFile are
 // nulled in info, their text is kept in verb and file.
@@ -143,6 +145,8 @@ const std::vector<Launch>& launches();
 // C:\Tools\corvane.exe and USERPROFILE is C:\Users\user1, a folder that exists.
 // CreateDirectoryW works on the file store above; sim::script("CreateDirectoryW",
 // code) makes its next call fail with that last-error code.
+void setCommandLine(std::u16string_view line);     // GetCommandLineW; after reset the module path quoted
+void holdMutexElsewhere(std::u16string_view name); // CreateMutexW of that name then reports ERROR_ALREADY_EXISTS
 void setModulePath(std::u16string_view path);     // GetModuleFileNameW cuts it as the platform does, unterminated
 void setEnv(std::u16string_view name, std::u16string_view value);
 void unsetEnv(std::u16string_view name);
@@ -241,10 +245,11 @@ bool windowVisible(platform::Hwnd window);
 bool windowExists(platform::Hwnd window);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
 bool hotKeyRegistered(std::int32_t id);
+bool timerRunning(platform::Hwnd window, std::uintptr_t id);
 platform::Hwnd capturedWindow();                    // null when the mouse is not captured
 // Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
-std::size_t queuedMessages();
+std::size_t queuedMessages(bool countNull = true);  // countNull false: WM_NULL, which nothing acts on, left out
 void dropQueuedMessages();
 void runModalLoop();  // dispatches queued messages up to the quit message
 

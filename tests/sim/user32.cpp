@@ -22,6 +22,7 @@ std::map<Hwnd, Window> g_windows;
 std::deque<platform::Msg> g_queue;
 std::set<std::int32_t> g_hotKeys;
 Hwnd g_capture = nullptr;
+std::map<Hwnd, std::set<std::uintptr_t>> g_timers;
 
 const bool g_registered = (sim::onReset([] {
                              g_classes.clear();
@@ -29,6 +30,7 @@ const bool g_registered = (sim::onReset([] {
                              g_queue.clear();
                              g_hotKeys.clear();
                              g_capture = nullptr;
+                             g_timers.clear();
                            }),
                            true);
 
@@ -62,11 +64,16 @@ platform::Rect windowRect(platform::Hwnd window) {
 }
 bool windowExists(platform::Hwnd window) { return find(window) != nullptr; }
 bool hotKeyRegistered(std::int32_t id) { return g_hotKeys.count(id) != 0; }
+bool timerRunning(platform::Hwnd window, std::uintptr_t id) { return g_timers[window].count(id) != 0; }
 platform::Hwnd capturedWindow() { return g_capture; }
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
   post(window, message, wParam, lParam);
 }
-std::size_t queuedMessages() { return g_queue.size(); }
+std::size_t queuedMessages(bool countNull) {
+  std::size_t n = 0;
+  for (const auto& m : g_queue) n += countNull || m.message != platform::WM_NULL;
+  return n;
+}
 void dropQueuedMessages() { g_queue.clear(); }
 void runModalLoop() {
   while (!g_queue.empty() && g_queue.front().message != platform::WM_QUIT) {
@@ -317,6 +324,39 @@ Hdc BeginPaint(Hwnd window, PaintStruct* paint) {
 Bool EndPaint(Hwnd window, const PaintStruct* paint) {
   record("EndPaint", window);
   return sim::gdi::releaseDc(paint->hdc, sim::gdi::Kind::PaintDc, window) ? 1 : 0;
+}
+
+Hwnd FindWindowW(const char16_t* className, const char16_t* title) {
+  record("FindWindowW", className, title);
+  std::int64_t found = 0;
+  return sim::scripted("FindWindowW", &found) ? reinterpret_cast<Hwnd>(found) : nullptr;
+}
+// 96 DPI (100 %) unless a test scripts another; metrics at a DPI scale the 96-DPI ones.
+std::uint32_t GetDpiForWindow(Hwnd window) {
+  record("GetDpiForWindow", window);
+  return result<std::uint32_t>("GetDpiForWindow", 96);
+}
+std::uint32_t GetDpiForSystem() {
+  record("GetDpiForSystem");
+  return result<std::uint32_t>("GetDpiForSystem", 96);
+}
+std::int32_t GetSystemMetricsForDpi(std::int32_t index, std::uint32_t dpi) {
+  record("GetSystemMetricsForDpi", index, dpi);
+  const std::int32_t at96 = index == SM_CXSMICON ? 16 : 0;
+  return static_cast<std::int32_t>(at96 * dpi / 96);
+}
+std::uintptr_t SetTimer(Hwnd window, std::uintptr_t id, std::uint32_t elapseMs, void*) {
+  record("SetTimer", window, static_cast<std::uint64_t>(id), elapseMs);
+  g_timers[window].insert(id);
+  return id;
+}
+Bool KillTimer(Hwnd window, std::uintptr_t id) {
+  record("KillTimer", window, static_cast<std::uint64_t>(id));
+  return g_timers[window].erase(id) != 0;
+}
+Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32_t action, void*) {
+  record("ChangeWindowMessageFilterEx", window, message, action);
+  return 1;
 }
 
 }  // namespace platform

@@ -237,13 +237,14 @@ TEST(TempJpegFile, MadeInTheTempFolderOrNotAtAll) {
 
 TEST(FileUploadCommand, OpensTheDialogAsTheToolAlwaysHas) {
   sim::reset();
-  FileUploadCommand({});  // cancelled
+  const auto owner = sim::handle<platform::Hwnd>();
+  FileUploadCommand({}, owner);  // cancelled
   const auto& seen = sim::openDialog();
   const auto& r = seen.record;
   EXPECT_EQ(r.lStructSize, sizeof(platform::OpenFileName));
-  EXPECT_EQ(r.hwndOwner, nullptr);
+  EXPECT_EQ(r.hwndOwner, owner);
   EXPECT_EQ(r.hInstance, nullptr);
-  EXPECT_EQ(seen.filter, u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.gif;*.bmp;*.tif\0\0"s);
+  EXPECT_EQ(seen.filter, u"Pics - PNG, JPG, GIF, BMP, TIF\0*.png;*.jpg;*.jpeg;*.gif;*.bmp;*.tif;*.tiff\0\0"s);
   EXPECT_EQ(r.lpstrCustomFilter, nullptr);
   EXPECT_EQ(r.nMaxCustFilter, 0u);
   EXPECT_EQ(r.nFilterIndex, 1u);
@@ -254,7 +255,7 @@ TEST(FileUploadCommand, OpensTheDialogAsTheToolAlwaysHas) {
   EXPECT_EQ(r.nMaxFileTitle, 0u);
   EXPECT_EQ(r.lpstrInitialDir, nullptr);
   EXPECT_EQ(seen.title, u"Select pic to upload");
-  EXPECT_EQ(r.Flags, 0x21800u);
+  EXPECT_EQ(r.Flags, 0x21808u);  // the path and the file must exist, no network button, the folder kept
   EXPECT_EQ(r.nFileOffset, 0);
   EXPECT_EQ(r.nFileExtension, 0);
   EXPECT_EQ(r.lpstrDefExt, nullptr);

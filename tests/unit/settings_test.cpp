@@ -4,6 +4,7 @@
 #include <vector>
 #include "platform/advapi32.h"
 #include "platform/kernel32.h"
+#include "settings/autostart.h"
 #include "settings/settings.h"
 #include "tests/sim/sim.h"
 
@@ -70,7 +71,7 @@ TEST_F(SettingsTest, FirstStartWritesTheDefaultsAndTurnsVersionCheckAndAutostart
   auto run = sim::regGet(kRunPath, u"corvane.exe");
   ASSERT_TRUE(run);
   EXPECT_EQ(run->type, REG_SZ);
-  EXPECT_EQ(run->bytes, sim::utf16le(kExe, true));
+  EXPECT_EQ(run->bytes, sim::utf16le(u"\"C:\\Tools\\corvane.exe\"", true));
 
   EXPECT_TRUE(sim::hasFolder(u"C:\\Users\\user1\\ReDoda"));
   EXPECT_TRUE(messages().empty());
@@ -155,7 +156,82 @@ TEST_F(SettingsTest, MovedExecutableRefreshesTheAutostartValue) {
   sim::setModulePath(u"D:\\New place\\corvane.exe");
   corvane::LoadSettings();
   EXPECT_TRUE(settings.autostart);
-  EXPECT_EQ(sim::regGet(kRunPath, u"corvane.exe")->bytes, sim::utf16le(u"D:\\New place\\corvane.exe", true));
+  EXPECT_EQ(sim::regGet(kRunPath, u"corvane.exe")->bytes, sim::utf16le(u"\"D:\\New place\\corvane.exe\"", true));
+}
+
+// The Run value is a command line: written quoted, read back bare (earlier
+// builds) or quoted, and a bare start recognised only as the executable itself.
+TEST(AutostartValue, QuotedWhenWrittenReadBackEitherWay) {
+  struct Row {
+    std::u16string value, path;
+  } rows[] = {
+      {u"\"C:\\Program Files\\Corvane Tool\\corvane.exe\"", u"C:\\Program Files\\Corvane Tool\\corvane.exe"},
+      {u"C:\\Program Files\\Corvane Tool\\corvane.exe", u"C:\\Program Files\\Corvane Tool\\corvane.exe"},
+      {u"  \"C:\\Ann Lee\\corvane.exe\" --later ", u"C:\\Ann Lee\\corvane.exe"},
+      {u"\tC:\\Tools\\corvane.exe  ", u"C:\\Tools\\corvane.exe"},
+      {u"\"C:\\never closed", u""},
+      {u"", u""},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(sim::utf8(r.value));
+    EXPECT_EQ(corvane::AutostartPath(r.value), r.path);
+  }
+  for (std::u16string path : {u"C:\\Tools\\corvane.exe", u"C:\\Users\\Ann Lee\\corvane.exe"}) {
+    EXPECT_EQ(corvane::AutostartCommand(path), u"\"" + path + u"\"");
+    EXPECT_EQ(corvane::AutostartPath(corvane::AutostartCommand(path)), path);
+  }
+
+  const std::u16string exe = u"C:\\Users\\Ann Lee\\corvane.exe";
+  struct Start {
+    std::u16string commandLine;
+    bool bare;
+  } starts[] = {
+      {u"C:\\Users\\Ann Lee\\corvane.exe", true},
+      {u"c:\\users\\ann lee\\CORVANE.exe  ", true},
+      {u"\"C:\\Users\\Ann Lee\\corvane.exe\"", false},
+      {u"\"C:\\Users\\Ann Lee\\corvane.exe\" C:\\a.png", false},
+      {u"C:\\Users\\Ann Lee\\corvane.exe C:\\a.png", false},
+      {u"C:\\Users\\Ann", false},
+      {u"", false},
+  };
+  for (const auto& st : starts) {
+    SCOPED_TRACE(sim::utf8(st.commandLine));
+    EXPECT_EQ(corvane::IsBareStartOf(st.commandLine, exe), st.bare);
+  }
+  EXPECT_FALSE(corvane::IsBareStartOf(u"C:\\x.exe", u""));
+}
+
+// The check mark shows what Windows does at logon: an entry the user turned
+// off in Windows' startup settings is unchecked, though its Run value stays
+// (rewritten quoted); choosing it in our menu turns Windows' switch back on.
+TEST_F(SettingsTest, AutostartTurnedOffInWindowsShowsUnchecked) {
+  const std::u16string approved = corvane::kStartupApprovedKey;
+  struct Row {
+    const char* name;
+    std::string data;
+    std::uint32_t type;
+    bool checked;
+  } rows[] = {
+      {"enabled", std::string("\x02\0\0\0\0\0\0\0\0\0\0\0", 12), REG_BINARY, true},
+      {"disabled", std::string("\x03\0\0\0\x10\x20\x30\x40\x50\x60\x70\x01", 12), REG_BINARY, false},
+      {"disabled, other flags", std::string("\x07\0\0\0", 4), REG_BINARY, false},
+      {"not binary", std::string("\x03\0\0\0", 4), REG_DWORD, true},
+      {"empty", "", REG_BINARY, true},
+      {"absent", "", 0, true},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    sim::reset();
+    sim::regPutKey(kSettingsPath);
+    sim::regPutString(kRunPath, u"corvane.exe", kExe);  // bare, as an earlier build wrote it
+    if (r.type != 0) sim::regPut(approved, u"corvane.exe", r.type, r.data);
+    corvane::LoadSettings();
+    EXPECT_EQ(settings.autostart, r.checked);
+    EXPECT_EQ(sim::regString(kRunPath, u"corvane.exe"), u"\"" + kExe + u"\"");
+    corvane::SetAutostart(true);
+    EXPECT_TRUE(settings.autostart);
+    EXPECT_FALSE(sim::regGet(approved, u"corvane.exe"));
+  }
 }
 
 // A path cut short by the platform would start nothing at logon: the value keeps its last good path.
@@ -210,7 +286,8 @@ TEST_F(SettingsTest, SwitchesWriteAndDeleteTheirValues) {
        REG_DWORD},
       {"quick capture", corvane::SetQuickCapture, &Settings::quickCapture, kSettingsPath, u"simplemode", kDwordOne,
        REG_DWORD},
-      {"autostart", corvane::SetAutostart, &Settings::autostart, kRunPath, u"corvane.exe", sim::utf16le(kExe, true),
+      {"autostart", corvane::SetAutostart, &Settings::autostart, kRunPath, u"corvane.exe",
+       sim::utf16le(u"\"" + kExe + u"\"", true),
        REG_SZ},
   };
   for (const auto& s : switches) {

@@ -16,6 +16,10 @@ namespace corvane::testing {
 
 using State = CaptureState;
 
+// What a shell of version 4 sends for the tray menu (a right click or the
+// keyboard's menu key): the event in LOWORD, the icon's id in HIWORD.
+inline constexpr platform::Lparam kTrayMenuEvent = platform::WM_CONTEXTMENU | (platform::Lparam{kTrayIconId} << 16);
+
 inline State stateOf() { return capture().state(); }
 
 inline const char* nameOf(State s) {

@@ -21,23 +21,36 @@ int indexOf(const std::string& prefix) {
 }
 
 TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
+  // The arguments as the platform parsed the command line; the command line
+  // itself where it matters (after reset: the module path C:\Tools\corvane.exe, quoted).
   struct Case {
     std::vector<std::u16string> args;
     int exitCode;
     bool refused, resident;
+    std::u16string commandLine = {}, modulePath = {};
   } cases[] = {
       {{u"C:\\Tools\\corvane.exe"}, 0, false, true},
       {{u"C:\\Tools\\corvane.exe", u"C:\\My Pictures\\a b.png"}, 1, false, false},
       {{u"C:\\Tools\\corvane.exe", u"a.png", u"b.png"}, 1, true, false},
       {{u"C:\\Tools\\corvane.exe", u"a", u"b", u"c", u"d"}, 1, true, false},
+      // A bare Run value of an earlier build, split at its blanks: the resident run.
+      {{u"C:\\Users\\Ann", u"Lee\\Tools\\corvane.exe"}, 0, false, true, u"C:\\Users\\Ann Lee\\Tools\\corvane.exe",
+       u"C:\\Users\\Ann Lee\\Tools\\corvane.exe"},
+      {{u"C:\\Program", u"Files\\Corvane", u"Tool\\corvane.exe"}, 0, false, true,
+       u"c:\\program files\\corvane tool\\CORVANE.EXE ", u"C:\\Program Files\\Corvane Tool\\corvane.exe"},
+      // A file dropped on an executable whose path has no blank is still a file.
+      {{u"C:\\Tools\\corvane.exe", u"C:\\a.png"}, 1, false, false, u"C:\\Tools\\corvane.exe C:\\a.png"},
   };
   for (auto& c : cases) {
-    SCOPED_TRACE(c.args.size());
+    SCOPED_TRACE(sim::utf8(c.commandLine) + " " + std::to_string(c.args.size()));
     sim::reset();
+    if (!c.commandLine.empty()) sim::setCommandLine(c.commandLine);
+    if (!c.modulePath.empty()) sim::setModulePath(c.modulePath);
     auto args = argsOf(c.args);
     EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), static_cast<int>(c.args.size()), args.data()),
               c.exitCode);
-    EXPECT_TRUE(called("SetCurrentDirectoryW(\"C:\\Tools\")"));
+
+    EXPECT_EQ(sim::count("SetCurrentDirectoryW"), 1);
     EXPECT_EQ(called("MessageBoxW(null, \"Only one image at a time can be dropped!\", \"Error\", 16)"), c.refused);
     EXPECT_EQ(sim::count("CreateWindowExW") > 0, c.resident);
     EXPECT_EQ(sim::count("Shell_NotifyIconW") > 0, c.resident);
@@ -54,7 +67,7 @@ TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
     if (!c.refused) {
       // Once the tray icon shows, or before the dropped file is read.
       EXPECT_GT(indexOf("CoInitializeEx(null, 6)"), c.resident ? indexOf("Shell_NotifyIconW(0") : 1);
-      EXPECT_EQ(sim::log().back().name, "CoUninitialize");
+      EXPECT_GT(indexOf("CoUninitialize"), c.resident ? indexOf("GetMessageW") : indexOf("CoInitializeEx"));
     }
   }
 }
@@ -89,7 +102,25 @@ TEST(StartUp, ResidentRunInOrder) {
   ASSERT_EQ(sim::count("CreateThread"), 1);
   EXPECT_LT(indexOf("RegisterHotKey(null, 3"), indexOf("CreateThread"));
   EXPECT_LT(indexOf("CreateThread"), leave);
-  EXPECT_EQ(sim::count("CloseHandle"), 1);
+  EXPECT_EQ(sim::log()[indexOf("CreateThread") + 1].name, "CloseHandle");
+}
+
+// Autostart and a click on the executable: the later start ends at once, with
+// no window, no icon, no hot key and no setting written.
+TEST(StartUp, ASecondResidentStartEndsAndLeavesTheFirstAlone) {
+  sim::reset();
+  sim::holdMutexElsewhere(u"Local\\Corvane.Tool.Resident");
+  std::vector<std::u16string> storage{u"corvane.exe"};
+  auto args = argsOf(storage);
+  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 1, args.data()), 0);
+  for (const char* call : {"CreateWindowExW", "Shell_NotifyIconW", "RegisterHotKey", "RegSetValueExW", "MessageBoxW"})
+    EXPECT_EQ(sim::count(call), 0) << call;
+  // A dropped file is its own short run all the same.
+  sim::log().clear();
+  std::vector<std::u16string> dropped{u"C:\\Tools\\corvane.exe", u"C:\\a.png"};
+  auto droppedArgs = argsOf(dropped);
+  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 2, droppedArgs.data()), 1);
+  EXPECT_EQ(sim::count("CreateMutexW"), 0);
 }
 
 TEST(StartUp, NoMainWindowEndsWithCodeZeroAndNoHotKeys) {
@@ -133,12 +164,15 @@ TEST(Windows, ClassesWindowsAndTrayIcon) {
 
   // The tray record: 64-bit size up to guidItem, no balloon icon.
   EXPECT_EQ(kTrayIconRecordSize, sizeof(void*) == 8 ? 968u : 952u);
-  EXPECT_EQ(sim::last("Shell_NotifyIconW")->text(),
-            "Shell_NotifyIconW(0, " + std::to_string(kTrayIconRecordSize) + ", " + h(app.mainWindow) +
-                ", 100, 7, 1025, \"Corvane Tool 2.6 - Left click to enter capture mode\")");
+  EXPECT_TRUE(called("Shell_NotifyIconW(0, " + std::to_string(kTrayIconRecordSize) + ", " + h(app.mainWindow) +
+                     ", 100, 7, 1025, \"Corvane Tool 2.6 - Left click to enter capture mode\")"));
+  EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), 4);
   EXPECT_EQ(sim::last("LoadImageW")->args[1], "#132");
   EXPECT_EQ(sim::last("LoadImageW")->args[2], "1");
-  EXPECT_EQ(sim::last("LoadImageW")->args[3], "32");
+  EXPECT_EQ(sim::last("LoadImageW")->args[3], "16");  // the small icon at 96 DPI
+  // An elevated run still hears of a restarted shell.
+  EXPECT_TRUE(called("ChangeWindowMessageFilterEx(" + h(app.mainWindow) + ", " + std::to_string(app.taskbarCreated) +
+                     ", 1)"));
   EXPECT_NE(trayIcon().record().hIcon, nullptr);
   // mainWindow is stored last of all.
   EXPECT_EQ(sim::log().back().name, "Shell_NotifyIconW");
@@ -217,7 +251,7 @@ TEST(TrayMenu, EntriesInOrderWithCheckMarksFromTheSettings) {
     settings.versionCheck = c.versionCheck;
     settings.autostart = c.autostart;
     settings.quickCapture = c.quickCapture;
-    send(UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+    send(UM_TRAYICON, point(400, 300), kTrayMenuEvent);  // the anchor the shell gives
     auto mark = [](bool on) { return std::string(on ? "1032" : "1024"); };
     const auto* track = sim::last("TrackPopupMenu");
     ASSERT_NE(track, nullptr);
@@ -229,23 +263,25 @@ TEST(TrayMenu, EntriesInOrderWithCheckMarksFromTheSettings) {
                   at + mark(c.quickCapture) + ", 4, \"&Quick capture\")", at + "1024, 3, \"&Set save path\")",
                   at + "2048, 0, null)", at + "1024, 2, \"&File upload      (ALT+ F)\")",
                   at + "1024, 1, \"&Capture mode (ALT+ C)\")", at + "2048, 0, null)", at + "1024, 0, \"&Exit\")"}));
-    EXPECT_EQ(callsOf({"GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "DestroyMenu"}),
-              (std::vector<std::string>{"GetCursorPos()", "SetForegroundWindow(" + h(app.mainWindow) + ")",
+    // In the foreground for the menu, and a message after it, or the next menu misbehaves.
+    EXPECT_EQ(callsOf({"GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "PostMessageW", "DestroyMenu"}),
+              (std::vector<std::string>{"SetForegroundWindow(" + h(app.mainWindow) + ")",
                                         "TrackPopupMenu(" + menu + ", 32, 400, 300, 0, " + h(app.mainWindow) + ")",
+                                        "PostMessageW(" + h(app.mainWindow) + ", 0, 0, 0)",
                                         "DestroyMenu(" + menu + ")"}));
     EXPECT_EQ(stateOf(), State::Idle);
   }
 
   startIdle();
   sim::script("CreatePopupMenu", 0);
-  EXPECT_EQ(send(UM_TRAYICON, 0, platform::WM_RBUTTONUP), 0);
+  EXPECT_EQ(send(UM_TRAYICON, 0, kTrayMenuEvent), 0);
   EXPECT_EQ(sim::count("InsertMenuW") + sim::count("TrackPopupMenu") + sim::count("DestroyMenu"), 0);
 }
 
 // The command chosen comes back through the loop as WM_COMMAND, as on the platform.
 void chooseFromTrayMenu(std::uint32_t id) {
   sim::script("TrackPopupMenu", id);
-  sim::queueMessage(app.mainWindow, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+  sim::queueMessage(app.mainWindow, UM_TRAYICON, 0, kTrayMenuEvent);
   runMessageLoop();
 }
 
@@ -278,11 +314,18 @@ TEST(TrayMenu, SwitchesToggleTheirSettingAndTheNextMenuShowsIt) {
   }
 }
 
+// The menu's Exit and a WM_CLOSE from another program end alike.
 TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
+ for (bool closedByAnother : {false, true}) {
+  SCOPED_TRACE(closedByAnother ? "WM_CLOSE" : "Exit");
   startIdle();
   auto main = app.mainWindow, selection = app.selectionWindow;
-  sim::script("TrackPopupMenu", IDM_EXIT);
-  sim::queueMessage(main, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+  if (closedByAnother) {
+    sim::queueMessage(main, platform::WM_CLOSE, 0, 0);
+  } else {
+    sim::script("TrackPopupMenu", IDM_EXIT);
+    sim::queueMessage(main, UM_TRAYICON, 0, kTrayMenuEvent);
+  }
   EXPECT_EQ(runMessageLoop(), 0);
   auto exit = callsOf({"Shell_NotifyIconW", "DestroyWindow", "PostQuitMessage"});
   ASSERT_EQ(exit.size(), 3u);
@@ -291,6 +334,7 @@ TEST(TrayMenu, ExitRemovesTheIconBeforeTheWindowAndEndsTheLoopWithZero) {
   EXPECT_EQ(exit[2], "PostQuitMessage(0)");
   EXPECT_FALSE(sim::windowExists(main));
   EXPECT_FALSE(sim::windowExists(selection));
+ }
 }
 
 // A shell that restarts has no icons and announces itself to every top-level
@@ -303,12 +347,12 @@ TEST(TrayIcon, ComesBackWhenTheShellRestartsAndLetsASessionEndInAnyState) {
     ASSERT_EQ(callsOf({"RegisterWindowMessageW"}).size(), 0u) << "registered before the log was cleared";
     reach(state);
     sim::log().clear();
+    const std::string oldImage = h(trayIcon().record().hIcon);
     EXPECT_EQ(send(0xC0DE), 0);  // the number the simulation gives "TaskbarCreated"
-    EXPECT_EQ(callsOf({"Shell_NotifyIconW"}),
-              std::vector<std::string>{"Shell_NotifyIconW(0, " + std::to_string(kTrayIconRecordSize) + ", " +
-                                       h(app.mainWindow) +
-                                       ", 100, 7, 1025, \"Corvane Tool 2.6 - Left click to enter capture mode\")"});
-    EXPECT_EQ(sim::log().size(), 1u) << "nothing else changes";
+    // Shown again in the shell's current behaviour, with a fresh image; the old one is gone.
+    EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), 4);
+    EXPECT_EQ(callsOf({"DestroyIcon"}), std::vector<std::string>{"DestroyIcon(" + oldImage + ")"});
+    EXPECT_NE(trayIcon().record().hIcon, nullptr);
     EXPECT_EQ(send(platform::WM_QUERYENDSESSION), 1);
     EXPECT_EQ(stateOf(), state);
   }
@@ -323,6 +367,43 @@ TEST(TrayIcon, ComesBackWhenTheShellRestartsAndLetsASessionEndInAnyState) {
   sim::log().clear();
   mainWindowProc(app.mainWindow, 0xC0DE, 0, 0);
   EXPECT_EQ(sim::count("Shell_NotifyIconW"), 0);
+}
+
+// The icon's image is the small icon at the taskbar's scale; a shell not ready
+// at logon is asked again on a timer until it takes the icon.
+TEST(TrayIcon, AddedAtTheTaskbarsScaleAndAgainWhileTheShellIsNotReady) {
+  struct Row {
+    const char* name;
+    std::uint32_t taskbarDpi, systemDpi;  // 0: no taskbar window
+    int size, refusals;
+  } rows[] = {
+      {"100 %", 96, 96, 16, 0},
+      {"taskbar at 150 %", 144, 96, 24, 0},
+      {"no taskbar yet, system at 125 %", 0, 120, 20, 3},
+      {"taskbar at 200 %, shell busy", 192, 96, 32, 1},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    sim::reset();
+    trayIcon().reset();  // the last test's icon, which the fresh shell never had
+    if (r.taskbarDpi != 0) {
+      sim::script("FindWindowW", static_cast<std::int64_t>(sim::nextHandle()));
+      sim::script("GetDpiForWindow", r.taskbarDpi);
+    }
+    sim::script("GetDpiForSystem", r.systemDpi);
+    for (int i = 0; i < r.refusals; ++i) sim::script("Shell_NotifyIconW", 0);
+    auto instance = sim::handle<platform::Hinstance>();
+    registerWindowClasses(instance);
+    ASSERT_TRUE(createWindows(instance));
+    EXPECT_EQ(sim::last("LoadImageW")->args[3], std::to_string(r.size));
+    for (int tick = 1; tick <= r.refusals; ++tick) {
+      EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), -1);
+      EXPECT_TRUE(sim::timerRunning(app.mainWindow, 1));
+      send(platform::WM_TIMER, 1);
+    }
+    EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), 4);
+    EXPECT_FALSE(sim::timerRunning(app.mainWindow, 1));
+  }
 }
 
 // The tray menu opens over our own modal loops, and Exit from it ends the
@@ -347,7 +428,7 @@ TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
     startIdle();
     auto main = app.mainWindow;
     sim::script("TrackPopupMenu", IDM_EXIT);
-    sim::queueMessage(main, UM_TRAYICON, 0, platform::WM_RBUTTONUP);
+    sim::queueMessage(main, UM_TRAYICON, 0, kTrayMenuEvent);
     c.run();
     EXPECT_EQ(sim::count("TrackPopupMenu"), 1);
     EXPECT_EQ(runMessageLoop(), 0);

@@ -7,6 +7,10 @@
 //   probe.exe openfile PATH [TITLE]  type PATH into a shown file dialog's name field and confirm
 //   probe.exe tip                    the texts of the tooltips of every process, one per line
 //   probe.exe move TITLE X Y         move the shown top-level window titled TITLE to (X, Y)
+//   probe.exe launch COMMANDLINE     start COMMANDLINE whole, as the shell starts a Run value
+//                                    (CreateProcessW without an application name); wait for
+//                                    it and end with its exit code
+//   probe.exe close CLASS            post WM_CLOSE to the window of class CLASS, as taskkill does
 //   probe.exe escapebox TITLE        show a message box of this process titled TITLE; exit code 0
 //                                    once Escape closes it (the key reached this program)
 //
@@ -345,6 +349,26 @@ int holdClipboard(DWORD ms) {
   return 0;
 }
 
+int launch(const wchar_t* commandLine) {
+  std::wstring line(commandLine);  // CreateProcessW may write into its command line
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 2;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 2;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+int closeWindow(const wchar_t* windowClass) {
+  HWND window = FindWindowW(windowClass, nullptr);
+  return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -357,11 +381,14 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"escapebox" && argc >= 3) return escapeBox(argv[2]);
   if (command == L"trayremove" && argc >= 4) return trayRemove(argv[2], _wtoi(argv[3]));
   if (command == L"taskbarcreated") return taskbarCreated();
+  if (command == L"launch" && argc >= 3) return launch(argv[2]);
+  if (command == L"close" && argc >= 3) return closeWindow(argv[2]);
   if (command == L"endsession" && argc >= 3) return endSession(argv[2]);
   if (command == L"answers" && argc >= 4) return answers(argv[2], _wtoi(argv[3]));
   if (command == L"holdclipboard" && argc >= 3) return holdClipboard(static_cast<DWORD>(_wtoi(argv[2])));
   fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE"
-        " | trayremove CLASS ID | taskbarcreated | endsession CLASS | answers CLASS SECONDS | holdclipboard MS\n",
+        " | trayremove CLASS ID | taskbarcreated | launch COMMANDLINE | close CLASS | endsession CLASS"
+        " | answers CLASS SECONDS | holdclipboard MS\n",
         stderr);
   return 2;
 }
