@@ -11,6 +11,8 @@ import re
 import socket
 import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 import pytest
@@ -21,7 +23,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import webservice  # noqa: E402
 from certs_for_tests import CertificateAuthority  # noqa: E402
-from deployment import Nginx, ServiceProcess, free_port, stop, wait_for_port  # noqa: E402
+from deployment import Nginx, ServiceProcess, free_port, shared_swift, stop, wait_for_port  # noqa: E402
 
 KEY = "k3y-for-tests_0123456789"
 BOUNDARY = b"----BOUNDARYBOUNDARY----"
@@ -83,6 +85,20 @@ def stored_files(service):
 
 
 TRUNCATED = JPEG[:len(JPEG) // 2]
+
+
+def declaring(width, height):
+    """A small progressive JPEG whose frame header claims width x height pixels."""
+    out = io.BytesIO()
+    Image.new("L", (8, 8), 128).save(out, "JPEG", progressive=True)
+    data = bytearray(out.getvalue())
+    at = data.index(b"\xff\xc2") + 5
+    data[at:at + 4] = height.to_bytes(2, "big") + width.to_bytes(2, "big")
+    return bytes(data)
+
+
+def log_lines_since(service, before):
+    return service.log()[len(before):].splitlines()
 CUT_HEADER = field(b"imagedata", JPEG, b'form-data; filename="a; name=\\"imagedata\\""; name="cv"')
 REFUSED = {
     # HTTP framing, judged by Waitress before the application sees anything.
@@ -121,18 +137,37 @@ REFUSED = {
                                   b"not a JPEG picture: only JPEG pictures are taken\n"),
     "a cut JPEG": (post(upload_body(TRUNCATED)), 415, b"not a JPEG picture"),
     "a PNG": (post(upload_body(b"\x89PNG\r\n\x1a\n" + JPEG)), 415, b"not a JPEG picture"),
+    "8192 x 8192 pixels declared": (post(upload_body(declaring(8192, 8192))), 415,
+                                    b"not a JPEG picture: 8192 x 8192 pixels is larger than any desktop\n"),
+    "4000 x 3000 pixels declared, 8 x 8 coded": (post(upload_body(declaring(4000, 3000))), 415,
+                                                 b"its data is too short for the 4000 x 3000 pixels it declares"),
+    "arithmetic coding": (post(upload_body(JPEG.replace(b"\xff\xc0", b"\xff\xc9", 1))), 415,
+                          b"only baseline and progressive JPEG pictures are taken"),
+    # What reaches the log: escaped text and addresses only.
+    "a path that writes a log line": (post(b"", target=b"/x%0astored aaaaaaaaaaaaaaaaaaaaaaaaaa /etc/x%1b[2J"),
+                                      404, b"not found"),
+    "a forwarded address that is no address": (
+        post(upload_body(key=b"wrong"), framing=b"X-Forwarded-For: stored evil\r\nContent-Length: %d\r\n" %
+             len(upload_body(key=b"wrong"))), 403, b"forbidden: wrong upload key\n"),
+    # A delete needs the picture's own key, never the upload key.
+    "a delete with the upload key": (post(field(b"name", b"a" * 26) + field(b"deletekey", KEY.encode()) + CLOSING,
+                                          target=b"/delete.php"), 404, b"not found: no such picture\n"),
 }
 
 
 @pytest.mark.parametrize("raw, status, reason", list(REFUSED.values()), ids=list(REFUSED))
 def test_malformed_requests_are_refused_with_a_reason_and_store_nothing(keyed, raw, status, reason):
-    before = stored_files(keyed)
+    before, log = stored_files(keyed), keyed.log()
     got, body = exchange(keyed.port, raw)
     assert got == status, body
     assert reason in body
     if got < 500 or got == 501:
         assert body.count(b"\n") <= 6  # a reason, not a page or a traceback
     assert stored_files(keyed) == before
+    for line in log_lines_since(keyed, log):  # one line per refusal, its address an address
+        words = line.split(" ")
+        assert words[0] == "refused" and re.fullmatch(r"[0-9.:a-f]+|-", words[2]), line
+        assert all(" " <= c <= "~" for c in line), line
 
 
 def test_a_full_store_refuses_with_507_and_stores_nothing(tmp_path):
@@ -149,20 +184,38 @@ def test_a_full_store_refuses_with_507_and_stores_nothing(tmp_path):
         service.stop()
 
 
+def request(port, method, target, body=None, headers=None):
+    """(status, headers, body) of one request on a connection of its own."""
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+    try:
+        conn.request(method, target, body, headers or {})
+        reply = conn.getresponse()
+        return reply.status, reply.headers, reply.read()
+    finally:
+        conn.close()
+
+
 def test_an_upload_is_stored_and_served_back_as_a_picture_only(keyed):
     picture = jpeg((320, 200), (10, 120, 240))
-    status, link = exchange(keyed.port, post(upload_body(picture), target=b"http://corvane.net:80/upload.php"))
+    status, headers, link = request(keyed.port, "POST", "http://corvane.net:80/upload.php",
+                                    upload_body(picture + b"<html><script>alert(1)</script>"),
+                                    {"Content-type": CONTENT_TYPE.decode()})
     assert status == 200
     assert re.fullmatch(rb"http://corvane\.net/[a-z2-7]{26}", link)  # the bare link, nothing after it
+    assert re.fullmatch(r"[A-Za-z0-9_-]{43}", headers["X-Delete-Key"])
     name = link.decode().rsplit("/", 1)[1]
-    assert keyed.stored() == [(name, str(Path(keyed.log_path).parent / "store" / (name + ".jpg")))]
-    conn = http.client.HTTPConnection("127.0.0.1", keyed.port, timeout=10)
-    conn.request("GET", "/" + name)
-    reply = conn.getresponse()
-    assert (reply.status, reply.read()) == (200, picture)
-    assert reply.getheader("Content-Type") == "image/jpeg"
-    assert reply.getheader("X-Content-Type-Options") == "nosniff"
-    conn.close()
+    folder = Path(keyed.log_path).parent / "store"
+    assert keyed.stored() == [(name, str(folder / (name + ".jpg")))]
+    # Only the key's hash is kept beside the picture.
+    assert (folder / (name + ".key")).read_text().strip() == hashlib.sha256(headers["X-Delete-Key"].encode()).hexdigest()
+    status, served, body = request(keyed.port, "GET", "/" + name)
+    assert (status, body) == (200, picture)  # what followed the picture's end is gone
+    assert served["Content-Type"] == "image/jpeg"
+    assert served["X-Content-Type-Options"] == "nosniff"
+    assert "script-src" not in served["Content-Security-Policy"] and "default-src 'none'" in served[
+        "Content-Security-Policy"] and "sandbox" in served["Content-Security-Policy"]
+    assert served["Cache-Control"] == "public, max-age=31536000, immutable"
+    assert request(keyed.port, "GET", "/" + name, headers={"If-None-Match": served["ETag"]})[0] == 304
 
 
 @pytest.fixture
@@ -176,6 +229,10 @@ def test_paths_methods_and_an_unreadable_picture_get_a_status_and_a_reason(app, 
     assert reply.status_code == 200
     name = reply.get_data(as_text=True).rsplit("/", 1)[1]
     (tmp_path / "bbbbbbbbbbbbbbbbbbbbbbbbbb.jpg").symlink_to(tmp_path / "bbbbbbbbbbbbbbbbbbbbbbbbbb.jpg")
+    secret = tmp_path.parent / (tmp_path.name + "-secret")
+    secret.write_bytes(JPEG)
+    (tmp_path / "dddddddddddddddddddddddddd.jpg").symlink_to(secret)
+    os.mkfifo(tmp_path / "eeeeeeeeeeeeeeeeeeeeeeeeee.jpg")
     cases = [
         ("GET", "/team/" + name, 200, JPEG),
         ("HEAD", "/team/" + name, 200, b""),
@@ -188,10 +245,19 @@ def test_paths_methods_and_an_unreadable_picture_get_a_status_and_a_reason(app, 
         ("POST", "/team/vcheck.php", 200, b"N"),
         ("GET", "/team/download/", 200, b"<html><body>Download Corvane Tool</body></html>\n"),
         ("GET", "/team/bbbbbbbbbbbbbbbbbbbbbbbbbb", 500, b"the picture could not be read\n"),
+        ("GET", "/team/dddddddddddddddddddddddddd", 500, b"the picture could not be read\n"),  # a planted link
+        ("GET", "/team/eeeeeeeeeeeeeeeeeeeeeeeeee", 500, b"the picture could not be read\n"),  # a planted pipe
+        ("GET", "/team/" + name, 206, JPEG[10:20], {"Range": "bytes=10-19"}),
+        ("GET", "/team/" + name, 206, JPEG[-5:], {"Range": "bytes=-5"}),
+        ("GET", "/team/" + name, 416, b"the range is past the picture's %d bytes\n" % len(JPEG),
+         {"Range": "bytes=%d-" % len(JPEG)}),
+        ("GET", "/team/" + name, 200, JPEG, {"Range": "bytes=0-1", "If-Range": '"other"'}),
+        ("GET", "/team/healthz", 200, b"ok\n"),
+        ("GET", "/healthz", 404, b"not found: no such picture or page\n"),
     ]
-    for method, path, status, body in cases:
-        reply = client.open(path, method=method)
-        assert (method, path, reply.status_code, reply.get_data()) == (method, path, status, body)
+    for method, path, status, body, *headers in cases:
+        reply = client.open(path, method=method, headers=headers[0] if headers else None)
+        assert (method, path, headers, reply.status_code, reply.get_data()) == (method, path, headers, status, body)
         assert reply.headers.get("X-Content-Type-Options") == ("nosniff" if "download" not in path else None)
 
 

@@ -62,11 +62,15 @@ class ServiceProcess:
     """One service instance as the unit starts it, on a port of its own choosing;
     .log() is what it printed so far."""
 
-    def __init__(self, folder, store, public_base, key_file=None, max_store_gb=None):
+    def __init__(self, folder, store, public_base, key_file=None, max_store_gb=None, environment=None,
+                 extra=()):
+        """store: a folder, or s3://BUCKET with the S3 settings and credentials in
+        environment, as the unit's environment file gives them."""
         folder = Path(folder)
         folder.mkdir(parents=True, exist_ok=True)
-        line = next(l for l in UNIT.read_text().splitlines() if l.startswith("ExecStart="))
-        places = {"%i": "0", "/srv/corvane/pictures": str(store), "https://shots.example.org": public_base,
+        unit = UNIT.read_text().splitlines()
+        line = next(l for l in unit if l.startswith("ExecStart="))
+        places = {"%i": "0", "https://shots.example.org": public_base,
                   "/opt/corvane/service/webservice.py": str(REPO / "service" / "webservice.py"),
                   "/etc/corvane/upload.key": str(key_file)}
         args = [places.get(a, a) for a in shlex.split(line[len("ExecStart="):])]
@@ -75,10 +79,16 @@ class ServiceProcess:
             del args[at:at + 2]
         if max_store_gb is not None:
             args[args.index("--max-store-gb") + 1] = str(max_store_gb)
+        env = dict(os.environ)
+        for l in unit:
+            if l.startswith("Environment="):
+                env.update([l[len("Environment="):].split("=", 1)])
+        env.update(environment or {}, CORVANE_STORE=str(store))
+        args += list(extra)
         port_file = folder / "port"
         self.log_path = folder / "service.log"
         self.proc = subprocess.Popen(args + ["--port-file", str(port_file)], stdout=open(self.log_path, "wb"),
-                                     stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+                                     stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, env=env)
         deadline = time.monotonic() + 20
         while not port_file.exists():
             if self.proc.poll() is not None or time.monotonic() > deadline:
@@ -254,3 +264,20 @@ class SwiftS3:
             except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait(timeout=10)
+
+
+_shared_swift = None
+
+
+def shared_swift():
+    """The one Swift of this test run, started at the first call and stopped when
+    the run ends; every test that needs an S3 store uses a bucket of its own in it."""
+    global _shared_swift
+    if _shared_swift is None:
+        import atexit
+        import shutil
+        import tempfile
+        folder = tempfile.mkdtemp(prefix="corvane-swift-")
+        _shared_swift = SwiftS3(folder)
+        atexit.register(lambda: (_shared_swift.stop(), shutil.rmtree(folder, ignore_errors=True)))
+    return _shared_swift
