@@ -552,7 +552,7 @@ class S3Store:
         self._errors = botocore.exceptions
         self.bucket, self.prefix = bucket, prefix
         config = botocore.config.Config(
-            signature_version="s3v4", s3={"addressing_style": "path"}, connect_timeout=3, read_timeout=8,
+            signature_version="s3v4", s3={"addressing_style": "path"}, connect_timeout=2, read_timeout=5,
             retries={"max_attempts": 2, "mode": "standard"}, max_pool_connections=connections)
         self.client = boto3.session.Session().client(
             "s3", endpoint_url=endpoint, region_name=region or "us-east-1", config=config)
@@ -591,7 +591,7 @@ class S3Store:
                 return None
             raise failure
 
-    def create(self, name, picture, key_hash):
+    def create(self, name, picture, key_hash, asked_first=False):
         if not self._conditional and self.stat(name) is not None:
             return False
         try:
@@ -602,9 +602,9 @@ class S3Store:
             code = getattr(error, "response", {}).get("Error", {}).get("Code")
             if code in ("PreconditionFailed", "ConditionalRequestConflict"):
                 return False
-            if code == "NotImplemented" and self._conditional:
+            if code == "NotImplemented" and not asked_first:  # other threads may have sent the condition too
                 self._conditional = False
-                return self.create(name, picture, key_hash)
+                return self.create(name, picture, key_hash, asked_first=True)
             raise self._failure(error, "store the picture") or StoreError(503, "the store lost the picture")
 
     def stat(self, name):
