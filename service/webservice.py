@@ -681,7 +681,7 @@ def _text(status, message, extra=()):
 class _Figures:
     """What an operator watches, in a registry of the instance's own."""
 
-    def __init__(self, store_size):
+    def __init__(self, stored_bytes):
         self.registry = CollectorRegistry()
         self.uploads = Counter("corvane_uploads", "Uploads by result", ["result"], registry=self.registry)
         self.refusals = Counter("corvane_refusals", "Refused requests by status", ["status"], registry=self.registry)
@@ -690,23 +690,21 @@ class _Figures:
                                        buckets=(.005, .01, .025, .05, .1, .25, .5, 1, 2.5, 5, 10, 30))
         self.stored_bytes = Gauge("corvane_stored_bytes", "Bytes of pictures in the store, as last counted",
                                   registry=self.registry)
-        self.stored_bytes.set_function(lambda: store_size.bytes)
+        self.stored_bytes.set_function(stored_bytes)
         self.connections = Gauge("corvane_open_connections", "Open client connections", registry=self.registry)
 
 
 class Service:
     """The WSGI application. Its attributes may be changed between requests
-    (public_base, version_reply); on_store(name, where, picture, owner) is called
-    with each picture stored, log(line) with each refusal and delete."""
+    (public_base, version_reply); on_store(name, where, picture) is called with
+    each picture stored (and owner=, the name of a team member's key that took it),
+    log(line) with each refusal and delete."""
 
     def __init__(self, store, public_base=DEFAULT_PUBLIC_BASE, max_picture=DEFAULT_MAX_PICTURE,
                  upload_key=None, max_store_bytes=None, version_reply=b"N", on_store=None, log=None,
                  upload_keys=None, expire_seconds=None, trusted_proxy=None):
         parse_public_base(public_base)  # refused early, not at the first upload
-        if isinstance(store, str):
-            self.store_dir = store
-            store = FolderStore(store)
-        self.store = store
+        self.store = FolderStore(store) if isinstance(store, str) else store
         self.public_base = public_base
         self.max_picture = int(max_picture)
         self.upload_keys = upload_keys if upload_keys is not None else UploadKeys(single=upload_key)
@@ -716,8 +714,18 @@ class Service:
         self.on_store = on_store
         self.log = log
         self.trusted_proxy = trusted_proxy
-        self._store_size = _StoreSize(store)
-        self.figures = _Figures(self._store_size)
+        self._store_size = _StoreSize(self.store)
+        self.figures = _Figures(lambda: self._store_size.bytes)
+
+    @property
+    def store_dir(self):
+        """The folder of a folder store (None on a bucket); setting it moves the store there."""
+        return getattr(self.store, "folder", None)
+
+    @store_dir.setter
+    def store_dir(self, folder):
+        self.store = FolderStore(folder)
+        self._store_size = _StoreSize(self.store)
 
     @property
     def max_body(self):
@@ -885,7 +893,7 @@ class Service:
                 self._store_size.release(len(picture))
             raise
         if self.on_store is not None:
-            self.on_store(name, self.store.where(name), picture, owner)
+            self.on_store(name, self.store.where(name), picture, **({"owner": owner} if owner else {}))
         return Response(self.link(name), content_type="text/plain; charset=utf-8",
                         headers=[("X-Content-Type-Options", "nosniff"), ("X-Delete-Key", delete_key)])
 
@@ -1080,7 +1088,7 @@ def main(argv=None):
                   max_store_bytes=None if args.max_store_gb is None else int(args.max_store_gb * 1024 ** 3),
                   expire_seconds=None if args.expire_days is None else args.expire_days * 86400,
                   version_reply=args.version_reply.encode(), log=say, trusted_proxy=args.trusted_proxy,
-                  on_store=lambda name, where, _, owner: say(
+                  on_store=lambda name, where, _, owner="": say(
                       "stored %s %s%s" % (name, where, " by " + owner if owner else "")))
     if args.sweep:
         try:
