@@ -974,11 +974,13 @@ def _serve_with_deadlines(server, request_timeout):
 
     def maintenance(now):
         shipped(now)
-        waiting = [c for c in list(server.active_channels.values()) if not c.requests and not c.will_close]
+        # Only those waiting for a request: a reply still being sent is bounded by channel_timeout.
+        waiting = [c for c in list(server.active_channels.values())
+                   if not c.requests and not c.will_close and not c.total_outbufs_len]
         for channel in waiting:
             if getattr(channel, "waiting_since", now) < now - request_timeout:
                 channel.will_close = True
-        room = server.adj.connection_limit - len(server._map) + 1  # the listening socket is in the map too
+        room = server.adj.connection_limit - len(server.active_channels)
         if room < 8:
             waiting.sort(key=lambda c: getattr(c, "waiting_since", now))
             for channel in waiting[:8 - room]:
