@@ -2,13 +2,19 @@
 """Load on the web service as users run it (service/webservice.py on Waitress), on
 loopback. Prints figures; asserts nothing about time.
 
-  /usr/bin/python3 bench/service_load.py [clients] [uploads-per-client] [slow-clients]
+  /usr/bin/python3 bench/service_load.py [clients] [uploads-per-client] [slow-clients] [idle-clients]
 
 1. Burst: `clients` parallel clients (default 20) upload `uploads-per-client`
-   pictures each (default 10), each upload on a connection of its own as the
-   tool makes it; then every link is fetched back and compared byte for byte.
-2. Slow clients: `slow-clients` connections (default 50) send an upload one byte
-   a second; meanwhile one normal upload is timed, and the service's threads counted.
+   pictures each (default 10) over two instances, each upload on a connection of
+   its own as the tool makes it; then every link is fetched back from the other
+   instance and compared byte for byte. Once on a folder, once on a bucket of an
+   S3 store (Swift on loopback), and the ratio of their uploads per second.
+2. Serving: the memory of an instance on the bucket while 20 clients fetch
+   10 MB pictures.
+3. Slow clients: `slow-clients` connections (default 50) send an upload one byte
+   a second; meanwhile normal uploads are timed, and the service's threads counted.
+4. Idle clients: `idle-clients` connections (default 1000) that send nothing;
+   meanwhile an upload is timed, and how long they stay open.
 """
 
 import http.client
@@ -27,6 +33,8 @@ from pathlib import Path
 from PIL import Image
 
 REPO = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(REPO / "tests" / "e2e"))
+from deployment import SwiftS3  # noqa: E402
 CONTENT_TYPE = "multipart/form-data; boundary=----BOUNDARYBOUNDARY----"
 DELIMITER = b"------BOUNDARYBOUNDARY----\r\n"
 CLOSING = b"------BOUNDARYBOUNDARY------\r\n"
@@ -83,7 +91,7 @@ def threads_of(pid):
     return -1
 
 
-def burst(port, store, clients, per_client):
+def burst(ports, stored_count, clients, per_client, what):
     pictures = [picture(i) for i in range(clients * per_client)]
     results = [None] * len(pictures)
     errors = []
@@ -92,7 +100,7 @@ def burst(port, store, clients, per_client):
         for i in range(c * per_client, (c + 1) * per_client):
             started = time.monotonic()
             try:
-                status, link = upload(port, pictures[i])
+                status, link = upload(ports[i % 2], pictures[i])
                 results[i] = (status, link, time.monotonic() - started)
             except (OSError, http.client.HTTPException) as error:
                 errors.append(f"{type(error).__name__}: {error}")
@@ -106,24 +114,94 @@ def burst(port, store, clients, per_client):
     elapsed = time.monotonic() - started
     done = [r for r in results if r is not None]
     ok = [r for r in done if r[0] == 200]
-    identical = sum(1 for i, r in enumerate(results) if r and r[0] == 200 and fetch(port, r[1]) == (200, pictures[i]))
+    identical = sum(1 for i, r in enumerate(results)
+                    if r and r[0] == 200 and fetch(ports[1 - i % 2], r[1]) == (200, pictures[i]))
     latencies = sorted(r[2] for r in done)
     resets = sum(1 for e in errors if "Reset" in e or "Broken" in e or "refused" in e)
-    print(f"burst: {len(pictures)} uploads from {clients} parallel clients "
+    print(f"burst on {what}: {len(pictures)} uploads from {clients} parallel clients over two instances "
           f"({sum(map(len, pictures)) / len(pictures) / 1024:.0f} KB each) in {elapsed:.2f} s, "
           f"{len(pictures) / elapsed:.0f} uploads/s")
     print(f"  answered 200: {len(ok)}; other statuses: {len(done) - len(ok)}; connection errors: {len(errors)} "
           f"(resets {resets})")
-    print(f"  files in the store: {len(os.listdir(store))}; links served back byte-identical: {identical}")
+    print(f"  pictures in the store: {stored_count()}; served back byte-identical by the other instance: "
+          f"{identical}")
     if latencies:
         print(f"  upload time: median {statistics.median(latencies) * 1000:.0f} ms, "
               f"95th percentile {latencies[int(len(latencies) * 0.95) - 1] * 1000:.0f} ms, "
               f"longest {latencies[-1] * 1000:.0f} ms")
     for error in errors[:5]:
         print("  error:", error)
+    return len(pictures) / elapsed
 
 
-def slow_clients(port, pid, count, seconds=6):
+def memory_of(pid):
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1]) // 1024
+    return -1
+
+
+def serving(port, pid, clients=20, rounds=3):
+    """Memory of the instance while clients fetch 10 MB pictures."""
+    from PIL import Image
+    image = Image.frombytes("RGB", (2800, 1900), os.urandom(2800 * 1900 * 3))
+    out = io.BytesIO()
+    image.save(out, "JPEG", quality=100)
+    big = out.getvalue()
+    links = [upload(port, big)[1] for _ in range(2)]
+    before = memory_of(pid)
+    peak = [before]
+    stop = threading.Event()
+
+    def watch():
+        while not stop.is_set():
+            peak[0] = max(peak[0], memory_of(pid))
+            stop.wait(0.05)
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    whole = []
+
+    def client(c):
+        for r in range(rounds):
+            whole.append(fetch(port, links[(c + r) % 2]) == (200, big))
+    started = time.monotonic()
+    workers = [threading.Thread(target=client, args=(c,)) for c in range(clients)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    elapsed = time.monotonic() - started
+    stop.set()
+    watcher.join()
+    print(f"serving: {clients} clients fetched a {len(big) / 1e6:.1f} MB picture {rounds} times each in "
+          f"{elapsed:.1f} s ({sum(whole)} of {len(whole)} whole); instance memory {before} MB before, "
+          f"{peak[0]} MB at most meanwhile")
+
+
+def idle_clients(port, pid, count):
+    socks = []
+    for _ in range(count):
+        try:
+            socks.append(socket.create_connection(("127.0.0.1", port), timeout=30))
+        except OSError:
+            break
+    time.sleep(0.5)
+    started = time.monotonic()
+    status, _ = upload(port, picture(7777))
+    took = time.monotonic() - started
+    closed = []
+    for s in socks:
+        try:
+            s.recv(1)
+        except OSError:
+            pass
+        closed.append(time.monotonic() - started)
+        s.close()
+    print(f"idle clients: {len(socks)} connections that send nothing; an upload meanwhile: {status} in "
+          f"{took * 1000:.0f} ms; the idle ones closed by the service after at most {max(closed or [0]):.1f} s")
+
+
+def slow_clients(port, pid, count, seconds=14):
     body = upload_body(picture(9999))
     head = (b"POST /upload.php HTTP/1.1\r\nHost: bench\r\nContent-type: " + CONTENT_TYPE.encode() +
             b"\r\nContent-Length: %d\r\n\r\n" % len(body))
@@ -164,7 +242,7 @@ def slow_clients(port, pid, count, seconds=6):
     for s in socks:
         s.setblocking(False)
         try:
-            still_open += 1 if s.recv(1) == b"" else 0
+            s.recv(1)  # b"" or the service's reply: it has closed or is closing
         except BlockingIOError:
             still_open += 1
         except OSError:
@@ -176,28 +254,53 @@ def slow_clients(port, pid, count, seconds=6):
     print(f"  slow connections still open at the end: {still_open} of {count}")
 
 
+def start(work, tag, store, env=None):
+    port_file = Path(work) / f"{tag}.port"
+    proc = subprocess.Popen([sys.executable, str(REPO / "service" / "webservice.py"), "--port", "0",
+                             "--port-file", str(port_file), "--store", store],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=dict(os.environ, **(env or {})))
+    deadline = time.monotonic() + 20
+    while not port_file.exists() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return proc, int(port_file.read_text())
+
+
 def main():
     clients = int(sys.argv[1]) if len(sys.argv) > 1 else 20
     per_client = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     slow = int(sys.argv[3]) if len(sys.argv) > 3 else 50
+    idle = int(sys.argv[4]) if len(sys.argv) > 4 else 1000
+    procs, swift = [], None
     with tempfile.TemporaryDirectory(prefix="corvane-load-") as work:
-        store = Path(work) / "store"
-        port_file = Path(work) / "port"
-        proc = subprocess.Popen([sys.executable, str(REPO / "service" / "webservice.py"), "--port", "0",
-                                 "--port-file", str(port_file), "--store", str(store)],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            deadline = time.monotonic() + 20
-            while not port_file.exists() and time.monotonic() < deadline:
-                time.sleep(0.05)
-            port = int(port_file.read_text())
-            print(f"service: pid {proc.pid}, port {port}, defaults (4 threads, 200 connections, backlog 1024); "
-                  f"threads at rest: {threads_of(proc.pid)}")
-            burst(port, store, clients, per_client)
-            slow_clients(port, proc.pid, slow)
+            store = Path(work) / "store"
+            for tag in ("folder1", "folder2"):
+                procs.append(start(work, tag, str(store)))
+            pid, port = procs[0][0].pid, procs[0][1]
+            print(f"service: pid {pid}, port {port}, defaults (4 threads, 2000 connections, backlog 1024); "
+                  f"threads at rest: {threads_of(pid)}")
+            folder_rate = burst([p for _, p in procs], lambda: len(list(store.glob("*.jpg"))), clients, per_client,
+                                "a folder")
+            swift = SwiftS3(Path(work) / "swift")
+            swift.client().create_bucket(Bucket="load")
+            env = dict(swift.environment(), CORVANE_S3_ENDPOINT=swift.endpoint)
+            on_bucket = [start(work, tag, "s3://load", env) for tag in ("s3a", "s3b")]
+            procs += on_bucket
+
+            def in_bucket():
+                return sum(len(page.get("Contents", [])) for page in
+                           swift.client().get_paginator("list_objects_v2").paginate(Bucket="load"))
+            s3_rate = burst([p for _, p in on_bucket], in_bucket, clients, per_client, "an S3 bucket")
+            print(f"  uploads per second on the bucket against the folder: {s3_rate / folder_rate:.2f}")
+            serving(on_bucket[0][1], on_bucket[0][0].pid)
+            slow_clients(port, pid, slow)
+            idle_clients(port, pid, idle)
         finally:
-            proc.terminate()
-            proc.wait(timeout=20)
+            for proc, _ in procs:
+                proc.terminate()
+                proc.wait(timeout=20)
+            if swift is not None:
+                swift.stop()
 
 
 if __name__ == "__main__":

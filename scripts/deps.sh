@@ -4,7 +4,9 @@
 CORVANE_PACKAGES=(g++ cmake ninja-build libgtest-dev mingw-w64 wine wine64 xvfb xdotool xclip
                   imagemagick python3-pytest python3-pil libjpeg-turbo-progs openssl
                   clang lld libclang-rt-14-dev xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
-                  python3-werkzeug python3-waitress nginx-light php-cli)
+                  python3-werkzeug python3-waitress nginx-light php-cli
+                  python3-boto3 python3-prometheus-client memcached
+                  swift swift-proxy swift-object swift-container swift-account)
 
 corvane_install_deps() {
   local missing=() p

@@ -11,6 +11,8 @@ import re
 import socket
 import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 import pytest
@@ -21,7 +23,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import webservice  # noqa: E402
 from certs_for_tests import CertificateAuthority  # noqa: E402
-from deployment import Nginx, ServiceProcess, free_port, stop, wait_for_port  # noqa: E402
+from deployment import Nginx, ServiceProcess, free_port, shared_swift, stop, wait_for_port  # noqa: E402
 
 KEY = "k3y-for-tests_0123456789"
 BOUNDARY = b"----BOUNDARYBOUNDARY----"
@@ -83,6 +85,20 @@ def stored_files(service):
 
 
 TRUNCATED = JPEG[:len(JPEG) // 2]
+
+
+def declaring(width, height):
+    """A small progressive JPEG whose frame header claims width x height pixels."""
+    out = io.BytesIO()
+    Image.new("L", (8, 8), 128).save(out, "JPEG", progressive=True)
+    data = bytearray(out.getvalue())
+    at = data.index(b"\xff\xc2") + 5
+    data[at:at + 4] = height.to_bytes(2, "big") + width.to_bytes(2, "big")
+    return bytes(data)
+
+
+def log_lines_since(service, before):
+    return service.log()[len(before):].splitlines()
 CUT_HEADER = field(b"imagedata", JPEG, b'form-data; filename="a; name=\\"imagedata\\""; name="cv"')
 REFUSED = {
     # HTTP framing, judged by Waitress before the application sees anything.
@@ -121,18 +137,37 @@ REFUSED = {
                                   b"not a JPEG picture: only JPEG pictures are taken\n"),
     "a cut JPEG": (post(upload_body(TRUNCATED)), 415, b"not a JPEG picture"),
     "a PNG": (post(upload_body(b"\x89PNG\r\n\x1a\n" + JPEG)), 415, b"not a JPEG picture"),
+    "8192 x 8192 pixels declared": (post(upload_body(declaring(8192, 8192))), 415,
+                                    b"not a JPEG picture: 8192 x 8192 pixels is larger than any desktop\n"),
+    "4000 x 3000 pixels declared, 8 x 8 coded": (post(upload_body(declaring(4000, 3000))), 415,
+                                                 b"its data is too short for the 4000 x 3000 pixels it declares"),
+    "arithmetic coding": (post(upload_body(JPEG.replace(b"\xff\xc0", b"\xff\xc9", 1))), 415,
+                          b"only baseline and progressive JPEG pictures are taken"),
+    # What reaches the log: escaped text and addresses only.
+    "a path that writes a log line": (post(b"", target=b"/x%0astored aaaaaaaaaaaaaaaaaaaaaaaaaa /etc/x%1b[2J"),
+                                      404, b"not found"),
+    "a forwarded address that is no address": (
+        post(upload_body(key=b"wrong"), framing=b"X-Forwarded-For: stored evil\r\nContent-Length: %d\r\n" %
+             len(upload_body(key=b"wrong"))), 403, b"forbidden: wrong upload key\n"),
+    # A delete needs the picture's own key, never the upload key.
+    "a delete with the upload key": (post(field(b"name", b"a" * 26) + field(b"deletekey", KEY.encode()) + CLOSING,
+                                          target=b"/delete.php"), 404, b"not found: no such picture\n"),
 }
 
 
 @pytest.mark.parametrize("raw, status, reason", list(REFUSED.values()), ids=list(REFUSED))
 def test_malformed_requests_are_refused_with_a_reason_and_store_nothing(keyed, raw, status, reason):
-    before = stored_files(keyed)
+    before, log = stored_files(keyed), keyed.log()
     got, body = exchange(keyed.port, raw)
     assert got == status, body
     assert reason in body
     if got < 500 or got == 501:
         assert body.count(b"\n") <= 6  # a reason, not a page or a traceback
     assert stored_files(keyed) == before
+    for line in log_lines_since(keyed, log):  # one line per refusal, its address an address
+        words = line.split(" ")
+        assert words[0] == "refused" and re.fullmatch(r"[0-9.:a-f]+|-", words[2]), line
+        assert all(" " <= c <= "~" for c in line), line
 
 
 def test_a_full_store_refuses_with_507_and_stores_nothing(tmp_path):
@@ -149,20 +184,38 @@ def test_a_full_store_refuses_with_507_and_stores_nothing(tmp_path):
         service.stop()
 
 
+def request(port, method, target, body=None, headers=None):
+    """(status, headers, body) of one request on a connection of its own."""
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+    try:
+        conn.request(method, target, body, headers or {})
+        reply = conn.getresponse()
+        return reply.status, reply.headers, reply.read()
+    finally:
+        conn.close()
+
+
 def test_an_upload_is_stored_and_served_back_as_a_picture_only(keyed):
     picture = jpeg((320, 200), (10, 120, 240))
-    status, link = exchange(keyed.port, post(upload_body(picture), target=b"http://corvane.net:80/upload.php"))
+    status, headers, link = request(keyed.port, "POST", "http://corvane.net:80/upload.php",
+                                    upload_body(picture + b"<html><script>alert(1)</script>"),
+                                    {"Content-type": CONTENT_TYPE.decode()})
     assert status == 200
     assert re.fullmatch(rb"http://corvane\.net/[a-z2-7]{26}", link)  # the bare link, nothing after it
+    assert re.fullmatch(r"[A-Za-z0-9_-]{43}", headers["X-Delete-Key"])
     name = link.decode().rsplit("/", 1)[1]
-    assert keyed.stored() == [(name, str(Path(keyed.log_path).parent / "store" / (name + ".jpg")))]
-    conn = http.client.HTTPConnection("127.0.0.1", keyed.port, timeout=10)
-    conn.request("GET", "/" + name)
-    reply = conn.getresponse()
-    assert (reply.status, reply.read()) == (200, picture)
-    assert reply.getheader("Content-Type") == "image/jpeg"
-    assert reply.getheader("X-Content-Type-Options") == "nosniff"
-    conn.close()
+    folder = Path(keyed.log_path).parent / "store"
+    assert keyed.stored() == [(name, str(folder / (name + ".jpg")))]
+    # Only the key's hash is kept beside the picture.
+    assert (folder / (name + ".key")).read_text().strip() == hashlib.sha256(headers["X-Delete-Key"].encode()).hexdigest()
+    status, served, body = request(keyed.port, "GET", "/" + name)
+    assert (status, body) == (200, picture)  # what followed the picture's end is gone
+    assert served["Content-Type"] == "image/jpeg"
+    assert served["X-Content-Type-Options"] == "nosniff"
+    assert "script-src" not in served["Content-Security-Policy"] and "default-src 'none'" in served[
+        "Content-Security-Policy"] and "sandbox" in served["Content-Security-Policy"]
+    assert served["Cache-Control"] == "public, max-age=31536000, immutable"
+    assert request(keyed.port, "GET", "/" + name, headers={"If-None-Match": served["ETag"]})[0] == 304
 
 
 @pytest.fixture
@@ -176,6 +229,10 @@ def test_paths_methods_and_an_unreadable_picture_get_a_status_and_a_reason(app, 
     assert reply.status_code == 200
     name = reply.get_data(as_text=True).rsplit("/", 1)[1]
     (tmp_path / "bbbbbbbbbbbbbbbbbbbbbbbbbb.jpg").symlink_to(tmp_path / "bbbbbbbbbbbbbbbbbbbbbbbbbb.jpg")
+    secret = tmp_path.parent / (tmp_path.name + "-secret")
+    secret.write_bytes(JPEG)
+    (tmp_path / "dddddddddddddddddddddddddd.jpg").symlink_to(secret)
+    os.mkfifo(tmp_path / "eeeeeeeeeeeeeeeeeeeeeeeeee.jpg")
     cases = [
         ("GET", "/team/" + name, 200, JPEG),
         ("HEAD", "/team/" + name, 200, b""),
@@ -188,10 +245,19 @@ def test_paths_methods_and_an_unreadable_picture_get_a_status_and_a_reason(app, 
         ("POST", "/team/vcheck.php", 200, b"N"),
         ("GET", "/team/download/", 200, b"<html><body>Download Corvane Tool</body></html>\n"),
         ("GET", "/team/bbbbbbbbbbbbbbbbbbbbbbbbbb", 500, b"the picture could not be read\n"),
+        ("GET", "/team/dddddddddddddddddddddddddd", 500, b"the picture could not be read\n"),  # a planted link
+        ("GET", "/team/eeeeeeeeeeeeeeeeeeeeeeeeee", 500, b"the picture could not be read\n"),  # a planted pipe
+        ("GET", "/team/" + name, 206, JPEG[10:20], {"Range": "bytes=10-19"}),
+        ("GET", "/team/" + name, 206, JPEG[-5:], {"Range": "bytes=-5"}),
+        ("GET", "/team/" + name, 416, b"the range is past the picture's %d bytes\n" % len(JPEG),
+         {"Range": "bytes=%d-" % len(JPEG)}),
+        ("GET", "/team/" + name, 200, JPEG, {"Range": "bytes=0-1", "If-Range": '"other"'}),
+        ("GET", "/team/healthz", 200, b"ok\n"),
+        ("GET", "/healthz", 404, b"not found: no such picture or page\n"),
     ]
-    for method, path, status, body in cases:
-        reply = client.open(path, method=method)
-        assert (method, path, reply.status_code, reply.get_data()) == (method, path, status, body)
+    for method, path, status, body, *headers in cases:
+        reply = client.open(path, method=method, headers=headers[0] if headers else None)
+        assert (method, path, headers, reply.status_code, reply.get_data()) == (method, path, headers, status, body)
         assert reply.headers.get("X-Content-Type-Options") == ("nosniff" if "download" not in path else None)
 
 
@@ -273,3 +339,209 @@ def test_php_files_the_tools_fields_under_post_not_files(tmp_path):
     assert status == 200
     assert json.loads(reply) == {"post": ["cv", "imagedata", "key"], "files": [],
                                  "imagedata": hashlib.md5(JPEG).hexdigest(), "key": KEY}
+
+
+@pytest.fixture(scope="session")
+def swift():
+    """The S3 store of this run (Swift all-in-one on loopback); it fails, with
+    Swift's reason, every test that needs it when it cannot start."""
+    return shared_swift()
+
+
+def bucket(swift, name):
+    swift.client().create_bucket(Bucket=name)
+    return f"s3://{name}"
+
+
+def on_s3(swift, folder, store, *extra, public_base="http://corvane.net"):
+    return ServiceProcess(folder, store, public_base, environment=dict(
+        swift.environment(), CORVANE_S3_ENDPOINT=swift.endpoint), extra=extra)
+
+
+def delete(port, name, key):
+    body = field(b"name", name.encode()) + field(b"deletekey", key.encode()) + field(b"key", b"ignored") + CLOSING
+    return exchange(port, post(body, target=b"/delete.php"))
+
+
+def test_two_instances_on_one_bucket_store_serve_and_delete_each_others_pictures(swift, tmp_path):
+    store = bucket(swift, "burst")
+    instances = [on_s3(swift, tmp_path / f"i{i}", store) for i in (0, 1)]
+    try:
+        pictures = [jpeg((48 + i, 32), (i * 5, 80, 160)) for i in range(40)]
+        replies = [None] * len(pictures)
+
+        def client(c):
+            for i in range(c, len(pictures), 8):
+                replies[i] = request(instances[i % 2].port, "POST", "/upload.php", upload_body(pictures[i], None),
+                                     {"Content-type": CONTENT_TYPE.decode()})
+        workers = [threading.Thread(target=client, args=(c,)) for c in range(8)]
+        for w in workers:
+            w.start()
+        for w in workers:
+            w.join()
+        assert [r[0] for r in replies] == [200] * len(pictures)
+        names = [r[2].decode().rsplit("/", 1)[1] for r in replies]
+        assert len(set(names)) == len(pictures)
+        for i, name in enumerate(names):  # each served whole by the instance that did not store it
+            assert request(instances[1 - i % 2].port, "GET", "/" + name)[::2] == (200, pictures[i])
+        listed = swift.client().list_objects_v2(Bucket="burst")["Contents"]
+        assert sorted(o["Key"] for o in listed) == sorted(n + ".jpg" for n in names)
+        status, headers, part = request(instances[1].port, "GET", "/" + names[0], headers={"Range": "bytes=2-9"})
+        assert (status, part, headers["Content-Range"]) == (206, pictures[0][2:9 + 1],
+                                                           "bytes 2-9/%d" % len(pictures[0]))
+        key = replies[0][1]["X-Delete-Key"]
+        other = replies[1][1]["X-Delete-Key"]
+        cases = [  # (instance, name, key) -> reply, in order
+            (1, names[0], other, (403, b"forbidden: wrong delete key\n")),
+            (1, names[0], "", (403, b"forbidden: wrong delete key\n")),
+            (1, "b" * 26, key, (404, b"not found: no such picture\n")),
+            (1, names[0], key, (200, b"deleted\n")),
+            (0, names[0], key, (404, b"not found: no such picture\n")),
+        ]
+        for instance, name, given, reply in cases:
+            assert (name, given, delete(instances[instance].port, name, given)) == (name, given, reply)
+        assert [request(i.port, "GET", "/" + names[0])[0] for i in instances] == [404, 404]
+        assert request(instances[0].port, "GET", "/" + names[1])[::2] == (200, pictures[1])
+    finally:
+        for instance in instances:
+            instance.stop()
+
+
+def test_a_store_that_stops_answering_refuses_with_503_and_stores_again_when_it_is_back(swift, tmp_path):
+    instance = on_s3(swift, tmp_path / "s3", bucket(swift, "pausing"))
+    folder = ServiceProcess(tmp_path / "folder", tmp_path / "store", "http://corvane.net", max_store_gb=1)
+    try:
+        assert exchange(instance.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n") == (200, b"ok\n")
+        swift.pause()
+        try:
+            started, answers = time.monotonic(), {}
+            asks = {"upload": post(upload_body(key=None)), "health": b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n"}
+            askers = [threading.Thread(target=lambda k=k, raw=raw: answers.update(
+                {k: (exchange(instance.port, raw), time.monotonic() - started)})) for k, raw in asks.items()]
+            for asker in askers:
+                asker.start()
+            for asker in askers:
+                asker.join()
+            for what, ((status, reason), took) in answers.items():
+                assert took < 30 and status == 503, (what, status, reason, took)
+                assert reason.startswith(b"the store does not answer") and reason.count(b"\n") == 1
+        finally:
+            swift.resume()
+        assert exchange(instance.port, post(upload_body(key=None)))[0] == 200
+        assert exchange(instance.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n") == (200, b"ok\n")
+        client = swift.client()
+        for item in client.list_objects_v2(Bucket="pausing").get("Contents", []):  # nothing half-stored
+            head = client.head_object(Bucket="pausing", Key=item["Key"])
+            assert len(head["Metadata"]["deletekey-sha256"]) == 64 and head["ContentLength"] == len(JPEG)
+        # A folder store that has gone is made again.
+        subprocess.run(["rm", "-rf", str(tmp_path / "store")], check=True)
+        assert exchange(folder.port, post(upload_body(key=None)))[0] == 200
+        assert len(os.listdir(tmp_path / "store")) == 2  # the picture and its key's hash
+    finally:
+        instance.stop()
+        folder.stop()
+
+
+def test_expired_pictures_answer_404_and_the_sweep_removes_them(swift, tmp_path):
+    store = bucket(swift, "expiry") + "/team"
+    lasting = on_s3(swift, tmp_path / "lasting", store)
+    expiring = on_s3(swift, tmp_path / "expiring", store, "--expire-days", "0.00002")  # 1.7 s
+    try:
+        name = exchange(lasting.port, post(upload_body(key=None)))[1].decode().rsplit("/", 1)[1]
+        deadline = time.monotonic() + 20
+        while request(expiring.port, "GET", "/" + name)[0] != 404:
+            assert time.monotonic() < deadline, "the picture did not expire"
+            time.sleep(0.2)
+        assert request(lasting.port, "GET", "/" + name)[0] == 200  # judged by age, not removed
+
+        def sweep(days):
+            done = subprocess.run([sys.executable, webservice.__file__, "--store", store, "--sweep",
+                                   "--expire-days", days], capture_output=True, text=True, timeout=60,
+                                  env=dict(os.environ, **swift.environment(), CORVANE_S3_ENDPOINT=swift.endpoint))
+            assert done.returncode == 0, done.stdout + done.stderr
+            return done.stdout, [o["Key"] for o in swift.client().list_objects_v2(
+                Bucket="expiry").get("Contents", [])]
+        assert sweep("1") == ("swept 0 expired pictures from %s\n" % store, ["team/%s.jpg" % name])
+        assert sweep("0.00002") == ("swept 1 expired pictures from %s\n" % store, [])
+    finally:
+        lasting.stop()
+        expiring.stop()
+
+
+def test_team_keys_are_read_again_when_their_file_changes_and_the_figures_count_uploads(tmp_path):
+    keys = tmp_path / "team.keys"
+    keys.write_text("# the team\nalice alice-k3y\nbob bob-k3y\n")
+    service = ServiceProcess(tmp_path, tmp_path / "store", "http://corvane.net",
+                             extra=["--upload-keys-file", str(keys)])
+    try:
+        def upload(key):
+            return exchange(service.port, post(upload_body(key=key)))[0]
+        assert [upload(b"alice-k3y"), upload(b"bob-k3y"), upload(b"carol-k3y")] == [200, 200, 403]
+        keys.write_text("bob bob-k3y\ncarol carol-k3y\n")  # alice's key revoked, carol's added
+        assert [upload(b"alice-k3y"), upload(b"bob-k3y"), upload(b"carol-k3y")] == [403, 200, 200]
+        owners = [line.split()[-1] for line in service.log().splitlines() if line.startswith("stored ")]
+        assert owners == ["alice", "bob", "bob", "carol"]
+        status, figures = exchange(service.port, b"GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n")
+        assert status == 200
+        assert b'corvane_uploads_total{result="stored"} 4.0' in figures
+        assert b'corvane_refusals_total{status="403"} 2.0' in figures
+        assert b"corvane_open_connections 1.0" in figures
+        # Through the proxy, for a client elsewhere: refused.
+        assert exchange(service.port, b"GET /metrics HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 203.0.113.9\r\n\r\n") \
+            == (403, b"forbidden: the figures are answered only to loopback and the trusted proxy\n")
+    finally:
+        service.stop()
+
+
+def test_connections_that_send_nothing_or_trickle_are_closed_and_do_not_hold_uploads(tmp_path):
+    service = ServiceProcess(tmp_path, tmp_path / "store", "http://corvane.net",
+                             extra=["--request-timeout", "1.5", "--connection-limit", "50"])
+    try:
+        idle = [socket.create_connection(("127.0.0.1", service.port), timeout=10) for _ in range(80)]
+        trickling = socket.create_connection(("127.0.0.1", service.port), timeout=10)
+        raw = post(upload_body(key=None))
+        started = time.monotonic()
+        status = exchange(service.port, post(upload_body(key=None)))[0]  # past the connection limit
+        assert status == 200 and time.monotonic() - started < 5
+        for byte in raw[:40]:
+            try:
+                trickling.send(bytes([byte]))
+            except OSError:
+                break
+            time.sleep(0.1)
+        closed_within = []
+        for s in idle[:3] + [trickling]:
+            try:
+                s.recv(1)
+            except OSError:
+                pass
+            closed_within.append(time.monotonic() - started)
+        assert max(closed_within) < 5, closed_within
+    finally:
+        for s in idle + [trickling]:
+            s.close()
+        service.stop()
+
+
+OUT_OF_RANGE = {
+    "--port 70000": (["--port", "70000"], "argument --port: a port is 0 to 65535, not 70000"),
+    "--threads 0": (["--threads", "0"], "argument --threads: 1 to 256 threads, not 0"),
+    "--max-picture-mb nan": (["--max-picture-mb", "nan"], "argument --max-picture-mb: a size of 0.01 to 1024 MB"),
+    "--max-picture-mb inf": (["--max-picture-mb", "inf"], "argument --max-picture-mb: a size of 0.01 to 1024 MB"),
+    "--max-picture-mb -1": (["--max-picture-mb", "-1"], "argument --max-picture-mb: a size of 0.01 to 1024 MB"),
+    "--max-store-gb nan": (["--max-store-gb", "nan"], "argument --max-store-gb: a size in GB above 0"),
+    "--expire-days 0": (["--expire-days", "0"], "argument --expire-days: a number of days above 0"),
+    "--store s3://A_B": (["--store", "s3://A_B"], "not an S3 bucket name"),
+    "--trusted-proxy name": (["--trusted-proxy", "proxy.example"], "--trusted-proxy takes an IP address"),
+    "a bad keys line": (["--upload-keys-file", str(Path(__file__))], "line 1: not \"name key\""),
+}
+
+
+@pytest.mark.parametrize("argv, line", list(OUT_OF_RANGE.values()), ids=list(OUT_OF_RANGE))
+def test_options_out_of_range_are_refused_at_start_with_a_clear_line(argv, line, capsys, tmp_path):
+    with pytest.raises(SystemExit) as stopped:
+        webservice.main(argv + ["--port-file", str(tmp_path / "port")] if "--store" in argv else
+                        argv + ["--store", str(tmp_path / "store")])
+    assert stopped.value.code == 2
+    assert line in capsys.readouterr().err
+    assert not (tmp_path / "port").exists()

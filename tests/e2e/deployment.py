@@ -4,6 +4,7 @@ only where a test machine must differ: paths, ports (on loopback) and the
 certificate files."""
 
 import os
+import pwd
 import re
 import shlex
 import signal
@@ -61,11 +62,15 @@ class ServiceProcess:
     """One service instance as the unit starts it, on a port of its own choosing;
     .log() is what it printed so far."""
 
-    def __init__(self, folder, store, public_base, key_file=None, max_store_gb=None):
+    def __init__(self, folder, store, public_base, key_file=None, max_store_gb=None, environment=None,
+                 extra=()):
+        """store: a folder, or s3://BUCKET with the S3 settings and credentials in
+        environment, as the unit's environment file gives them."""
         folder = Path(folder)
         folder.mkdir(parents=True, exist_ok=True)
-        line = next(l for l in UNIT.read_text().splitlines() if l.startswith("ExecStart="))
-        places = {"%i": "0", "/srv/corvane/pictures": str(store), "https://shots.example.org": public_base,
+        unit = UNIT.read_text().splitlines()
+        line = next(l for l in unit if l.startswith("ExecStart="))
+        places = {"%i": "0", "https://shots.example.org": public_base,
                   "/opt/corvane/service/webservice.py": str(REPO / "service" / "webservice.py"),
                   "/etc/corvane/upload.key": str(key_file)}
         args = [places.get(a, a) for a in shlex.split(line[len("ExecStart="):])]
@@ -74,10 +79,16 @@ class ServiceProcess:
             del args[at:at + 2]
         if max_store_gb is not None:
             args[args.index("--max-store-gb") + 1] = str(max_store_gb)
+        env = dict(os.environ)
+        for l in unit:
+            if l.startswith("Environment="):
+                env.update([l[len("Environment="):].split("=", 1)])
+        env.update(environment or {}, CORVANE_STORE=str(store))
+        args += list(extra)
         port_file = folder / "port"
         self.log_path = folder / "service.log"
         self.proc = subprocess.Popen(args + ["--port-file", str(port_file)], stdout=open(self.log_path, "wb"),
-                                     stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+                                     stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, env=env)
         deadline = time.monotonic() + 20
         while not port_file.exists():
             if self.proc.poll() is not None or time.monotonic() > deadline:
@@ -143,3 +154,130 @@ class Nginx:
 
     def stop(self):
         stop(self.proc, signal.SIGQUIT)  # a graceful stop: workers finish what they answer
+
+
+SWIFT_ACCOUNT, SWIFT_USER, SWIFT_KEY = "corvane", "tests", "swift-secret-for-tests"
+
+
+class SwiftS3:
+    """An object store that speaks S3 on loopback: Swift all-in-one (account,
+    container and object servers, the proxy with its s3api and tempauth, and
+    memcached), in a folder of its own. .endpoint, .access_key and .secret_key
+    are what an S3 client needs; .pause() and .resume() stop and continue every
+    process of it, as a store that stops answering."""
+
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self.folder.mkdir(parents=True, exist_ok=True)
+        self.procs = []
+        self.access_key, self.secret_key = f"{SWIFT_ACCOUNT}:{SWIFT_USER}", SWIFT_KEY
+        try:
+            self._start()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _start(self):
+        conf, devices = self.folder / "etc", self.folder / "devices"
+        (devices / "d1").mkdir(parents=True, exist_ok=True)
+        conf.mkdir(exist_ok=True)
+        ports = {kind: free_port() for kind in ("proxy", "account", "container", "object", "memcached")}
+        (conf / "swift.conf").write_text(
+            "[swift-hash]\nswift_hash_path_suffix = corvane-tests\nswift_hash_path_prefix = corvane-tests\n"
+            "[storage-policy:0]\nname = Policy-0\ndefault = yes\n")
+        from swift.common.ring import RingBuilder  # Debian's swift package, which the servers come from
+        for ring in ("account", "container", "object"):
+            # 2^6 partitions, one replica, on one device.
+            builder = RingBuilder(6, 1, 1)
+            builder.add_dev({"id": 0, "region": 1, "zone": 1, "ip": "127.0.0.1", "port": ports[ring],
+                             "device": "d1", "weight": 100})
+            builder.rebalance()
+            builder.get_ring().save(str(conf / f"{ring}.ring.gz"))
+        # Run as whoever runs the tests: Swift's default user could not read this folder.
+        user = pwd.getpwuid(os.geteuid()).pw_name
+        common = (f"[DEFAULT]\nuser = {user}\nbind_ip = 127.0.0.1\nworkers = 1\nswift_dir = {conf}\n"
+                  f"devices = {devices}\n"
+                  "mount_check = false\nlog_level = WARNING\n")
+        for kind in ("account", "container", "object"):
+            (conf / f"{kind}-server.conf").write_text(
+                common + f"bind_port = {ports[kind]}\n[pipeline:main]\npipeline = {kind}-server\n"
+                f"[app:{kind}-server]\nuse = egg:swift#{kind}\n")
+        (conf / "proxy-server.conf").write_text(
+            common + f"bind_port = {ports['proxy']}\n[pipeline:main]\n"
+            "pipeline = catch_errors gatekeeper healthcheck proxy-logging cache listing_formats s3api tempauth "
+            "copy slo dlo proxy-logging proxy-server\n"
+            "[app:proxy-server]\nuse = egg:swift#proxy\naccount_autocreate = true\n"
+            f"[filter:tempauth]\nuse = egg:swift#tempauth\nuser_{SWIFT_ACCOUNT}_{SWIFT_USER} = {SWIFT_KEY} .admin\n"
+            "[filter:s3api]\nuse = egg:swift#s3api\n"
+            f"[filter:cache]\nuse = egg:swift#memcache\nmemcache_servers = 127.0.0.1:{ports['memcached']}\n"
+            + "".join(f"[filter:{f}]\nuse = egg:swift#{f.replace('-', '_')}\n" for f in
+                      ("catch_errors", "gatekeeper", "healthcheck", "proxy-logging", "listing_formats", "copy",
+                       "slo", "dlo")))
+        # Each in a process group of its own, so that pause() reaches the workers too.
+        self._spawn(["memcached", "-l", "127.0.0.1", "-p", str(ports["memcached"]), "-U", "0", "-m", "16"]
+                    + (["-u", "root"] if os.geteuid() == 0 else []), "memcached")
+        for kind in ("account", "container", "object", "proxy"):
+            self._spawn([f"swift-{kind}-server", str(conf / f"{kind}-server.conf")], kind)
+        for kind, port in ports.items():
+            proc = next(p for p, what in self.procs if what == kind)
+            wait_for_port(port, proc, f"swift {kind}", timeout=60)
+        self.endpoint = f"http://127.0.0.1:{ports['proxy']}"
+
+    def _spawn(self, args, what):
+        log = open(self.folder / f"{what}.log", "wb")
+        self.procs.append((subprocess.Popen(args, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                            start_new_session=True), what))
+
+    def client(self):
+        import boto3
+        from botocore.config import Config
+        return boto3.client("s3", endpoint_url=self.endpoint, region_name="us-east-1",
+                            aws_access_key_id=self.access_key, aws_secret_access_key=self.secret_key,
+                            config=Config(signature_version="s3v4", s3={"addressing_style": "path"}))
+
+    def environment(self):
+        """What an instance of the service needs in its environment for this store."""
+        return {"AWS_ACCESS_KEY_ID": self.access_key, "AWS_SECRET_ACCESS_KEY": self.secret_key}
+
+    def _signal_all(self, sig):
+        for proc, _ in self.procs:
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, sig)
+                except ProcessLookupError:
+                    pass
+
+    def pause(self):
+        self._signal_all(signal.SIGSTOP)
+
+    def resume(self):
+        self._signal_all(signal.SIGCONT)
+
+    def stop(self):
+        self.resume()
+        for proc, _ in reversed(self.procs):
+            if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGTERM)
+        for proc, _ in self.procs:
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait(timeout=10)
+
+
+_shared_swift = None
+
+
+def shared_swift():
+    """The one Swift of this test run, started at the first call and stopped when
+    the run ends; every test that needs an S3 store uses a bucket of its own in it."""
+    global _shared_swift
+    if _shared_swift is None:
+        import atexit
+        import shutil
+        import tempfile
+        folder = tempfile.mkdtemp(prefix="corvane-swift-")
+        _shared_swift = SwiftS3(folder)
+        atexit.register(lambda: (_shared_swift.stop(), shutil.rmtree(folder, ignore_errors=True)))
+    return _shared_swift

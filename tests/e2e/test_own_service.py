@@ -2,7 +2,7 @@
 reached through the prefix's proxy as any HTTPS site is: WinINet asks the proxy
 (the double) for a CONNECT tunnel, and the tunnel is passed on to nginx, run with
 the shipped site in front of the service started as its shipped unit starts it,
-with a certificate from an authority made for this run that only this prefix's
+its pictures in a bucket of an S3 object store (Swift on loopback), with a certificate from an authority made for this run that only this prefix's
 root store trusts. A value that is no address, and no value at all, leave the
 built-in host, and no address sends exactly the bytes the program sent before the
 settings existed (with the keep-alive a proxy's sign-in needs), with or without a
@@ -16,7 +16,7 @@ import pytest
 import corvane_e2e as e2e
 from certs_for_tests import CertificateAuthority
 from corvane_e2e import wait_for
-from deployment import Nginx, ServiceProcess
+from deployment import Nginx, ServiceProcess, shared_swift
 from test_upload_road import open_selection_menu, prepare
 
 HOST = "pics.corvane.test"
@@ -42,13 +42,18 @@ def authorities(desktop):
 
 @pytest.fixture(scope="module")
 def deployed(desktop, authorities):
-    """The service with an upload key behind nginx, both from the shipped files."""
+    """The service with an upload key behind nginx, both from the shipped files,
+    on a bucket of the S3 store."""
     trusted, _ = authorities
     folder = desktop.workdir / "deployed"
     folder.mkdir(exist_ok=True)
     key_file = folder / "upload.key"
     key_file.write_text(KEY + "\n")
-    service = ServiceProcess(folder / "service", folder / "store", BASE, key_file=key_file)
+    swift = shared_swift()
+    swift.client().create_bucket(Bucket="deployed")
+    service = ServiceProcess(folder / "service", "s3://deployed/pictures", BASE, key_file=key_file,
+                             environment=dict(swift.environment(), CORVANE_S3_ENDPOINT=swift.endpoint))
+    service.bucket = swift.client()
     front = None
     try:
         front = Nginx(folder / "nginx", [service.port], trusted.chain, trusted.key)
@@ -86,14 +91,17 @@ def test_over_https_through_nginx_a_capture_uploads_with_the_key_and_the_copy_is
     top, bottom, _ = entries["Upload && Save"]
     desktop.click(menu.rect[0] + 30, (top + bottom) // 2)
     wait_for(lambda: len(service.stored()) > stored_before, 30, what="the service to store the picture")
-    name, path = service.stored()[-1]
+    name, where = service.stored()[-1]
+    assert where == f"s3://deployed/pictures/{name}.jpg"
     link = f"{BASE}/{name}"
     wait_for(lambda: desktop.clipboard() == link, 10, what=f"the clipboard to hold {link}")
     wait_for(desktop.browser_launches, 10, what="the browser launch")
     assert desktop.browser_launches() == [link]
     copy = save_folder / f"{name}.jpg"
     wait_for(copy.exists, 10, what=f"the copy {copy}")
-    assert copy.read_bytes() == Path(path).read_bytes()
+    stored = service.bucket.get_object(Bucket="deployed", Key=f"pictures/{name}.jpg")
+    assert copy.read_bytes() == stored["Body"].read()
+    assert len(stored["Metadata"]["deletekey-sha256"]) == 64
     # Through the proxy a tunnel to the host of the address, and inside it, past nginx, the upload.
     assert [(r["method"], r["path"]) for r in web.requests] == [("CONNECT", f"{HOST}:443")]
     assert '"POST /team/upload.php HTTP/1.1" 200' in (front.folder / "access.log").read_text()
