@@ -159,6 +159,18 @@ Exchange ReadReply(platform::Hinternet request, std::uint64_t deadline) {
   return {ExchangeStage::Done, std::move(reply)};
 }
 
+// The X-Delete-Key header of the reply, or empty when it is absent or longer
+// than any delete key: the platform writes the header's name's value over it.
+std::string ReadDeleteKeyHeader(platform::Hinternet request) {
+  char16_t buffer[kDeleteKeyHeaderMax + 1] = u"X-Delete-Key";
+  std::uint32_t bytes = sizeof buffer;
+  if (!platform::HttpQueryInfoW(request, platform::HTTP_QUERY_CUSTOM, buffer, &bytes, nullptr)) return {};
+  std::string key;
+  for (std::size_t i = 0; i < bytes / 2 && i < kDeleteKeyHeaderMax && buffer[i] != 0; ++i)
+    key += buffer[i] < 0x80 ? static_cast<char>(buffer[i]) : '?';
+  return key;
+}
+
 Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
   using namespace platform;
   // The platform's configured proxy applies (that is also how tests reach a local service).
@@ -193,10 +205,14 @@ Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
 
   char16_t status[4] = {};  // 8 bytes: a three-digit code and its terminator
   std::uint32_t statusBytes = sizeof status;
-  if (!HttpQueryInfoW(h.request.get(), HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr) ||
-      ParseStatusCode(status, 4) != 200)
+  if (!HttpQueryInfoW(h.request.get(), HTTP_QUERY_STATUS_CODE, status, &statusBytes, nullptr))
     return {ExchangeStage::Status, {}};
-  return ReadReply(h.request.get(), ReplyDeadline(job));
+  const long code = ParseStatusCode(status, 4);
+  if (code != 200) return {ExchangeStage::Status, {}, code};
+  Exchange exchange = ReadReply(h.request.get(), ReplyDeadline(job));
+  exchange.status = code;
+  exchange.deleteKey = ReadDeleteKeyHeader(h.request.get());
+  return exchange;
 }
 
 std::uint32_t ExchangeThread(void* raw) {
@@ -268,14 +284,16 @@ std::string FinishBody(MultipartBody& body) {
   return std::move(body.bytes);
 }
 
-Exchange PostMultipart(const char16_t* path, std::string body) {
+Exchange PostMultipart(const char16_t* path, std::string body) { return PostMultipart(Service(), path, std::move(body)); }
+
+Exchange PostMultipart(const ServiceAddress& service, const char16_t* path, std::string body) {
   using namespace platform;
   // A few tenths of a second: how late a caller notices the body has gone out,
   // and with it the deadline.
   constexpr std::uint32_t kWaitSliceMs = 200;
   auto* job = new (std::nothrow) ExchangeJob;
   if (job == nullptr) return {ExchangeStage::Open, {}};
-  job->service = Service();
+  job->service = service;
   job->target = job->service.basePath + path;
   job->body = std::move(body);
   const UniqueHandle thread(

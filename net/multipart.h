@@ -56,7 +56,12 @@ enum class ExchangeStage { Done, Open, Connect, OpenRequest, Send, Status, Reply
 struct Exchange {
   ExchangeStage stage;  // Done when a 200 reply was read whole; else where it stopped
   std::string reply;    // the reply up to its first NUL byte; empty unless Done
+  long status = 0;      // the status code once it was read (stage Status, Reply, Done), else 0
+  // The reply's X-Delete-Key header, as sent (at most kDeleteKeyHeaderMax
+  // characters, else empty); read only with a 200 status.
+  std::string deleteKey;
 };
+inline constexpr std::size_t kDeleteKeyHeaderMax = 64;
 
 // Time limits of one exchange, set on every handle. Each bounds one wait for
 // progress, not a whole transfer: a large picture over a slow link still goes
@@ -93,5 +98,7 @@ inline constexpr std::uint64_t kExchangeLimitMs = 600'000;
 // itself when the platform lets go of it. Stage Open, nothing sent, when no
 // thread can be made.
 Exchange PostMultipart(const char16_t* path, std::string body);
+// The same to another service than Service(): a request about an earlier upload goes where that upload went.
+Exchange PostMultipart(const ServiceAddress& service, const char16_t* path, std::string body);
 
 }  // namespace corvane

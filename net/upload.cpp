@@ -11,6 +11,7 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
+#include "settings/recent.h"
 
 namespace corvane {
 namespace {
@@ -105,6 +106,7 @@ void ShowCopyError(platform::Hwnd owner, std::u16string_view folder) {
 struct Attempt {
   const char16_t* failure = nullptr;
   std::string reply;
+  std::string deleteKey;  // what the service gave to take the picture back, if anything
 };
 
 Attempt SendOnce(const char16_t* picturePath) {
@@ -121,7 +123,7 @@ Attempt SendOnce(const char16_t* picturePath) {
   // Only a link of this service is the user's picture: anything else (an error
   // page, another host, an endless stream) is a failed upload and touches nothing.
   if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix())) return {u"Could not upload", {}};
-  return {nullptr, std::move(exchange.reply)};
+  return {nullptr, std::move(exchange.reply), std::move(exchange.deleteKey)};
 }
 
 // How many "-2", "-3"... an unsent picture's name tries: far more pictures
@@ -207,6 +209,7 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
   const CopyResult copied = copy.keep ? SaveCopy(picturePath, identifier, copy.saveFolder) : CopyResult::Written;
   // The service holds the picture now.
   if (!kept.empty()) platform::DeleteFileW(kept.c_str());
+  RememberUpload(link, ServiceLinkPrefix(), attempt.deleteKey);
   CopyTextToClipboard(link.c_str());
   OpenLink(link.c_str());
   // Told after the link is out: the upload itself succeeded.

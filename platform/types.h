@@ -229,6 +229,9 @@ inline constexpr std::int32_t SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
   SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79;
 inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
 inline constexpr std::uint32_t MOD_ALT = 0x0001;
+inline constexpr std::uint32_t MOD_CONTROL = 0x0002, MOD_SHIFT = 0x0004, MOD_WIN = 0x0008, MOD_NOREPEAT = 0x4000;
+inline constexpr std::uint32_t MF_GRAYED = 0x0001, MF_POPUP = 0x0010;
+inline constexpr std::uint32_t MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30;
 inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
 inline constexpr std::uint32_t MF_BYPOSITION = 0x0400, MF_CHECKED = 0x0008, MF_SEPARATOR = 0x0800;
 inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020, TPM_NONOTIFY = 0x0080, TPM_RETURNCMD = 0x0100;
@@ -255,6 +258,7 @@ inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
   INTERNET_FLAG_SECURE = 0x00800000u, HTTP_QUERY_STATUS_CODE = 19;
+inline constexpr std::uint32_t HTTP_QUERY_CUSTOM = 65;
 inline constexpr std::uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2, INTERNET_OPTION_SEND_TIMEOUT = 5,
   INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 // Status callback: the request and its body have gone out.

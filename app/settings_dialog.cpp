@@ -1,0 +1,4 @@
+#include "app/recent_menu.h"
+namespace corvane {
+void runSettingsDialog() {}
+}
