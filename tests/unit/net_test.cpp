@@ -117,7 +117,11 @@ TEST(PostMultipart, MakesTheRequestWithTheArgumentsThatMatter) {
   EXPECT_EQ(sim::lastHttpSend().headers, u"Content-type: multipart/form-data; boundary=----BOUNDARYBOUNDARY----");
   EXPECT_EQ(sim::lastHttpSend().headerLength, 68u);
   EXPECT_EQ(sim::lastHttpSend().body, "BODY");
-  const auto& query = sim::last("HttpQueryInfoW")->args;
+  const sim::Call* statusQuery = nullptr;
+  for (const auto& c : sim::log())
+    if (c.name == "HttpQueryInfoW" && c.args[1] == "19" && statusQuery == nullptr) statusQuery = &c;
+  ASSERT_NE(statusQuery, nullptr);
+  const auto& query = statusQuery->args;
   EXPECT_EQ(query[1], "19");
   EXPECT_EQ(query[2], "8");
   EXPECT_EQ(query[3], "null");
