@@ -362,3 +362,63 @@ TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
 
 }  // namespace
 }  // namespace corvane::testing
+
+// --- the hot keys: held elsewhere, changed at once ----------------------------
+#include "app/hotkeys.h"
+
+namespace corvane::testing {
+namespace {
+
+TEST(HotKeys, AKeyAnotherProgramHoldsIsToldOnceAndAChangeTakesEffectOrLeavesTheOldKeys) {
+  struct Case {
+    std::vector<HotKeyChord> heldElsewhere;
+    std::u16string balloon;  // empty: none shown
+  } cases[] = {
+      {{}, u""},
+      {{{platform::MOD_ALT, 'C'}},
+       u"Alt+C is used by another program. A click on the tray icon still captures."},
+      {{{platform::MOD_ALT, 'C'}, {platform::MOD_ALT, 'F'}},
+       u"Alt+C is used by another program. A click on the tray icon still captures.\n"
+       u"Alt+F is used by another program. File upload is still in the tray menu."},
+  };
+  for (const auto& c : cases) {
+    startIdle();
+    for (const HotKeyChord& k : c.heldElsewhere) sim::holdHotKeyElsewhere(k.modifiers, k.key);
+    registerHotKeys(HotKeySettings{});
+    ASSERT_EQ(sim::balloons().size(), c.balloon.empty() ? 0u : 1u);
+    if (!c.balloon.empty()) EXPECT_EQ(sim::balloons()[0].text, c.balloon);
+    EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_CAPTURE), c.heldElsewhere.empty());
+    if (c.heldElsewhere.empty()) {
+      EXPECT_EQ(sim::hotKeyOf(HOTKEY_CAPTURE), std::make_pair(platform::MOD_ALT, std::uint32_t{'C'}));
+      const auto* reg = sim::last("RegisterHotKey");
+      EXPECT_EQ(reg->args[2], std::to_string(platform::MOD_ALT | platform::MOD_NOREPEAT)) << "auto-repeat starts one";
+    }
+    releaseHotKeys();
+  }
+
+  // A stored text that does not parse: the default, and the user is told.
+  startIdle();
+  HotKeySettings unreadable;
+  unreadable.captureUnreadable = true;
+  unreadable.unreadableCapture = u"Alt+Q+";
+  registerHotKeys(unreadable);
+  ASSERT_EQ(sim::balloons().size(), 1u);
+  EXPECT_EQ(sim::balloons()[0].text, u"The capture hot key \"Alt+Q+\" is not understood; Alt+C is used.");
+
+  // Swapped keys are had at once; one held elsewhere is refused and the old ones stay.
+  const HotKeyChord altC{platform::MOD_ALT, 'C'}, altF{platform::MOD_ALT, 'F'}, ctrlQ{platform::MOD_CONTROL, 'Q'};
+  EXPECT_EQ(changeHotKeys(altF, altC), u"");
+  EXPECT_EQ(sim::hotKeyOf(HOTKEY_CAPTURE), std::make_pair(platform::MOD_ALT, std::uint32_t{'F'}));
+  sim::holdHotKeyElsewhere(ctrlQ.modifiers, ctrlQ.key);
+  EXPECT_EQ(changeHotKeys(ctrlQ, HotKeyChord{}), u"Ctrl+Q is used by another program.");
+  EXPECT_EQ(sim::hotKeyOf(HOTKEY_CAPTURE), std::make_pair(platform::MOD_ALT, std::uint32_t{'F'}));
+  EXPECT_EQ(sim::hotKeyOf(HOTKEY_FILEUPLOAD), std::make_pair(platform::MOD_ALT, std::uint32_t{'C'}));
+  EXPECT_EQ(changeHotKeys(altC, altC), u"Alt+C cannot start both commands.");
+  EXPECT_EQ(changeHotKeys(altC, HotKeyChord{}), u"");
+  EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_FILEUPLOAD));
+  EXPECT_EQ(captureHotKey(), altC);
+  releaseHotKeys();
+}
+
+}  // namespace
+}  // namespace corvane::testing
