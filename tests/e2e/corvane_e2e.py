@@ -29,8 +29,8 @@ INTERNET_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Setting
 SCREEN = (1280, 800)
 
 # The tray menu's entries with labels, top to bottom, mnemonics left out.
-TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "File upload", "Capture mode",
-                "Exit"]
+TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "Settings", "File upload",
+                "Capture mode", "Recent uploads", "Exit"]
 
 
 class Timeout(AssertionError):
@@ -339,6 +339,13 @@ class Desktop:
         raise Timeout("the program did not return to the idle state")
 
     # ---- input ---------------------------------------------------------------
+    def hold_hot_key(self, combination):
+        """Another program that holds a hot key (lower case, "alt+c") until it is killed."""
+        run = Program(self, self.tools / "input.exe", [f"hold={combination}", "sleep=600000"])
+        wait_for(lambda: any(w.title == f"holding {combination}" for w in self.windows()) or not run.running(),
+                 20, what=f"a program holding {combination}")
+        return run
+
     def keys(self, *steps):
         """Keys through the Windows input queue, where global hot keys see them."""
         self.tool("input", *steps)
