@@ -260,7 +260,7 @@ inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x
 inline constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0, INTERNET_SERVICE_HTTP = 3,
   INTERNET_FLAG_RELOAD = 0x80000000u, INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000u,
   INTERNET_FLAG_SECURE = 0x00800000u, HTTP_QUERY_STATUS_CODE = 19;
-inline constexpr std::uint32_t HTTP_QUERY_CUSTOM = 65;
+inline constexpr std::uint32_t HTTP_QUERY_CUSTOM = 65535;
 inline constexpr std::uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2, INTERNET_OPTION_SEND_TIMEOUT = 5,
   INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 // Status callback: the request and its body have gone out.
