@@ -1,12 +1,10 @@
-// The tray menu's "Recent uploads" submenu and its commands, and the tray
-// menu's "Settings..." entry.
+// The tray menu's "Recent uploads" submenu and its commands.
 #pragma once
 #include <cstdint>
 #include "platform/types.h"
 
 namespace corvane {
 
-inline constexpr std::uint32_t IDM_SETTINGS = 7;
 inline constexpr std::uint32_t IDM_CLEAR_RECENT = 8;
 // Entry i of the submenu (0 the newest) has the ids IDM_RECENT_FIRST + 4 i + action.
 inline constexpr std::uint32_t IDM_RECENT_FIRST = 100;
@@ -19,8 +17,5 @@ platform::Hmenu buildRecentMenu();
 
 // Runs a command of that submenu; false when id is none of its ids.
 bool runRecentCommand(std::uint32_t id);
-
-// Opens the settings dialog (app/settings_dialog.cpp).
-void runSettingsDialog();
 
 }  // namespace corvane

@@ -52,7 +52,6 @@ bool showTrayMenu() {
       {IDM_AUTOSTART, u"&Autostart", &settings.autostart},
       {IDM_QUICKCAPTURE, u"&Quick capture", &settings.quickCapture},
       {IDM_SAVEPATH, u"&Set save path", nullptr},
-      {IDM_SETTINGS, u"Se&ttings...", nullptr},
       {0, nullptr, nullptr},
       {IDM_FILEUPLOAD, fileLabel.c_str(), nullptr},
       {IDM_CAPTURE, captureLabel.c_str(), nullptr},
@@ -120,9 +119,6 @@ void runTrayCommand(std::uint32_t id) {
       break;
     case IDM_AUTOUPDATE:
       SetVersionCheck(!settings.versionCheck);
-      break;
-    case IDM_SETTINGS:
-      runSettingsDialog();
       break;
     default:
       runRecentCommand(id);

@@ -29,8 +29,8 @@ INTERNET_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Setting
 SCREEN = (1280, 800)
 
 # The tray menu's entries with labels, top to bottom, mnemonics left out.
-TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "Settings", "File upload",
-                "Capture mode", "Recent uploads", "Exit"]
+TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "File upload", "Capture mode",
+                "Recent uploads", "Exit"]
 
 
 class Timeout(AssertionError):

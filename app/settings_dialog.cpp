@@ -1,4 +1,0 @@
-#include "app/recent_menu.h"
-namespace corvane {
-void runSettingsDialog() {}
-}
