@@ -1,4 +1,5 @@
 // Process start-up: working directory, the dropped-file run, the resident run.
+#include "app/hotkeys.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
@@ -54,12 +55,13 @@ int runResident(platform::Hinstance instance) {
   // Entered once the tray icon shows, for the rest of the run: nothing before
   // needs it, and loading COM costs tens of milliseconds under Wine.
   const platform::ComApartment com(kShellApartment);
-  // A hot key another program holds simply never fires; the tray offers the same commands.
-  const platform::HotKey captureKey(nullptr, HOTKEY_CAPTURE, platform::MOD_ALT, 'C');
-  const platform::HotKey fileUploadKey(nullptr, HOTKEY_FILEUPLOAD, platform::MOD_ALT, 'F');
+  // A hot key another program holds is told in a balloon; the tray offers the same commands.
+  registerHotKeys(ReadHotKeySettings());
   if (settings.versionCheck) startVersionCheck();
   capture().park();
-  return runMessageLoop();
+  const int exitCode = runMessageLoop();
+  releaseHotKeys();
+  return exitCode;
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // The tray menu and its commands.
+#include "app/hotkeys.h"
+#include "app/recent_menu.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
@@ -17,7 +19,16 @@ struct TrayEntry {
   std::uint32_t id;
   const char16_t* label;  // null: a separator
   const bool* checkedBy;  // null: never checked
+  platform::Hmenu submenu = nullptr;  // the entry opens it; id unused
 };
+
+// A command's label names the hot key it has; the defaults keep their own spelling.
+std::u16string withHotKey(const char16_t* label, HotKeyChord chord, HotKeyChord fallback,
+                          const char16_t* defaultLabel) {
+  if (chord == fallback) return defaultLabel;
+  if (chord.none()) return label;
+  return std::u16string(label) + u" (" + HotKeyText(chord) + u")";
+}
 
 }  // namespace
 
@@ -35,20 +46,33 @@ bool showTrayMenu(const platform::Point* anchor) {
   else
     platform::GetCursorPos(&point);
   // Check marks are read afresh each time, so a changed setting shows in the next menu.
+  const std::u16string fileLabel = withHotKey(u"&File upload", fileUploadHotKey(), kDefaultFileUploadKey,
+                                              u"&File upload      (ALT+ F)");
+  const std::u16string captureLabel =
+      withHotKey(u"&Capture mode", captureHotKey(), kDefaultCaptureKey, u"&Capture mode (ALT+ C)");
   const TrayEntry entries[] = {
       {IDM_AUTOUPDATE, u"Autoupdate", &settings.versionCheck},
       {IDM_AUTOSTART, u"&Autostart", &settings.autostart},
       {IDM_QUICKCAPTURE, u"&Quick capture", &settings.quickCapture},
       {IDM_SAVEPATH, u"&Set save path", nullptr},
       {0, nullptr, nullptr},
-      {IDM_FILEUPLOAD, u"&File upload      (ALT+ F)", nullptr},
-      {IDM_CAPTURE, u"&Capture mode (ALT+ C)", nullptr},
+      {IDM_FILEUPLOAD, fileLabel.c_str(), nullptr},
+      {IDM_CAPTURE, captureLabel.c_str(), nullptr},
+      {0, u"Recent &uploads", nullptr, buildRecentMenu()},
       {0, nullptr, nullptr},
       {IDM_EXIT, u"&Exit", nullptr},
   };
   for (const TrayEntry& e : entries) {
     if (e.label == nullptr) {
       platform::InsertMenuW(menu.get(), static_cast<std::uint32_t>(-1), platform::MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    if (e.submenu != nullptr) {
+      // Owned by the menu once in it.
+      if (!platform::InsertMenuW(menu.get(), static_cast<std::uint32_t>(-1),
+                                 platform::MF_BYPOSITION | platform::MF_POPUP,
+                                 reinterpret_cast<std::uintptr_t>(e.submenu), e.label))
+        platform::DestroyMenu(e.submenu);
       continue;
     }
     std::uint32_t flags = platform::MF_BYPOSITION;
@@ -104,6 +128,7 @@ void runTrayCommand(std::uint32_t id) {
       SetVersionCheck(!settings.versionCheck);
       break;
     default:
+      runRecentCommand(id);
       break;
   }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the checks of what comes in from outside (the web service's replies,
-# the copy's name, the status text, the version reply, the stored save folder)
+# the copy's name, the status text, the version reply, the stored save folder,
+# the hot keys' text and the recent uploads' entries)
 # with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 #   bash bench/fuzz.sh [seconds]   each target for that long (default 60)
 # Prints executions and findings per target; exits 1 when any target found
@@ -14,8 +15,10 @@ SECONDS_EACH=${1:-60}
 case "$SECONDS_EACH" in ''|*[!0-9]*) echo "usage: bash bench/fuzz.sh [seconds]" >&2; exit 2 ;; esac
 CXX=${CXX_FUZZ:-clang++}
 OUT=build/fuzz
-FLAGS=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.)
-SOURCES=(net/reply_check.cpp settings/stored_folder.cpp)
+FLAGS=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
+       '-DCORVANE_SERVICE_HOST=u"corvane.net"')
+SOURCES=(net/reply_check.cpp settings/stored_folder.cpp net/service_address.cpp settings/hotkey_text.cpp
+         settings/recent_entry.cpp)
 mkdir -p "$OUT"
 
 if ! command -v "$CXX" >/dev/null; then

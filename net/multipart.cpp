@@ -186,6 +186,18 @@ std::u16string Location(platform::Hinternet request) {
   return {};
 }
 
+// The X-Delete-Key header of the reply, or empty when it is absent or longer
+// than any delete key: the platform writes the header's name's value over it.
+std::string ReadDeleteKeyHeader(platform::Hinternet request) {
+  char16_t buffer[kDeleteKeyHeaderMax + 1] = u"X-Delete-Key";
+  std::uint32_t bytes = sizeof buffer;
+  if (!platform::HttpQueryInfoW(request, platform::HTTP_QUERY_CUSTOM, buffer, &bytes, nullptr)) return {};
+  std::string key;
+  for (std::size_t i = 0; i < bytes / 2 && i < kDeleteKeyHeaderMax && buffer[i] != 0; ++i)
+    key += buffer[i] < 0x80 ? static_cast<char>(buffer[i]) : '?';
+  return key;
+}
+
 Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
   using namespace platform;
   // The platform's configured proxy applies (that is also how tests reach a local service).
@@ -243,7 +255,9 @@ Exchange Run(ExchangeJob& job, ExchangeHandles& h) {
     if (status >= 300 && status <= 399) refused.location = Location(h.request.get());
     return refused;
   }
-  return ReadReply(h.request.get(), ReplyDeadline(job), 200);
+  Exchange exchange = ReadReply(h.request.get(), ReplyDeadline(job), 200);
+  if (exchange.stage == ExchangeStage::Done) exchange.deleteKey = ReadDeleteKeyHeader(h.request.get());
+  return exchange;
 }
 
 std::uint32_t ExchangeThread(void* raw) {
@@ -315,14 +329,16 @@ std::string FinishBody(MultipartBody& body) {
   return std::move(body.bytes);
 }
 
-Exchange PostMultipart(const char16_t* path, std::string body) {
+Exchange PostMultipart(const char16_t* path, std::string body) { return PostMultipart(Service(), path, std::move(body)); }
+
+Exchange PostMultipart(const ServiceAddress& service, const char16_t* path, std::string body) {
   using namespace platform;
   // A few tenths of a second: how late a caller notices the body has gone out,
   // and with it the deadline.
   constexpr std::uint32_t kWaitSliceMs = 200;
   auto* job = new (std::nothrow) ExchangeJob;
   if (job == nullptr) return {ExchangeStage::Open, {}, ERROR_NOT_ENOUGH_MEMORY};
-  job->service = Service();
+  job->service = service;
   job->target = job->service.basePath + path;
   job->body = std::move(body);
   const UniqueHandle thread(

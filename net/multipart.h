@@ -63,7 +63,11 @@ struct Exchange {
   std::uint32_t error = 0;  // the platform's error code of the call that failed; 0: none
   int status = 0;           // the last HTTP status received; 0: none came
   std::u16string location = {};  // where a redirect pointed, as the service named it
+  // The reply's X-Delete-Key header, as sent (at most kDeleteKeyHeaderMax
+  // characters, else empty); read only with a 200 status.
+  std::string deleteKey = {};
 };
+inline constexpr std::size_t kDeleteKeyHeaderMax = 64;
 
 // The request never follows a redirect (a 301 or 302 would turn the upload into
 // a GET, a 307 or 308 would send the picture and the key to wherever it
@@ -113,5 +117,7 @@ inline constexpr std::uint64_t kExchangeLimitMs = 600'000;
 // itself when the platform lets go of it. Stage Open, nothing sent, when no
 // thread can be made.
 Exchange PostMultipart(const char16_t* path, std::string body);
+// The same to another service than Service(): a request about an earlier upload goes where that upload went.
+Exchange PostMultipart(const ServiceAddress& service, const char16_t* path, std::string body);
 
 }  // namespace corvane

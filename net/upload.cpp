@@ -14,6 +14,7 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
+#include "settings/recent.h"
 
 namespace corvane {
 namespace {
@@ -110,6 +111,7 @@ struct Attempt {
   const char16_t* failure = nullptr;
   std::u16string reason;
   std::string reply;
+  std::string deleteKey;  // what the service gave to take the picture back, if anything
 };
 
 Attempt SendOnce(const char16_t* picturePath) {
@@ -128,7 +130,7 @@ Attempt SendOnce(const char16_t* picturePath) {
   // page, another host, an endless stream) is a failed upload and touches nothing.
   if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix()))
     return {u"Could not upload", u"The service's answer is not a link to the picture.", {}};
-  return {nullptr, {}, std::move(exchange.reply)};
+  return {nullptr, {}, std::move(exchange.reply), std::move(exchange.deleteKey)};
 }
 
 // How many "-2", "-3"... an unsent picture's name tries: far more pictures
@@ -219,6 +221,7 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
   const CopyResult copied = copy.keep ? SaveCopy(picturePath, identifier, copy.saveFolder) : CopyResult::Written;
   // The service holds the picture now.
   if (!kept.empty()) platform::DeleteFileW(kept.c_str());
+  RememberUpload(link, ServiceLinkPrefix(), attempt.deleteKey);
   const platform::Hwnd mainWindow = copy.mainWindow != nullptr ? copy.mainWindow : owner;
   const bool onClipboard = CopyTextToClipboard(mainWindow, link);
   OpenLink(link.c_str());

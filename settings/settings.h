@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include "platform/types.h"
+#include "settings/hotkey_text.h"
 
 namespace corvane {
 
@@ -44,6 +45,27 @@ struct ServiceSetting {
   std::u16string key;
 };
 ServiceSetting ReadServiceSetting();
+
+// The two hot keys, from the text values "hotkeyCapture" and "hotkeyFile".
+// An absent value is the default (Alt+C, Alt+F), an empty one is none; one that
+// is not a REG_SZ or does not parse is the default too, and is named in
+// unreadable so that the user can be told.
+struct HotKeySettings {
+  HotKeyChord capture = kDefaultCaptureKey;
+  HotKeyChord fileUpload = kDefaultFileUploadKey;
+  std::u16string unreadableCapture, unreadableFile;  // the stored text that did not parse, else empty
+  bool captureUnreadable = false, fileUnreadable = false;
+};
+HotKeySettings ReadHotKeySettings();
+
+// What the settings dialog writes: the service's address and key (an empty
+// text removes the value: the built-in host, no key) and both hot keys as
+// text. False when the settings key could not be opened or a value not written.
+struct ServiceAndKeys {
+  std::u16string address, key;
+  HotKeyChord capture, fileUpload;
+};
+bool StoreServiceAndKeys(const ServiceAndKeys& values);
 
 void LoadSettings();
 void SetVersionCheck(bool on);

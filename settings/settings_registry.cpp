@@ -33,6 +33,27 @@ void writeText(const RegKey& key, const char16_t* name, const char16_t* text, st
                            2 * length + 2);
 }
 
+bool writeWholeText(const RegKey& key, const char16_t* name, std::u16string_view text) {
+  const std::u16string terminated(text);
+  return platform::RegSetValueExW(key.get(), name, 0, platform::REG_SZ,
+                                  reinterpret_cast<const std::uint8_t*>(terminated.c_str()),
+                                  static_cast<std::uint32_t>(2 * terminated.size() + 2)) == platform::ERROR_SUCCESS;
+}
+
+std::optional<TextRead> readText(const RegKey& key, const char16_t* name, std::uint32_t capacity) {
+  std::u16string data(capacity, u'\0');
+  std::uint32_t type = 0;
+  std::uint32_t size = capacity * 2;
+  // A value too long for the buffer fails the read (ERROR_MORE_DATA): never cut to fit.
+  const std::int32_t read = platform::RegQueryValueExW(key.get(), name, nullptr, &type,
+                                                       reinterpret_cast<std::uint8_t*>(data.data()), &size);
+  if (read == platform::ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (read != platform::ERROR_SUCCESS || type != platform::REG_SZ || size % 2 != 0 || size > capacity * 2)
+    return TextRead{{}, true};
+  data.resize(size / 2);
+  return TextRead{data.substr(0, data.find(u'\0')), false};  // stored data need not end in a terminator
+}
+
 void deleteValue(const RegKey& key, const char16_t* name) { platform::RegDeleteValueW(key.get(), name); }
 
 bool valueExists(const RegKey& key, const char16_t* name) {

@@ -2,6 +2,9 @@
 // folder. Internal to settings/.
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 #include "platform/guards.h"
 #include "platform/types.h"
 
@@ -16,6 +19,8 @@ inline constexpr char16_t kFirstStartValue[] = u"set";
 inline constexpr char16_t kSaveFolderValue[] = u"ReDoda";
 inline constexpr char16_t kServiceValue[] = u"service";
 inline constexpr char16_t kServiceKeyValue[] = u"key";
+inline constexpr char16_t kHotKeyCaptureValue[] = u"hotkeyCapture";
+inline constexpr char16_t kHotKeyFileValue[] = u"hotkeyFile";
 
 // One key below HKEY_CURRENT_USER. It is closed at the latest when it leaves
 // scope; reset() releases it earlier where the order of the steps asks for it.
@@ -29,9 +34,20 @@ bool createKey(const char16_t* subKey, RegKey& key);
 // Writes are fire-and-forget: a failed write keeps the change in memory only.
 void writeOne(const RegKey& key, const char16_t* name);  // REG_DWORD 1
 void writeText(const RegKey& key, const char16_t* name, const char16_t* text, std::uint32_t length);
+// The same for a whole text, terminator added; true when the platform took it.
+bool writeWholeText(const RegKey& key, const char16_t* name, std::u16string_view text);
 void deleteValue(const RegKey& key, const char16_t* name);
 // Only "not found" means absent: any other answer, of any type and data, is present.
 bool valueExists(const RegKey& key, const char16_t* name);
+
+// A REG_SZ value of at most capacity characters (terminator included): its
+// text up to the first NUL. nullopt when it is absent; read as failed (empty
+// text, failed true) when it is of another type, too long or unreadable.
+struct TextRead {
+  std::u16string text;
+  bool failed = false;
+};
+std::optional<TextRead> readText(const RegKey& key, const char16_t* name, std::uint32_t capacity);
 
 // Full path of the running executable into path; its length in characters, or
 // 0 (path empty) when the platform failed or cut it short.

@@ -143,6 +143,50 @@ ServiceSetting ReadServiceSetting() {
   return {readServiceText(key, kServiceValue), readServiceText(key, kServiceKeyValue)};
 }
 
+namespace {
+
+void readHotKey(const RegKey& key, const char16_t* name, HotKeyChord& chord, bool& unreadable,
+                std::u16string& text) {
+  const std::optional<TextRead> read = readText(key, name, kHotKeyTextMaxLength + 1);
+  if (!read) return;  // absent: the default
+  const std::optional<HotKeyChord> parsed = read->failed ? std::nullopt : ParseHotKeyText(read->text);
+  if (parsed) {
+    chord = *parsed;
+    return;
+  }
+  unreadable = true;
+  text = read->text;
+}
+
+}  // namespace
+
+HotKeySettings ReadHotKeySettings() {
+  HotKeySettings keys;
+  RegKey key;
+  if (!openKey(kSettingsKey, platform::KEY_QUERY_VALUE, key)) return keys;
+  readHotKey(key, kHotKeyCaptureValue, keys.capture, keys.captureUnreadable, keys.unreadableCapture);
+  readHotKey(key, kHotKeyFileValue, keys.fileUpload, keys.fileUnreadable, keys.unreadableFile);
+  return keys;
+}
+
+bool StoreServiceAndKeys(const ServiceAndKeys& values) {
+  RegKey key;
+  if (!createKey(kSettingsKey, key)) return false;
+  bool ok = true;
+  // An empty address or key is no value at all: the built-in host, no key sent.
+  const std::pair<const char16_t*, const std::u16string*> texts[] = {{kServiceValue, &values.address},
+                                                                     {kServiceKeyValue, &values.key}};
+  for (const auto& [name, text] : texts) {
+    if (text->empty())
+      deleteValue(key, name);
+    else
+      ok = writeWholeText(key, name, *text) && ok;
+  }
+  ok = writeWholeText(key, kHotKeyCaptureValue, HotKeyText(values.capture)) && ok;
+  ok = writeWholeText(key, kHotKeyFileValue, HotKeyText(values.fileUpload)) && ok;
+  return ok;
+}
+
 void SetVersionCheck(bool on) { setSwitch(kVersionCheckValue, on, settings.versionCheck); }
 void SetQuickCapture(bool on) { setSwitch(kQuickCaptureValue, on, settings.quickCapture); }
 

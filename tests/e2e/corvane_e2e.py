@@ -30,7 +30,7 @@ SCREEN = (1280, 800)
 
 # The tray menu's entries with labels, top to bottom, mnemonics left out.
 TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "File upload", "Capture mode",
-                "Exit"]
+                "Recent uploads", "Exit"]
 
 
 class Timeout(AssertionError):
@@ -298,6 +298,22 @@ class Desktop:
         self.click(menu.rect[0] + 40, (top + bottom) // 2)
         self.wait_gone(MENU_CLASS)
 
+    def open_submenu(self, menu, entries, index):
+        """Clicks entry index of a shown menu that opens a submenu; the submenu and its entries."""
+        before = {w.hwnd for w in self.shown(MENU_CLASS)}
+        top, bottom, _ = entries[index]
+        self.click(menu.rect[0] + 40, (top + bottom) // 2)
+        sub = wait_for(lambda: [w for w in self.shown(MENU_CLASS) if w.hwnd not in before], 10,
+                       what="a submenu")[0]
+        time.sleep(0.3)  # painted before it is read
+        return sub, self.menu_entries(sub, self.screenshot(self.workdir / f"submenu-{len(before)}.png"))
+
+    def recent_uploads(self):
+        """Opens the tray menu's Recent uploads: (submenu, entries); the last entry is "Clear recent uploads"."""
+        menu, entries = self.tray_menu()
+        assert len(entries) == len(TRAY_ENTRIES), f"the tray menu shows {len(entries)} entries: {entries}"
+        return self.open_submenu(menu, entries, TRAY_ENTRIES.index("Recent uploads"))
+
     def tray_checks(self, shot_path=None):
         """{label: checked} of the tray menu's three switches; closes the menu again."""
         menu, entries = self.tray_menu(shot_path)
@@ -343,6 +359,13 @@ class Desktop:
         raise Timeout("the program did not return to the idle state")
 
     # ---- input ---------------------------------------------------------------
+    def hold_hot_key(self, combination):
+        """Another program that holds a hot key (lower case, "alt+c") until it is killed."""
+        run = Program(self, self.tools / "input.exe", [f"hold={combination}", "sleep=600000"])
+        wait_for(lambda: any(w.title == f"holding {combination}" for w in self.windows()) or not run.running(),
+                 20, what=f"a program holding {combination}")
+        return run
+
     def keys(self, *steps):
         """Keys through the Windows input queue, where global hot keys see them."""
         self.tool("input", *steps)

@@ -34,6 +34,9 @@ import time
 import urllib.parse
 from pathlib import Path
 
+import secrets
+
+from werkzeug.formparser import parse_form_data
 from werkzeug.test import EnvironBuilder, run_wsgi_app
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "service"))
@@ -91,6 +94,10 @@ class ServiceDouble:
         self.uploads = []
         self._on_store = on_store  # called with each upload as it is stored; reset() does not end it
         self._scripts = {}
+        # With delete_keys on, each stored upload's reply carries X-Delete-Key and
+        # POST <base>/delete.php takes the picture's name and that key back.
+        self.delete_keys = False
+        self.issued_keys = {}  # picture id -> its delete key
         self._lock = threading.Lock()
         self._stopping = threading.Event()
         self._server = None
@@ -151,6 +158,8 @@ class ServiceDouble:
         upload = {"id": name, "path": path, "size": len(picture)}
         with self._lock:
             self.uploads.append(dict(upload, bytes=picture))
+            if self.delete_keys:
+                self.issued_keys[name] = "dk-" + secrets.token_urlsafe(12)
         if self._on_store is not None:
             self._on_store(upload)
 
@@ -178,6 +187,8 @@ class ServiceDouble:
             self._recorded_bytes = 0
             self.uploads.clear()
             self._scripts.clear()
+            self.delete_keys = False
+            self.issued_keys.clear()
             self.version_reply = b"N"
             self.public_base = self._default_public_base
             self.tunnel_context = None
@@ -424,7 +435,29 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 return self._trickle(answer)
             if answer.body is not None or answer.status != 200:
                 return self._reply(answer.status, answer.body or b"", extra=answer.headers)
+        if route == "/delete.php" and service.delete_keys and self.command == "POST":
+            return self._delete(body)
         self._answer_as_the_service(body, answer.headers if answer is not None else ())
+
+    def _form(self, body):
+        environ = EnvironBuilder(method="POST", data=body,
+                                 headers={"Content-Type": self.headers.get("Content-Type", "")}).get_environ()
+        return parse_form_data(environ)[1]
+
+    def _delete(self, body):
+        """200 and the picture's key forgotten when name and deletekey match; 403
+        for a wrong key; 404 for a name the double never gave a key for."""
+        form = self._form(body)
+        name, key = form.get("name", ""), form.get("deletekey", "")
+        with self.service._lock:
+            issued = self.service.issued_keys.get(name)
+            if issued is not None and secrets.compare_digest(issued, key):
+                del self.service.issued_keys[name]
+        if issued is None:
+            return self._reply(404, b"no such picture\n")
+        if issued != key:
+            return self._reply(403, b"wrong delete key\n")
+        return self._reply(200, b"deleted\n")
 
     def _answer_as_the_service(self, body, more_headers=()):
         """The service's own answer, from its application, to the request as received."""
@@ -441,6 +474,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             getattr(app_iter, "close", lambda: None)()
         extra = [(k, v) for k, v in reply_headers.items() if k.lower() not in ("content-type", "content-length")]
         extra += list(more_headers)
+        if self._route(self._target()) == "/upload.php" and status.startswith("200"):
+            name = content.decode("latin-1").strip().rsplit("/", 1)[-1]
+            with self.service._lock:
+                key = self.service.issued_keys.get(name)
+            if key is not None:
+                extra.append(("X-Delete-Key", key))
         self._reply(int(status.split()[0]), content, reply_headers.get("Content-Type", "text/plain"), extra)
 
     def _control(self, target, body):

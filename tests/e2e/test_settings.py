@@ -161,3 +161,37 @@ def test_autostart_turned_off_in_windows_shows_unchecked(desktop, corvane, web):
     assert "corvane.exe" not in (desktop.reg_query(approved) or {})
     assert desktop.tray_checks()["Autostart"] is True
     exit_program(desktop, run)
+
+
+def test_a_hot_key_another_program_holds_is_told_and_the_tray_still_captures(desktop, corvane, web):
+    desktop.reset_settings(version_check=False)
+    holder = desktop.hold_hot_key("alt+c")
+    try:
+        assert holder.running(), "the helper could not take Alt+C"
+        run = corvane.start_resident()
+        told = wait_for(lambda: [t for t in desktop.tips() if "Alt+C is used by another program" in t], 15,
+                        what="the balloon about Alt+C")
+        assert "tray icon still captures" in told[0]
+        x, y = desktop.tray_icon_point()
+        desktop.click(x, y)
+        desktop.wait_shown(e2e.MAIN_CLASS)
+        desktop.back_to_idle()
+        exit_program(desktop, run)
+    finally:
+        holder.kill()
+
+
+def test_a_chosen_capture_key_starts_capture_and_leaves_alt_c_to_other_programs(desktop, corvane, web):
+    desktop.reset_settings(version_check=False)
+    desktop.reg_import({SETTINGS_KEY: {"hotkeyCapture": "Ctrl+Shift+C"}})
+    run = corvane.start_resident()
+    holder = desktop.hold_hot_key("alt+c")
+    try:
+        assert holder.running(), "Alt+C is still taken by the program"
+        desktop.keys("ctrl+shift+c")
+        desktop.wait_shown(e2e.MAIN_CLASS)
+        desktop.back_to_idle()
+        assert not [t for t in desktop.tips() if "used by another program" in t]
+    finally:
+        holder.kill()
+    exit_program(desktop, run)

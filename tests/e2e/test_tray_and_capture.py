@@ -33,7 +33,7 @@ def test_tray_right_click_opens_the_menu_and_escape_closes_it(desktop, resident,
     desktop.click(x, y, button=3)
     menu = desktop.wait_shown(MENU_CLASS)
     shots("menu")
-    # Nine entries: seven items and two separators make a tall, narrow menu.
+    # Ten entries: eight items and two separators make a tall, narrow menu.
     width, height = menu.size
     assert height > 7 * 14 and width > 100, menu
     desktop.close_menus()

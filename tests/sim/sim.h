@@ -100,6 +100,7 @@ struct HttpExchange {
   std::u16string statusOnResend = {};  // the status of every send after the first; empty: status again
   // The last-error code a call scripted to fail leaves (sim::script("HttpSendRequestW", 0)).
   std::uint32_t failError = platform::ERROR_INTERNET_CANNOT_CONNECT;
+  std::map<std::u16string, std::u16string> headers = {};  // what HTTP_QUERY_CUSTOM finds, by exact name
 };
 struct HttpSent {
   std::u16string headers;  // the first headerLength units handed over
@@ -246,6 +247,16 @@ bool windowExists(platform::Hwnd window);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
 bool hotKeyRegistered(std::int32_t id);
 bool timerRunning(platform::Hwnd window, std::uintptr_t id);
+// The modifiers (without MOD_NOREPEAT) and key held under id, if any.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> hotKeyOf(std::int32_t id);
+void holdHotKeyElsewhere(std::uint32_t modifiers, std::uint32_t key);  // another program has it
+// The entries put into a menu, in order (a submenu's id is its handle).
+struct MenuItem {
+  std::uint32_t flags;
+  std::uintptr_t id;
+  std::u16string label;
+};
+const std::vector<MenuItem>& menuItems(platform::Hmenu menu);
 platform::Hwnd capturedWindow();                    // null when the mouse is not captured
 // Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);

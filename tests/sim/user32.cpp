@@ -21,6 +21,9 @@ std::map<std::u16string, platform::WindowProc> g_classes;
 std::map<Hwnd, Window> g_windows;
 std::deque<platform::Msg> g_queue;
 std::set<std::int32_t> g_hotKeys;
+std::map<std::int32_t, std::pair<std::uint32_t, std::uint32_t>> g_hotKeyChords;  // id -> modifiers, key
+std::set<std::pair<std::uint32_t, std::uint32_t>> g_heldElsewhere;           // without MOD_NOREPEAT
+std::map<platform::Hmenu, std::vector<sim::MenuItem>> g_menus;
 Hwnd g_capture = nullptr;
 std::map<Hwnd, std::set<std::uintptr_t>> g_timers;
 
@@ -29,6 +32,9 @@ const bool g_registered = (sim::onReset([] {
                              g_windows.clear();
                              g_queue.clear();
                              g_hotKeys.clear();
+                             g_hotKeyChords.clear();
+                             g_heldElsewhere.clear();
+                             g_menus.clear();
                              g_capture = nullptr;
                              g_timers.clear();
                            }),
@@ -65,6 +71,13 @@ platform::Rect windowRect(platform::Hwnd window) {
 bool windowExists(platform::Hwnd window) { return find(window) != nullptr; }
 bool hotKeyRegistered(std::int32_t id) { return g_hotKeys.count(id) != 0; }
 bool timerRunning(platform::Hwnd window, std::uintptr_t id) { return g_timers[window].count(id) != 0; }
+std::optional<std::pair<std::uint32_t, std::uint32_t>> hotKeyOf(std::int32_t id) {
+  auto it = g_hotKeyChords.find(id);
+  if (it == g_hotKeyChords.end()) return std::nullopt;
+  return it->second;
+}
+void holdHotKeyElsewhere(std::uint32_t modifiers, std::uint32_t key) { g_heldElsewhere.insert({modifiers, key}); }
+const std::vector<MenuItem>& menuItems(platform::Hmenu menu) { return g_menus[menu]; }
 platform::Hwnd capturedWindow() { return g_capture; }
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
   post(window, message, wParam, lParam);
@@ -242,11 +255,17 @@ void PostQuitMessage(std::int32_t exitCode) {
 Bool RegisterHotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::uint32_t key) {
   record("RegisterHotKey", window, id, modifiers, key);
   if (!result<Bool>("RegisterHotKey", 1) || g_hotKeys.count(id)) return 0;
+  const std::pair<std::uint32_t, std::uint32_t> chord{modifiers & ~MOD_NOREPEAT, key};
+  if (g_heldElsewhere.count(chord)) return 0;
+  for (const auto& [other, held] : g_hotKeyChords)
+    if (held == chord) return 0;
   g_hotKeys.insert(id);
+  g_hotKeyChords[id] = chord;
   return 1;
 }
 Bool UnregisterHotKey(Hwnd window, std::int32_t id) {
   record("UnregisterHotKey", window, id);
+  g_hotKeyChords.erase(id);
   return g_hotKeys.erase(id) ? 1 : 0;
 }
 Hmenu CreatePopupMenu() {
@@ -258,6 +277,7 @@ Hmenu CreatePopupMenu() {
 Bool DestroyMenu(Hmenu menu) { record("DestroyMenu", menu); return 1; }
 Bool InsertMenuW(Hmenu menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id, const char16_t* label) {
   record("InsertMenuW", menu, position, flags, static_cast<std::uint64_t>(id), label);
+  g_menus[menu].push_back({flags, id, label != nullptr ? std::u16string(label) : std::u16string()});
   return 1;
 }
 // A menu runs its own loop while it is up: queued messages are dispatched. A

@@ -108,8 +108,19 @@ Bool HttpQueryInfoW(Hinternet request, std::uint32_t infoLevel, void* buffer, st
     sim::setLastError(ERROR_HTTP_HEADER_NOT_FOUND);
     return 0;
   }
+  std::u16string custom;
+  if (infoLevel == HTTP_QUERY_CUSTOM) {
+    auto found = g_exchange.headers.find(static_cast<const char16_t*>(buffer));
+    if (found == g_exchange.headers.end()) {
+      sim::setLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+      return 0;
+    }
+    custom = found->second;
+  }
   // As the platform does: the text and its terminator, or the size it needs.
-  const std::u16string& status = infoLevel == HTTP_QUERY_LOCATION ? g_exchange.location : g_exchange.status;
+  const std::u16string& status = infoLevel == HTTP_QUERY_LOCATION ? g_exchange.location
+                                 : infoLevel == HTTP_QUERY_CUSTOM ? custom
+                                                                  : g_exchange.status;
   std::uint32_t need = static_cast<std::uint32_t>((status.size() + 1) * sizeof(char16_t));
   if (need > *bufferLength) {
     *bufferLength = need;

@@ -121,7 +121,11 @@ TEST(PostMultipart, MakesTheRequestWithTheArgumentsThatMatter) {
   EXPECT_EQ(sim::lastHttpSend().headers, u"Content-type: multipart/form-data; boundary=----BOUNDARYBOUNDARY----");
   EXPECT_EQ(sim::lastHttpSend().headerLength, 68u);
   EXPECT_EQ(sim::lastHttpSend().body, "BODY");
-  const auto& query = sim::last("HttpQueryInfoW")->args;
+  const sim::Call* statusQuery = nullptr;
+  for (const auto& c : sim::log())
+    if (c.name == "HttpQueryInfoW" && c.args[1] == "19" && statusQuery == nullptr) statusQuery = &c;
+  ASSERT_NE(statusQuery, nullptr);
+  const auto& query = statusQuery->args;
   EXPECT_EQ(query[1], "19");
   EXPECT_EQ(query[2], "8");
   EXPECT_EQ(query[3], "null");
@@ -823,3 +827,80 @@ TEST(CheckVersion, YesOpensTheDownloadPageOnceOnAThreadWithCom) {
     }
   }
 }
+
+// --- taking an upload back ----------------------------------------------------
+#include "net/delete.h"
+#include "settings/recent.h"
+
+namespace {
+
+TEST(DeleteRequest, BodyCarriesTheNameTheDeleteKeyAndAnOwnServicesKey) {
+  EXPECT_EQ(DeleteRequestBody("abc.jpg", "K-1_z", ""),
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"cv\"\r\n\r\nwin:2.6\r\n"
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"name\"\r\n\r\nabc.jpg\r\n"
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"deletekey\"\r\n\r\nK-1_z\r\n"
+            "------BOUNDARYBOUNDARY------\r\n");
+  EXPECT_EQ(DeleteRequestBody("n", "d", "s3cret"),
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"cv\"\r\n\r\nwin:2.6\r\n"
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"name\"\r\n\r\nn\r\n"
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"deletekey\"\r\n\r\nd\r\n"
+            "------BOUNDARYBOUNDARY----\r\ncontent-disposition: form-data; name=\"key\"\r\n\r\ns3cret\r\n"
+            "------BOUNDARYBOUNDARY------\r\n");
+}
+
+TEST(DeleteRequest, TheServicesAnswerDecidesAndTheKeyGoesOnlyToItsOwnService) {
+  struct Case {
+    const char16_t* status;
+    DeleteAnswer answer;
+    const char16_t* reason;
+  } cases[] = {
+      {u"200", DeleteAnswer::Deleted, u"The service answered."},
+      {u"404", DeleteAnswer::Gone, u"The service answered 404."},
+      {u"403", DeleteAnswer::Failed, u"The service answered 403."},
+      {u"503", DeleteAnswer::Failed, u"The service answered 503."},
+  };
+  for (const auto& c : cases) {
+    sim::reset();
+    UseServiceAddress(u"https://pics.example/team", u"s3cret");
+    sim::scriptHttp({c.status, {"ok"}, false});
+    const DeleteResult r = DeleteFromService(*ParseServiceAddress(u"https://pics.example/team"), "x1", "dk");
+    EXPECT_EQ(r.answer, c.answer);
+    EXPECT_EQ(ExchangeFailureReason(r.exchange), c.reason);
+    EXPECT_EQ(sim::last("HttpOpenRequestW")->args[2], "\"/team/delete.php\"");
+    EXPECT_EQ(sim::lastHttpSend().body, DeleteRequestBody("x1", "dk", "s3cret"));
+  }
+  // An entry of another service than today's gets no upload key of today's.
+  sim::reset();
+  UseServiceAddress(u"https://pics.example/team", u"s3cret");
+  sim::scriptHttp({u"200", {""}, false});
+  DeleteFromService(DefaultServiceAddress(), "abc", "dk");
+  EXPECT_EQ(sim::lastHttpSend().body, DeleteRequestBody("abc", "dk", ""));
+  EXPECT_EQ(sim::lastHttpSend().body.find("s3cret"), std::string::npos);
+  UseServiceAddress(u"");
+}
+
+TEST(UploadPicture, TheServicesDeleteKeyIsKeptWithTheRecentEntry) {
+  struct Case {
+    std::optional<std::u16string> header;
+    std::string kept;
+  } cases[] = {
+      {u"Ab-9_x", "Ab-9_x"},
+      {std::nullopt, ""},
+      {u"with blank", ""},
+      {std::u16string(65, u'k'), ""},
+  };
+  for (const auto& c : cases) {
+    Prepare("JPEG", kLinkPrefix + "abc\n");
+    sim::HttpExchange exchange{u"200", {kLinkPrefix + "abc\n"}, false};
+    if (c.header) exchange.headers[u"X-Delete-Key"] = *c.header;
+    sim::scriptHttp(exchange);
+    ASSERT_EQ(UploadPicture(nullptr, kPicture.c_str(), {}).result, 1);
+    const auto recent = ReadRecentUploads();
+    ASSERT_EQ(recent.size(), 1u);
+    EXPECT_EQ(recent[0].link, kLinkPrefix + "abc");
+    EXPECT_EQ(recent[0].service, "http://" + kHost);
+    EXPECT_EQ(recent[0].deleteKey, c.kept);
+  }
+}
+
+}  // namespace

@@ -554,3 +554,153 @@ TEST_F(SettingsTest, AStoredFolderIsExpandedAndARelativeOneIsRefusedAndToldOnce)
 }
 
 }  // namespace
+
+// --- hot keys as text, and the recent uploads ---------------------------------
+#include "settings/hotkey_text.h"
+#include "settings/recent.h"
+
+namespace {
+using corvane::HotKeyChord;
+
+constexpr std::uint32_t kAlt = 1, kCtrl = 2, kShift = 4, kWin = 8;
+
+TEST(HotKeyText, ParsesWhatUsersAndAdministratorsWriteAndPrintsItBack) {
+  struct Case {
+    const char16_t* text;
+    std::optional<HotKeyChord> chord;
+    const char16_t* printed;  // ParseHotKeyText of it gives the same chord
+  } cases[] = {
+      {u"Alt+C", HotKeyChord{kAlt, 'C'}, u"Alt+C"},
+      {u"ctrl + shift + s", HotKeyChord{kCtrl | kShift, 'S'}, u"Ctrl+Shift+S"},
+      {u"Shift+Control+c", HotKeyChord{kCtrl | kShift, 'C'}, u"Ctrl+Shift+C"},
+      {u"Win+Alt+Ctrl+Shift+F24", HotKeyChord{kCtrl | kAlt | kShift | kWin, 0x87}, u"Ctrl+Alt+Shift+Win+F24"},
+      {u"PrintScreen", HotKeyChord{0, 0x2C}, u"PrintScreen"},
+      {u"Shift+PrintScreen", HotKeyChord{kShift, 0x2C}, u"Shift+PrintScreen"},
+      {u"F1", HotKeyChord{0, 0x70}, u"F1"},
+      {u"Alt+9", HotKeyChord{kAlt, '9'}, u"Alt+9"},
+      {u"Ctrl+Numpad5", HotKeyChord{kCtrl, 0x65}, u"Ctrl+Numpad5"},
+      {u"Ctrl+pagedown", HotKeyChord{kCtrl, 0x22}, u"Ctrl+PageDown"},
+      {u"Win+Space", HotKeyChord{kWin, 0x20}, u"Win+Space"},
+      {u"", HotKeyChord{}, u""},
+      {u"   ", HotKeyChord{}, u""},
+      // Refused: unknown or missing parts, repeats, keys that would take typing, F12.
+      {u"C", std::nullopt, nullptr},
+      {u"Shift+C", std::nullopt, nullptr},
+      {u"Space", std::nullopt, nullptr},
+      {u"Alt+", std::nullopt, nullptr},
+      {u"+C", std::nullopt, nullptr},
+      {u"Alt++C", std::nullopt, nullptr},
+      {u"Alt+Alt+C", std::nullopt, nullptr},
+      {u"Alt+C+D", std::nullopt, nullptr},
+      {u"Ctrl+Alt", std::nullopt, nullptr},
+      {u"Alt+F12", std::nullopt, nullptr},
+      {u"Alt+F25", std::nullopt, nullptr},
+      {u"Alt+F01", std::nullopt, nullptr},
+      {u"Hyper+C", std::nullopt, nullptr},
+      {u"Alt+\u00c4", std::nullopt, nullptr},
+      {u"Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+Ctrl+C", std::nullopt, nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::u16string text = c.text;
+    SCOPED_TRACE(sim::utf8(text));
+    const auto parsed = corvane::ParseHotKeyText(text);
+    ASSERT_EQ(parsed.has_value(), c.chord.has_value());
+    if (!parsed) continue;
+    EXPECT_EQ(parsed->modifiers, c.chord->modifiers);
+    EXPECT_EQ(parsed->key, c.chord->key);
+    EXPECT_EQ(corvane::HotKeyText(*parsed), c.printed);
+    EXPECT_EQ(corvane::ParseHotKeyText(corvane::HotKeyText(*parsed)), parsed);
+  }
+  EXPECT_FALSE(corvane::ParseHotKeyText(std::u16string(u"Alt+C\0", 6)));
+}
+
+TEST(HotKeySettings, StoredTextsGiveTheKeysAndWhatCannotBeReadIsTheDefault) {
+  struct Case {
+    std::optional<std::string> capture;  // raw REG_SZ text; nullopt: absent
+    std::uint32_t captureType;
+    HotKeyChord expectCapture;
+    bool unreadable;
+  } cases[] = {
+      {std::nullopt, REG_SZ, corvane::kDefaultCaptureKey, false},
+      {"Ctrl+Shift+C", REG_SZ, {kCtrl | kShift, 'C'}, false},
+      {"", REG_SZ, {}, false},
+      {"Alt+Q+", REG_SZ, corvane::kDefaultCaptureKey, true},
+      {"Alt+C", REG_DWORD, corvane::kDefaultCaptureKey, true},
+      {std::string(200, 'A'), REG_SZ, corvane::kDefaultCaptureKey, true},
+  };
+  for (const auto& c : cases) {
+    sim::reset();
+    sim::regPutKey(kSettingsPath);
+    if (c.capture)
+      sim::regPut(kSettingsPath, u"hotkeyCapture", c.captureType, sim::utf16le(sim::utf16(*c.capture), true));
+    const auto keys = corvane::ReadHotKeySettings();
+    EXPECT_EQ(keys.capture, c.expectCapture);
+    EXPECT_EQ(keys.captureUnreadable, c.unreadable);
+    EXPECT_EQ(keys.fileUpload, corvane::kDefaultFileUploadKey);
+  }
+  // What the dialog stores reads back the same; an empty address is no value at all.
+  sim::reset();
+  sim::regPutString(kSettingsPath, u"service", u"http://old.example");
+  ASSERT_TRUE(corvane::StoreServiceAndKeys({u"", u"k3y", {kCtrl | kShift, 'C'}, {}}));
+  EXPECT_FALSE(sim::regGet(kSettingsPath, u"service"));
+  EXPECT_EQ(sim::regString(kSettingsPath, u"key"), u"k3y");
+  EXPECT_EQ(sim::regString(kSettingsPath, u"hotkeyCapture"), u"Ctrl+Shift+C");
+  EXPECT_EQ(sim::regString(kSettingsPath, u"hotkeyFile"), u"");
+  EXPECT_EQ(corvane::ReadHotKeySettings().fileUpload, HotKeyChord{});
+}
+
+TEST(RecentUploads, KeptNewestFirstBoundedAndOnlyWhatHoldsUpIsRead) {
+  using corvane::RecentUpload;
+  const std::u16string recent = corvane::kRecentKey;
+  // Entries as stored: only a link of the very service it names is taken.
+  struct Case {
+    std::u16string text;
+    bool taken;
+  } entries[] = {
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://corvane.net/abc.jpg\tK-1_z", true},
+      {u"2026-12-09 10:41:42\thttps://pics.example:8443/team\thttps://pics.example:8443/team/x1\t", true},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://evil.example/abc\t", false},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\tfile:///C:/Windows/calc.exe\t", false},
+      {u"2026-12-09 10:41:42\tjavascript:x\tjavascript:x/a\t", false},
+      {u"2026-12-09 10:41\thttp://corvane.net\thttp://corvane.net/abc\t", false},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://corvane.net/abc\tkey with blanks", false},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://corvane.net/abc\t" + std::u16string(65, u'k'), false},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://corvane.net/abc\t\t", false},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://corvane.net/a\u00e9\t", false},
+      {u"2026-12-09 10:41:42\thttp://corvane.net\thttp://corvane.net/\t", false},
+      {u"", false},
+  };
+  for (const auto& e : entries) {
+    SCOPED_TRACE(sim::utf8(e.text));
+    const auto parsed = corvane::ParseRecentEntry(e.text);
+    EXPECT_EQ(parsed.has_value(), e.taken);
+    if (parsed) EXPECT_EQ(corvane::RecentEntryText(*parsed), e.text);
+  }
+
+  // Twelve uploads keep the last ten, newest first; garbage in the key is skipped, never a crash.
+  sim::reset();
+  sim::regPutKey(recent);
+  sim::regPut(recent, u"1", 3 /* REG_BINARY */, std::string(5000, '\xff'));
+  sim::regPutString(recent, u"2", std::u16string(3000, u'x'));
+  for (int i = 1; i <= 12; ++i) {
+    sim::setLocalTime({2026, 12, 3, 9, 10, 41, static_cast<std::uint16_t>(i), 0});
+    corvane::RememberUpload("http://corvane.net/pic" + std::to_string(i) + "\r\n", "http://corvane.net/",
+                            i % 2 ? "dk" + std::to_string(i) : "not a key");
+  }
+  auto kept = corvane::ReadRecentUploads();
+  ASSERT_EQ(kept.size(), corvane::kRecentUploadsKept);
+  EXPECT_EQ(kept.front().link, "http://corvane.net/pic12");
+  EXPECT_EQ(kept.front().deleteKey, "") << "a malformed delete key is not kept";
+  EXPECT_EQ(kept[1].deleteKey, "dk11");
+  EXPECT_EQ(kept[1].time, "2026-12-09 10:41:11");
+  EXPECT_EQ(kept.back().link, "http://corvane.net/pic3");
+  EXPECT_EQ(corvane::RecentName(kept[1]), "pic11");
+  corvane::ForgetUpload(kept[1]);
+  kept = corvane::ReadRecentUploads();
+  ASSERT_EQ(kept.size(), 9u);
+  EXPECT_EQ(kept[1].link, "http://corvane.net/pic10");
+  corvane::ClearRecentUploads();
+  EXPECT_TRUE(corvane::ReadRecentUploads().empty());
+}
+
+}  // namespace

@@ -6,6 +6,10 @@
 //   input.exe escape enter     several steps, one after another
 //   input.exe "text=C:\a b.png" typed text (any characters, sent as Unicode)
 //   input.exe sleep=200        a pause in milliseconds
+//   input.exe hold=alt+c sleep=60000
+//                              registers the combination as this program's own hot key
+//                              (exit code 3 when another program has it) and shows that
+//                              it holds it by a hidden window titled "holding alt+c"
 #include <windows.h>
 
 #include <cwchar>
@@ -78,6 +82,40 @@ bool pressCombination(const std::wstring& combination) {
   return send(inputs);
 }
 
+// Another program's hot key, as a user's other tools hold Alt+C or Alt+F.
+bool holdCombination(const std::wstring& combination) {
+  UINT modifiers = 0;
+  WORD key = 0;
+  size_t start = 0;
+  while (start <= combination.size()) {
+    size_t plus = combination.find(L'+', start);
+    if (plus == std::wstring::npos) plus = combination.size();
+    std::wstring part = combination.substr(start, plus - start);
+    for (auto& c : part) c = static_cast<wchar_t>(std::towlower(c));
+    if (part == L"alt") modifiers |= MOD_ALT;
+    else if (part == L"ctrl") modifiers |= MOD_CONTROL;
+    else if (part == L"shift") modifiers |= MOD_SHIFT;
+    else if (part == L"win") modifiers |= MOD_WIN;
+    else key = virtualKey(part);
+    start = plus + 1;
+  }
+  static int id = 0;
+  if (key == 0 || !RegisterHotKey(nullptr, ++id, modifiers, key)) return false;
+  std::wstring title = L"holding " + combination;
+  CreateWindowExW(0, L"STATIC", title.c_str(), WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  return true;
+}
+
+// Waits with the window answering: another program reads its title by a message.
+void pause(DWORD ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+}
+
 bool typeText(const std::wstring& text) {
   std::vector<INPUT> inputs;
   for (wchar_t c : text) {
@@ -104,8 +142,10 @@ int wmain(int argc, wchar_t** argv) {
     bool ok = true;
     if (step.rfind(L"text=", 0) == 0) {
       ok = typeText(step.substr(5));
+    } else if (step.rfind(L"hold=", 0) == 0) {
+      if (!holdCombination(step.substr(5))) return 3;
     } else if (step.rfind(L"sleep=", 0) == 0) {
-      Sleep(static_cast<DWORD>(_wtoi(step.c_str() + 6)));
+      pause(static_cast<DWORD>(_wtoi(step.c_str() + 6)));
     } else {
       ok = pressCombination(step);
     }
