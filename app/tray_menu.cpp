@@ -64,7 +64,7 @@ void runFileUpload() {
   const ModalScope modal(capture());
   if (!modal) return;
   // A failed "Upload && Save" left its request for a copy; this upload honours it.
-  const UploadOutcome outcome = FileUploadCommand({capture().uploadChoice() == 1, SaveFolderPath()});
+  const UploadOutcome outcome = FileUploadCommand({capture().copyRequested(), SaveFolderPath()});
   if (outcome.copyStepRan) capture().copyStepRan();
 }
 

@@ -50,6 +50,9 @@ Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_
                     std::int32_t reserved, Hwnd window, const Rect* rect);
 Bool SetForegroundWindow(Hwnd window);
 Bool GetCursorPos(Point* point);
+Bool SetCursorPos(std::int32_t x, std::int32_t y);
+// Negative while the key is down.
+std::int16_t GetKeyState(std::int32_t key);
 Hwnd SetCapture(Hwnd window);
 Bool ReleaseCapture();
 Hcursor SetCursor(Hcursor cursor);

@@ -83,6 +83,8 @@ Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_
 }
 Bool SetForegroundWindow(Hwnd window) { return ::SetForegroundWindow(As<HWND>(window)); }
 Bool GetCursorPos(Point* point) { return ::GetCursorPos(As<POINT*>(point)); }
+Bool SetCursorPos(std::int32_t x, std::int32_t y) { return ::SetCursorPos(x, y); }
+std::int16_t GetKeyState(std::int32_t key) { return ::GetKeyState(key); }
 Hwnd SetCapture(Hwnd window) { return As<Hwnd>(::SetCapture(As<HWND>(window))); }
 Bool ReleaseCapture() { return ::ReleaseCapture(); }
 Hcursor SetCursor(Hcursor cursor) { return As<Hcursor>(::SetCursor(As<HCURSOR>(cursor))); }

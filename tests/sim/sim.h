@@ -215,6 +215,12 @@ bool windowExists(platform::Hwnd window);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
 bool hotKeyRegistered(std::int32_t id);
 platform::Hwnd capturedWindow();                    // null when the mouse is not captured
+// Another program's window takes the mouse: the window that held it is told.
+void takeCapture(platform::Hwnd other);
+platform::Hwnd foregroundWindow();                  // the last window activated
+bool windowTopmost(platform::Hwnd window);          // placed above the windows that are not topmost
+platform::Point cursorPos();                        // (400, 300) after reset; SetCursorPos moves it
+void setCursorPos(platform::Point at);
 // Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
 std::size_t queuedMessages();

@@ -5,6 +5,7 @@
 #include <map>
 #include "platform/kernel32.h"
 #include <set>
+#include <utility>
 #include "tests/sim/gdi_objects.h"
 #include "tests/sim/sim.h"
 
@@ -16,12 +17,15 @@ struct Window {
   bool visible;
   bool needsPaint;
   platform::Rect rect;
+  bool topmost = false;
 };
 std::map<std::u16string, platform::WindowProc> g_classes;
 std::map<Hwnd, Window> g_windows;
 std::deque<platform::Msg> g_queue;
 std::set<std::int32_t> g_hotKeys;
 Hwnd g_capture = nullptr;
+Hwnd g_foreground = nullptr;
+platform::Point g_cursor{400, 300};
 
 const bool g_registered = (sim::onReset([] {
                              g_classes.clear();
@@ -29,6 +33,8 @@ const bool g_registered = (sim::onReset([] {
                              g_queue.clear();
                              g_hotKeys.clear();
                              g_capture = nullptr;
+                             g_foreground = nullptr;
+                             g_cursor = {400, 300};
                            }),
                            true);
 
@@ -63,6 +69,18 @@ platform::Rect windowRect(platform::Hwnd window) {
 bool windowExists(platform::Hwnd window) { return find(window) != nullptr; }
 bool hotKeyRegistered(std::int32_t id) { return g_hotKeys.count(id) != 0; }
 platform::Hwnd capturedWindow() { return g_capture; }
+platform::Hwnd foregroundWindow() { return g_foreground; }
+bool windowTopmost(platform::Hwnd window) {
+  Window* w = find(window);
+  return w != nullptr && w->topmost;
+}
+platform::Point cursorPos() { return g_cursor; }
+void setCursorPos(platform::Point at) { g_cursor = at; }
+void takeCapture(platform::Hwnd other) {
+  Hwnd was = g_capture;
+  g_capture = other;
+  if (was != nullptr && was != other) deliver(was, platform::WM_CAPTURECHANGED, 0, reinterpret_cast<platform::Lparam>(other));
+}
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
   post(window, message, wParam, lParam);
 }
@@ -126,13 +144,21 @@ Bool ShowWindow(Hwnd window, std::int32_t command) {
   if (w->visible && !was) w->needsPaint = true;
   return was ? 1 : 0;
 }
-// Only what capture mode asks of it: a hide that leaves place and size.
+// Place, size, showing and hiding; a window is topmost once placed there.
 Bool SetWindowPos(Hwnd window, Hwnd insertAfter, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height, std::uint32_t flags) {
   record("SetWindowPos", window, insertAfter, x, y, width, height, flags);
   Window* w = find(window);
-  if (w == nullptr || (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) return 0;
+  if (w == nullptr) return 0;
+  if (!(flags & SWP_NOMOVE)) w->rect = {x, y, x + (w->rect.right - w->rect.left), y + (w->rect.bottom - w->rect.top)};
+  if (!(flags & SWP_NOSIZE)) w->rect = {w->rect.left, w->rect.top, w->rect.left + width, w->rect.top + height};
+  if (!(flags & SWP_NOZORDER) && insertAfter == HWND_TOPMOST) w->topmost = true;
   if (flags & SWP_HIDEWINDOW) w->visible = false;
+  if ((flags & SWP_SHOWWINDOW) && !w->visible) {
+    w->visible = true;
+    w->needsPaint = true;
+  }
+  if ((flags & SWP_SHOWWINDOW) && !(flags & SWP_NOACTIVATE)) g_foreground = window;
   return 1;
 }
 Bool UpdateWindow(Hwnd window) {
@@ -265,21 +291,38 @@ Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_
   if (picked) post(window, WM_COMMAND, static_cast<Wparam>(chosen), 0);
   return 1;
 }
-Bool SetForegroundWindow(Hwnd window) { record("SetForegroundWindow", window); return 1; }
-Bool GetCursorPos(Point* point) {
-  record("GetCursorPos");
-  *point = {400, 300};
+Bool SetForegroundWindow(Hwnd window) {
+  record("SetForegroundWindow", window);
+  g_foreground = window;
   return 1;
 }
+Bool GetCursorPos(Point* point) {
+  record("GetCursorPos");
+  *point = g_cursor;
+  return 1;
+}
+Bool SetCursorPos(std::int32_t x, std::int32_t y) {
+  record("SetCursorPos", x, y);
+  g_cursor = {x, y};
+  return 1;
+}
+std::int16_t GetKeyState(std::int32_t key) {
+  record("GetKeyState", key);
+  return result<std::int16_t>("GetKeyState", 0);
+}
+// The window that loses the mouse is told, as the platform tells it, before the call returns.
 Hwnd SetCapture(Hwnd window) {
   record("SetCapture", window);
   Hwnd previous = g_capture;
   g_capture = window;
+  if (previous != nullptr && previous != window)
+    deliver(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<Lparam>(window));
   return previous;
 }
 Bool ReleaseCapture() {
   record("ReleaseCapture");
-  g_capture = nullptr;
+  Hwnd previous = std::exchange(g_capture, nullptr);
+  if (previous != nullptr) deliver(previous, WM_CAPTURECHANGED, 0, 0);
   return 1;
 }
 Hcursor SetCursor(Hcursor cursor) { record("SetCursor", cursor); return nullptr; }
