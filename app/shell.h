@@ -1,6 +1,7 @@
 // Start-up, the message loop, the windows, the tray icon and the tray menu.
 #pragma once
 #include <cstddef>
+#include "desktop/balloon.h"
 #include "platform/types.h"
 
 namespace corvane {
@@ -44,10 +45,5 @@ inline constexpr std::uint32_t IDM_QUICKCAPTURE = 4;
 inline constexpr std::uint32_t IDM_AUTOSTART = 5;
 inline constexpr std::uint32_t IDM_AUTOUPDATE = 6;
 
-inline constexpr std::uint32_t kTrayIconId = 100;
-// The tray record as the shell knew it before balloon icons: up to and including
-// guidItem. Its size depends on the pointer width, so it is computed.
-inline constexpr std::uint32_t kTrayIconRecordSize =
-    offsetof(platform::NotifyIconData, guidItem) + sizeof(platform::Guid);
 
 }  // namespace corvane

@@ -21,7 +21,9 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
+#include "desktop/clipboard.h"
 #include "net/multipart.h"
+#include "desktop/clipboard.h"
 #include "net/upload.h"
 #include "picture/jpeg.h"
 #include "platform/gdiplus.h"
@@ -243,7 +245,7 @@ int main(int argc, char** argv) {
     timed(exchange, [&] { reply = PostMultipart(kUploadPath, bytes); });
     if (reply.stage != ExchangeStage::Done) return fail("the exchange failed (is the proxy set to the service?)");
     timed(link, [&] {
-      CopyTextToClipboard(reply.reply.c_str());
+      CopyTextToClipboard(nullptr, reply.reply);
       OpenLink(reply.reply.c_str());
     });
     steps.hideMain();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "desktop/clipboard.h"
 #include "net/multipart.h"
 #include "net/reply_check.h"
 #include "platform/guards.h"
@@ -207,7 +208,7 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
   const CopyResult copied = copy.keep ? SaveCopy(picturePath, identifier, copy.saveFolder) : CopyResult::Written;
   // The service holds the picture now.
   if (!kept.empty()) platform::DeleteFileW(kept.c_str());
-  CopyTextToClipboard(link.c_str());
+  CopyTextToClipboard(owner, link);
   OpenLink(link.c_str());
   // Told after the link is out: the upload itself succeeded.
   if (copied == CopyResult::Failed) ShowCopyError(owner, copy.saveFolder);
@@ -241,23 +242,6 @@ void OpenLink(const char* text) {
   info.lpVerb = u"open";
   info.lpFile = wide.c_str();
   platform::ShellExecuteExW(&info);
-}
-
-void CopyTextToClipboard(const char* text) {
-  using namespace platform;
-  if (text == nullptr) return;
-  std::size_t size = std::strlen(text) + 1;
-  // The block belongs to the clipboard once it takes it; until then it is ours to free.
-  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size));
-  if (!block) return;
-  void* memory = GlobalLock(block.get());
-  if (memory == nullptr) return;
-  std::memcpy(memory, text, size);
-  GlobalUnlock(block.get());
-  if (!OpenClipboard(nullptr)) return;
-  EmptyClipboard();
-  if (SetClipboardData(CF_TEXT, block.get()) != nullptr) block.release();
-  CloseClipboard();
 }
 
 }  // namespace corvane

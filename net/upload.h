@@ -49,7 +49,4 @@ CopyResult SaveCopy(const char16_t* picturePath, std::string_view identifier, st
 // http:// or https:// link is ignored.
 void OpenLink(const char* text);
 
-// Puts 8-bit text on the clipboard as CF_TEXT; silent on failure.
-void CopyTextToClipboard(const char* text);
-
 }  // namespace corvane

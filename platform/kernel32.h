@@ -17,6 +17,8 @@ Bool DeleteFileW(const char16_t* path);
 Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags);
 // Milliseconds since the system started; never wraps in practice.
 std::uint64_t GetTickCount64();
+// Suspends this thread for ms milliseconds.
+void Sleep(std::uint32_t ms);
 // The current date and time in the user's time zone.
 void GetLocalTime(SystemTime* time);
 // Ends the process at once: no loop, message box or destructor of ours runs any more.

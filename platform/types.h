@@ -221,6 +221,8 @@ inline constexpr std::uint32_t QS_SENDMESSAGE = 0x0040;
 
 inline constexpr std::uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002;
 inline constexpr std::uint32_t WS_POPUP = 0x80000000u;
+// The parent that makes a message-only window: never shown, never enumerated.
+inline const Hwnd HWND_MESSAGE = reinterpret_cast<Hwnd>(static_cast<std::intptr_t>(-3));
 inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008, WS_EX_TRANSPARENT = 0x00000020,
   WS_EX_TOOLWINDOW = 0x00000080, WS_EX_LAYERED = 0x00080000, WS_EX_NOACTIVATE = 0x08000000;
 inline constexpr std::int32_t SW_HIDE = 0, SW_SHOW = 5;
@@ -241,13 +243,13 @@ inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5
   MB_ICONINFORMATION = 0x40, MB_TOPMOST = 0x40000;
 inline constexpr std::int32_t IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7;
 inline constexpr std::uint32_t IMAGE_ICON = 1, LR_DEFAULTCOLOR = 0;
-inline constexpr std::uint32_t NIM_ADD = 0, NIM_DELETE = 2;
-inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
+inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2;
+inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4, NIF_INFO = 0x10;
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
-inline constexpr std::uint32_t CF_TEXT = 1;
+inline constexpr std::uint32_t CF_TEXT = 1, CF_DIB = 8, CF_UNICODETEXT = 13;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
 inline constexpr std::uint32_t STACK_SIZE_PARAM_IS_A_RESERVATION = 0x10000;
 inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;

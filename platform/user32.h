@@ -69,5 +69,7 @@ Bool OpenClipboard(Hwnd owner);
 Bool EmptyClipboard();
 Handle SetClipboardData(std::uint32_t format, Hglobal block);
 Bool CloseClipboard();
+// The number of a named clipboard format, the same for every program; 0 on failure.
+std::uint32_t RegisterClipboardFormatW(const char16_t* name);
 
 }  // namespace platform

@@ -25,6 +25,7 @@ Bool MoveFileExW(const char16_t* from, const char16_t* to, std::uint32_t flags) 
   return ::MoveFileExW(W(from), W(to), flags);
 }
 std::uint64_t GetTickCount64() { return ::GetTickCount64(); }
+void Sleep(std::uint32_t ms) { ::Sleep(ms); }
 CORVANE_SAME_LAYOUT(SystemTime, SYSTEMTIME);
 void GetLocalTime(SystemTime* time) { ::GetLocalTime(As<LPSYSTEMTIME>(time)); }
 void ExitProcess(std::uint32_t exitCode) { ::ExitProcess(exitCode); }

@@ -106,5 +106,6 @@ Handle SetClipboardData(std::uint32_t format, Hglobal block) {
   return As<Handle>(::SetClipboardData(format, As<HANDLE>(block)));
 }
 Bool CloseClipboard() { return ::CloseClipboard(); }
+std::uint32_t RegisterClipboardFormatW(const char16_t* name) { return ::RegisterClipboardFormatW(W(name)); }
 
 }  // namespace platform

@@ -101,6 +101,12 @@ std::uint64_t GetTickCount64() {
   ready();
   return g_tick;  // not logged: the time is read often and the order is no one's business
 }
+// The simulated clock moves on by the time slept; nothing else happens meanwhile.
+void Sleep(std::uint32_t ms) {
+  ready();
+  record("Sleep", ms);
+  g_tick += ms;
+}
 void GetLocalTime(SystemTime* time) {
   ready();
   record("GetLocalTime");

@@ -17,7 +17,12 @@ struct Thread {
   std::uint64_t endsAt = 0;
 };
 std::map<platform::Handle, Thread> g_threads;
-const bool g_registered = (sim::onReset([] { g_threads.clear(); }), true);
+std::map<platform::Hglobal, std::size_t> g_blockSizes;  // live global blocks and their sizes
+const bool g_registered = (sim::onReset([] {
+                             g_threads.clear();
+                             g_blockSizes.clear();
+                           }),
+                           true);
 }  // namespace
 
 namespace platform {
@@ -54,7 +59,9 @@ std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t ms) {
 Hglobal GlobalAlloc(std::uint32_t flags, std::size_t bytes) {
   record("GlobalAlloc", flags, static_cast<std::uint64_t>(bytes));
   if (result<int>("GlobalAlloc", 1) == 0) return nullptr;
-  return reinterpret_cast<Hglobal>(std::calloc(bytes ? bytes : 1, 1));
+  auto block = reinterpret_cast<Hglobal>(std::calloc(bytes ? bytes : 1, 1));
+  g_blockSizes[block] = bytes;
+  return block;
 }
 void* GlobalLock(Hglobal block) {
   record("GlobalLock", block);
@@ -63,6 +70,7 @@ void* GlobalLock(Hglobal block) {
 Bool GlobalUnlock(Hglobal block) { record("GlobalUnlock", block); return 1; }
 Hglobal GlobalFree(Hglobal block) {
   record("GlobalFree", block);
+  g_blockSizes.erase(block);
   std::free(block);
   return nullptr;
 }
@@ -78,3 +86,14 @@ std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, co
 }
 
 }  // namespace platform
+
+namespace sim {
+std::size_t globalSize(platform::Hglobal block) {
+  auto it = g_blockSizes.find(block);
+  return it == g_blockSizes.end() ? 0 : it->second;
+}
+void freeGlobal(platform::Hglobal block) {
+  g_blockSizes.erase(block);
+  std::free(block);
+}
+}  // namespace sim

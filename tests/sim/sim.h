@@ -108,9 +108,25 @@ int internetHandlesOpen();  // opened and not yet closed
 // The DWORD options set on a handle, by option number.
 std::map<std::uint32_t, std::uint32_t> internetOptions(platform::Hinternet handle);
 
-// Simulated clipboard (clipboard.cpp).
+// Simulated clipboard (clipboard.cpp). clipboardText() is CF_TEXT up to its
+// first NUL; clipboardData(format) the whole block put under that format.
 bool clipboardHasText();
 std::string clipboardText();
+std::optional<std::string> clipboardData(std::uint32_t format);
+platform::Hwnd clipboardOwner();
+// Another program holds the clipboard open for ms simulated milliseconds.
+void holdClipboard(std::uint64_t ms);
+// Global blocks (kernel32_memory.cpp): a live block's size, and freeing one
+// that the simulated system took over.
+std::size_t globalSize(platform::Hglobal block);
+void freeGlobal(platform::Hglobal block);
+
+// Balloons the tray icon showed (shell32.cpp), in order.
+struct Balloon {
+  std::u16string title, text;
+  std::uint32_t icon;
+};
+const std::vector<Balloon>& balloons();
 
 // Simulated launches (shell32_launch.cpp), in order; lpVerb and lpFile are
 // nulled in info, their text is kept in verb and file.

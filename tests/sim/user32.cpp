@@ -113,9 +113,11 @@ Hwnd CreateWindowExW(std::uint32_t exStyle, const char16_t* className, const cha
   std::int64_t r;
   if (sim::scripted("CreateWindowExW", &r)) return reinterpret_cast<Hwnd>(r);
   auto cls = g_classes.find(className);
-  if (cls == g_classes.end()) return nullptr;  // class not registered
+  // The system's own classes need no registering; their windows answer nothing here.
+  const bool system = std::u16string_view(className) == u"Static";
+  if (cls == g_classes.end() && !system) return nullptr;  // class not registered
   auto h = sim::handle<Hwnd>();
-  g_windows[h] = {cls->second, parent, false, false, {x, y, x + width, y + height}};
+  g_windows[h] = {system ? nullptr : cls->second, parent, false, false, {x, y, x + width, y + height}};
   return h;
 }
 Bool DestroyWindow(Hwnd window) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "desktop/clipboard.h"
 #include "net/multipart.h"
 #include "net/upload.h"
 #include "net/version_check.h"
@@ -538,25 +539,42 @@ TEST(OpenLink, LaunchesOnlyPlainWebLinks) {
 
 }
 
-TEST(CopyTextToClipboard, HandsTheTextOverOrFreesTheBlock) {
-  sim::reset();
-  CopyTextToClipboard("http://x/abc\n");
-  EXPECT_EQ(sim::names(), (std::vector<std::string>{"GlobalAlloc", "GlobalLock", "GlobalUnlock", "OpenClipboard",
-                                                    "EmptyClipboard", "SetClipboardData", "CloseClipboard"}));
-  EXPECT_EQ(sim::log()[0].args, (std::vector<std::string>{"8194", "14"}));
-  EXPECT_EQ(sim::last("OpenClipboard")->args[0], "null");
-  EXPECT_EQ(sim::last("SetClipboardData")->args[0], "1");
-  EXPECT_EQ(sim::clipboardText(), "http://x/abc\n");
-
-  // Each failure before the hand-over: nothing reaches the clipboard, and the
-  // leak check of the sanitizer proves the block is not lost.
-  for (const char* failing : {"GlobalAlloc", "GlobalLock", "OpenClipboard", "SetClipboardData"}) {
-    SCOPED_TRACE(failing);
+TEST(CopyTextToClipboard, PutsTheLinkAsBothTextFormatsWithAnOwner) {
+  const platform::Hwnd window = reinterpret_cast<platform::Hwnd>(0x4242);
+  const std::string utf16 = std::string("h\0t\0t\0p\0:\0/\0/\0x\0/\0a\0\0\0", 22);
+  struct Case {
+    const char* name;
+    platform::Hwnd owner;
+    std::uint64_t heldMs;  // another program holds the clipboard this long
+    const char* failing;   // a call made to fail
+    std::string text;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"free", window, 0, "", "http://x/a", true},
+      {"held for a moment", window, 500, "", "http://x/a", true},
+      {"held too long", window, 5000, "", "http://x/a", false},
+      {"no window: a stand-in owns it", nullptr, 0, "", "http://x/a", true},
+      {"a NUL inside", window, 0, "", std::string("http://x/a\0b", 12), false},
+      {"no memory", window, 0, "GlobalAlloc", "http://x/a", false},
+      {"refused", window, 0, "SetClipboardData", "http://x/a", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     sim::reset();
-    sim::script(failing, 0);
-    CopyTextToClipboard("http://x/abc");
-    EXPECT_FALSE(sim::clipboardHasText());
-    EXPECT_EQ(sim::count("GlobalFree"), std::string(failing) == "GlobalAlloc" ? 0 : 1);
+    if (c.heldMs != 0) sim::holdClipboard(c.heldMs);
+    if (*c.failing != 0) sim::script(c.failing, 0);
+    const std::uint64_t start = platform::GetTickCount64();
+    EXPECT_EQ(CopyTextToClipboard(c.owner, c.text), c.taken);
+    EXPECT_LE(platform::GetTickCount64() - start, kClipboardWaitMs + kClipboardRetryMs) << "the wait is bounded";
+    if (c.taken) {
+      EXPECT_EQ(sim::clipboardData(platform::CF_TEXT), std::string("http://x/a", 11));
+      EXPECT_EQ(sim::clipboardData(platform::CF_UNICODETEXT), utf16);
+      EXPECT_NE(sim::clipboardOwner(), nullptr);
+    } else if (std::string(c.failing) != "SetClipboardData") {
+      EXPECT_FALSE(sim::clipboardHasText());
+    }
+    // Blocks the clipboard did not take are freed: the sanitizer's leak check proves it.
   }
 }
 

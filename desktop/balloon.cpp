@@ -1,0 +1,29 @@
+#include "desktop/balloon.h"
+#include <cstddef>
+#include "platform/shell32.h"
+
+namespace corvane {
+namespace {
+template <std::size_t N>
+void CopyCut(char16_t (&to)[N], std::u16string_view from) {
+  std::size_t n = from.size() < N - 1 ? from.size() : N - 1;
+  for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+  to[n] = 0;
+}
+}  // namespace
+
+bool ShowBalloon(platform::Hwnd window, std::u16string_view title, std::u16string_view text, BalloonIcon icon) {
+  using namespace platform;
+  if (window == nullptr) return false;
+  NotifyIconData record{};
+  record.cbSize = kTrayIconRecordSize;
+  record.hWnd = window;
+  record.uID = kTrayIconId;
+  record.uFlags = NIF_INFO;
+  CopyCut(record.szInfo, text);
+  CopyCut(record.szInfoTitle, title);
+  record.dwInfoFlags = static_cast<std::uint32_t>(icon);
+  return Shell_NotifyIconW(NIM_MODIFY, &record) != 0;
+}
+
+}  // namespace corvane
