@@ -205,6 +205,7 @@ class Capture {
   // The one place a picture of the selection leaves capture mode: the pixels
   // it is given go to the upload, the clipboard or a file, as chosen.
   void deliver(Choice choice, const PixelRows& pixels);
+  void copyOrSave(Choice choice, const PixelRows& pixels);
 
   bool takeSnapshot();
   void grabRegion();

@@ -20,6 +20,9 @@ struct Entry {
 constexpr Entry kEntries[] = {
     {IDM_CANCEL, u"Cancel", Choice::Cancel},
     {0, nullptr, Choice::Cancel},
+    {IDM_SAVE, u"&Save", Choice::Save},
+    {IDM_COPY, u"&Copy", Choice::Copy},
+    {0, nullptr, Choice::Cancel},
     {IDM_UPLOADSAVE, u"Upload && Save", Choice::UploadAndSave},
     {IDM_UPLOAD, u"Upload", Choice::Upload},
 };

@@ -109,6 +109,8 @@ void Capture::deliver(Choice choice, const PixelRows& pixels) {
     }
     case Choice::Copy:
     case Choice::Save:
+      copyOrSave(choice, pixels);
+      return;
     case Choice::Cancel:
       return;
   }

@@ -18,10 +18,14 @@ void CaptureWindows::cover(const ScreenArea& s) const {
 }
 
 // The selection window is owned by the full-screen one and so lies above it.
+// Shown and painted first, then moved with a repaint: under Wine a layered
+// window placed and sized in one SetWindowPos was left unpainted after a drag
+// towards the top left.
 void CaptureWindows::showSelection(const platform::Rect& r) const {
   using namespace platform;
-  SetWindowPos(selection_, nullptr, r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1,
-               SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(selection_, SW_SHOW);
+  UpdateWindow(selection_);
+  MoveWindow(selection_, r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1, 1);
 }
 
 void CaptureWindows::hideSelection() const { platform::ShowWindow(selection_, platform::SW_HIDE); }

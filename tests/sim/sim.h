@@ -247,8 +247,13 @@ void runModalLoop();  // dispatches queued messages up to the quit message
 // screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or
 // brush deleted while still selected into a DC stays live, as on the platform.
 std::vector<std::string> liveGdiObjects();
-// Where the pixels of the last DIB section made are said to lie (never memory).
+// The pixels of the last DIB section made, top row first whatever the header
+// says: pixel (x, y) holds dibPixel(x, y), blue in the low byte, the fourth byte 0.
 void* lastDibBits();
+inline std::uint32_t dibPixel(std::int32_t x, std::int32_t y) {
+  return static_cast<std::uint32_t>((x * 7 + y) & 0xFF) | static_cast<std::uint32_t>((y * 3) & 0xFF) << 8 |
+         static_cast<std::uint32_t>((x ^ y) & 0xFF) << 16;
+}
 
 void reset();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include "tests/unit/shell_fixture.h"
+#include "desktop/clipboard.h"
 
 namespace corvane::testing {
 namespace {
@@ -394,9 +395,10 @@ TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
   send(WM_LBUTTONUP, 0, point(140, 80));
   const std::string menu = sim::last("TrackPopupMenu")->args[0], main = h(app.mainWindow);
   const std::string at = "InsertMenuW(" + menu + ", 4294967295, ";
-  // Labels, order and flags as ever; the ids are the menu's own, none of them 0.
+  // From the top; "Upload" and "Upload && Save" nearest the cursor as ever; no id is 0.
   EXPECT_EQ(callsOf({"InsertMenuW", "GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "DestroyMenu"}),
             (std::vector<std::string>{"GetCursorPos()", at + "1024, 3, \"Cancel\")", at + "2048, 0, null)",
+                                      at + "1024, 5, \"&Save\")", at + "1024, 4, \"&Copy\")", at + "2048, 0, null)",
                                       at + "1024, 2, \"Upload && Save\")", at + "1024, 1, \"Upload\")",
                                       "SetForegroundWindow(" + main + ")",
                                       "TrackPopupMenu(" + menu + ", 416, 400, 300, 0, " + main + ")",
@@ -604,6 +606,107 @@ TEST(Grab, EveryWayACaptureEndsReleasesWhatItHeld) {
   EXPECT_EQ(sim::count("GetDC"), sim::count("ReleaseDC"));
   EXPECT_GT(sim::count("GetTempFileNameW"), 3 * static_cast<int>(grabEndings().size()) - 1);
   EXPECT_EQ(sim::count("DeleteFileW"), sim::count("GetTempFileNameW"));
+}
+
+}  // namespace
+}  // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// The packed DIB a reader of the clipboard expects for the snapshot's pixels
+// in [left, right] x [top, bottom]: 24 bits, bottom row first, rows padded to 4 bytes.
+std::string expectedDib(int left, int top, int right, int bottom) {
+  const int width = right - left + 1, height = bottom - top + 1, row = (width * 3 + 3) & ~3;
+  platform::BitmapInfoHeader header{40, width, height, 1, 24, platform::BI_RGB,
+                                    static_cast<std::uint32_t>(row * height), 0, 0, 0, 0};
+  std::string dib(reinterpret_cast<const char*>(&header), sizeof header);
+  for (int y = bottom; y >= top; --y) {
+    std::string line(static_cast<std::size_t>(row), '\0');
+    for (int x = left; x <= right; ++x)
+      for (int i = 0; i < 3; ++i) line[(x - left) * 3 + i] = static_cast<char>(sim::dibPixel(x, y) >> (8 * i));
+    dib += line;
+  }
+  return dib;
+}
+
+// Copy and Save from the post-selection menu: the exact pixels on the clipboard
+// or in a PNG of the save folder, nothing sent; when one way is closed the
+// other keeps the picture and the user is told where it is.
+TEST(PostSelection, CopyAndSaveKeepTheExactPixelsWithoutTheService) {
+  const std::u16string saved = u"C:\\Saved\\capture-20260309-070504.png";
+  struct Row {
+    const char* name;
+    std::uint32_t id;
+    std::function<void()> setup = [] {};
+    bool onClipboard = false;
+    std::vector<std::u16string> files = {};
+    std::u16string balloon = u"";  // the balloon's title, if one shows
+    bool message = false;          // "Could not save image"
+  };
+  const Row rows[] = {
+      {.name = "Copy", .id = IDM_COPY, .onClipboard = true},
+      {.name = "Copy, the clipboard held by another program", .id = IDM_COPY,
+       .setup = [] { sim::holdClipboard(5000); }, .files = {saved}, .balloon = u"Could not copy the picture"},
+      {.name = "Save", .id = IDM_SAVE, .files = {saved}, .balloon = u"Picture saved"},
+      {.name = "Save, the name taken", .id = IDM_SAVE, .setup = [=] { sim::putFile(saved, "older"); },
+       .files = {saved, u"C:\\Saved\\capture-20260309-070504-2.png"}, .balloon = u"Picture saved"},
+      {.name = "Save, the folder cannot be made", .id = IDM_SAVE,
+       .setup = [] { for (int i = 0; i < 4; ++i) sim::script("CreateDirectoryW", platform::ERROR_ACCESS_DENIED); },
+       .onClipboard = true, .balloon = u"Could not save the picture"},
+      {.name = "Save, neither the folder nor the clipboard", .id = IDM_SAVE,
+       .setup = [] {
+         for (int i = 0; i < 4; ++i) sim::script("CreateDirectoryW", platform::ERROR_ACCESS_DENIED);
+         sim::holdClipboard(5000);
+       },
+       .message = true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    startIdle();
+    settings.quickCapture = false;
+    std::copy_n(u"C:\\Saved", 9, settings.saveFolder);
+    send(UM_CAPTURE);
+    send(WM_LBUTTONDOWN, 0, point(130, 60));
+    r.setup();
+    sim::script("TrackPopupMenu", r.id);
+    send(WM_LBUTTONUP, 0, point(100, 41));  // towards the top left
+    EXPECT_EQ(stateOf(), State::Idle);
+    EXPECT_FALSE(sim::windowVisible(app.mainWindow));
+    EXPECT_EQ(sim::count("InternetOpenW") + sim::count("HttpSendRequestW"), 0) << "nothing goes to the service";
+    const auto dib = sim::clipboardData(platform::CF_DIB);
+    EXPECT_EQ(dib.has_value(), r.onClipboard);
+    if (r.onClipboard) {
+      EXPECT_EQ(*dib, expectedDib(100, 41, 130, 60));
+      EXPECT_EQ(sim::clipboardOwner(), app.mainWindow);
+      const auto png = sim::clipboardData(ClipboardFormat(u"PNG"));
+      ASSERT_TRUE(png.has_value());
+      EXPECT_FALSE(png->empty());
+    }
+    auto files = sim::filesIn(u"C:\\Saved");
+    auto wanted = r.files;
+    std::sort(files.begin(), files.end());
+    std::sort(wanted.begin(), wanted.end());
+    EXPECT_EQ(files, wanted);
+    for (const auto& f : r.files)
+      if (sim::fileBytes(f) != "older") {
+        EXPECT_EQ(sim::fileBytes(f).substr(0, 2), "\xFF\xD8") << "written by the encoder";
+      }
+    const auto& balloons = sim::balloons();
+    EXPECT_EQ(balloons.size(), r.balloon.empty() ? 0u : 1u);
+    if (!balloons.empty()) {
+      EXPECT_EQ(balloons[0].title, r.balloon);
+      if (!r.files.empty()) EXPECT_NE(balloons[0].text.find(r.files.back()), std::u16string::npos) << "names the file";
+    }
+    EXPECT_EQ(called("MessageBoxW(" + h(app.mainWindow) + ", \"Could not save image\", \"Error\", 16)"), r.message);
+    // The PNG is made from the same bottom-up rows, read from the top one.
+    if (const auto* png = sim::last("GdipCreateBitmapFromScan0")) {
+      EXPECT_EQ(png->args[2], "-96");
+      EXPECT_EQ(png->args[3], "137224");  // 24 bits: blue, green, red
+    }
+    EXPECT_EQ(sim::filesIn(u"C:\\Temp").size(), 0u);
+    EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  }
 }
 
 }  // namespace
