@@ -207,6 +207,10 @@ class Capture {
   void deliver(Choice choice, const PixelRows& pixels);
   void copyOrSave(Choice choice, const PixelRows& pixels);
 
+  // The size label: placed beside the selection as it is dragged, dropped at the release.
+  void placeLabel();
+  void dropLabel();
+
   bool takeSnapshot();
   void grabRegion();
   // The grab's pixels inside the snapshot; no pixels when the two do not meet.
@@ -222,6 +226,17 @@ class Capture {
   bool copyRequested_ = false;
   std::optional<Snapshot> snapshot_;
   std::optional<Grab> grab_;
+  // The selection's size in pixels, "640 × 480", on a background of its own,
+  // painted on the full-screen window beside the selection. It is never part
+  // of a picture, which comes from the snapshot.
+  struct Label {
+    platform::Rect area{};  // client coordinates of the full-screen window, right and bottom outside
+    char16_t text[32]{};
+    std::int32_t length = 0;
+  };
+  std::optional<Label> label_;
+  // The system's message font, made as capture mode begins.
+  platform::UniqueGdiObject labelFont_;
   // Busy's loops nest only as the tray menu over another: Idle again when the outermost ends.
   int busyDepth_ = 0;
   // The session has ended: no capture starts again before the process ends.

@@ -3,8 +3,25 @@
 #include "capture/capture.h"
 #include "platform/gdi32.h"
 #include "platform/user32.h"
+#include <string_view>
 
 namespace corvane {
+
+namespace {
+constexpr std::int32_t kLabelPadding = 6;  // around the text, inside its background
+constexpr std::int32_t kLabelGap = 4;      // between the selection and the label
+
+void appendNumber(char16_t* text, std::int32_t& length, std::int32_t value) {
+  char16_t digits[12];
+  int count = 0;
+  auto v = static_cast<std::uint32_t>(value < 0 ? 0 : value);
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + v % 10);
+    v /= 10;
+  } while (v != 0 && count < 12);
+  while (count > 0) text[length++] = digits[--count];
+}
+}  // namespace
 
 Capture& capture() {
   static Capture instance;
@@ -146,6 +163,10 @@ void Capture::start(const CaptureInput&) {
     MessageBoxW(nullptr, u"Could not capture the screen", u"Error", MB_ICONERROR);
     return;
   }
+  NonClientMetrics metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    labelFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   state_ = CaptureState::Waiting;
   windows_.cover(screen_);
   // Fails when another program holds Escape; the right button still leaves.
@@ -157,6 +178,7 @@ void Capture::cancel(const CaptureInput&) { teardown(); }
 void Capture::teardown(bool inUse) {
   mouse_.reset();
   escape_.reset();
+  label_.reset();
   windows_.park();
   if (inUse) {
     if (grab_) grab_->file.remove();
@@ -164,6 +186,7 @@ void Capture::teardown(bool inUse) {
   }
   grab_.reset();
   snapshot_.reset();
+  labelFont_.reset();
   state_ = CaptureState::Idle;
 }
 
@@ -185,6 +208,7 @@ void Capture::drag(const CaptureInput& input) {
   selection_.endX = at.x;
   selection_.endY = at.y;
   windows_.showSelection(normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY));
+  placeLabel();
 }
 
 // The arrow keys move the cursor by one pixel, ten with Shift; during a drag
@@ -221,6 +245,44 @@ void Capture::key(const CaptureInput& input) {
 void Capture::mouseLost(const CaptureInput&) {
   if (!mouse_) return;
   teardown();
+}
+
+// Below the selection's left edge, above it when the monitor ends there, and
+// inside the monitor the cursor is on whatever the selection does.
+void Capture::placeLabel() {
+  using namespace platform;
+  const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
+  Label next;
+  appendNumber(next.text, next.length, r.right - r.left + 1);
+  for (char16_t c : std::u16string_view(u" \u00D7 ")) next.text[next.length++] = c;
+  appendNumber(next.text, next.length, r.bottom - r.top + 1);
+  Size size{};
+  {
+    const WindowDc dc(windows_.main());
+    const Selected font(dc.get(), labelFont_.get());
+    GetTextExtentPoint32W(dc.get(), next.text, next.length, &size);
+  }
+  const std::int32_t width = size.cx + 2 * kLabelPadding, height = size.cy + kLabelPadding;
+  MonitorInfo monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromPoint({selection_.endX, selection_.endY}, MONITOR_DEFAULTTONEAREST), &monitor))
+    monitor.rcMonitor = {screen_.left, screen_.top, screen_.left + screen_.width, screen_.top + screen_.height};
+  const Rect& m = monitor.rcMonitor;
+  std::int32_t y = r.bottom + 1 + kLabelGap;
+  if (y + height > m.bottom) y = r.top - kLabelGap - height;
+  if (y < m.top) y = std::min(std::max(r.top, m.top), m.bottom - height);
+  const std::int32_t x = std::max(m.left, std::min(r.left, m.right - width));
+  next.area = {x - screen_.left, y - screen_.top, x - screen_.left + width, y - screen_.top + height};
+  if (label_) InvalidateRect(windows_.main(), &label_->area, 0);
+  InvalidateRect(windows_.main(), &next.area, 0);
+  label_ = next;
+  UpdateWindow(windows_.main());
+}
+
+void Capture::dropLabel() {
+  if (!label_) return;
+  platform::InvalidateRect(windows_.main(), &label_->area, 0);
+  label_.reset();
 }
 
 // A shown window that paints nothing is black under desktop composition, and a
@@ -268,6 +330,16 @@ bool Capture::paint(platform::Hwnd window) const {
     const platform::Rect& r = paint.area();
     platform::BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, snapshot_->dc.get(), r.left,
                      r.top, platform::SRCCOPY);
+    if (label_) {
+      using namespace platform;
+      const UniqueGdiObject background(CreateSolidBrush(Rgb(32, 32, 32)));
+      FillRect(paint.dc(), &label_->area, background.get());
+      const Selected font(paint.dc(), labelFont_.get());
+      SetBkMode(paint.dc(), TRANSPARENT);
+      SetTextColor(paint.dc(), Rgb(255, 255, 255));
+      TextOutW(paint.dc(), label_->area.left + kLabelPadding, label_->area.top + kLabelPadding / 2, label_->text,
+               label_->length);
+    }
   }
   return true;
 }

@@ -53,6 +53,7 @@ void Capture::grabRegion() {
   // snapshot: it only has to be gone before the user looks at the frozen
   // desktop without it.
   windows_.hideSelection();
+  dropLabel();
   grab.area = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
   grab.file.make();
 }

@@ -87,6 +87,34 @@ struct BitmapInfo {
   std::uint32_t bmiColors[1];  // blue, green, red, reserved
 };
 
+struct Size { std::int32_t cx, cy; };
+
+struct LogFont {
+  std::int32_t lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight;
+  std::uint8_t lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality,
+      lfPitchAndFamily;
+  char16_t lfFaceName[32];
+};
+
+// SystemParametersInfoW's SPI_GETNONCLIENTMETRICS record (with the padded border, Vista on).
+struct NonClientMetrics {
+  std::uint32_t cbSize;
+  std::int32_t iBorderWidth, iScrollWidth, iScrollHeight, iCaptionWidth, iCaptionHeight;
+  LogFont lfCaptionFont;
+  std::int32_t iSmCaptionWidth, iSmCaptionHeight;
+  LogFont lfSmCaptionFont;
+  std::int32_t iMenuWidth, iMenuHeight;
+  LogFont lfMenuFont, lfStatusFont, lfMessageFont;
+  std::int32_t iPaddedBorderWidth;
+};
+
+struct MonitorInfo {
+  std::uint32_t cbSize;
+  Rect rcMonitor, rcWork;
+  std::uint32_t dwFlags;
+};
+struct HmonitorTag; using Hmonitor = HmonitorTag*;
+
 struct PaintStruct {
   Hdc hdc;
   Bool fErase;
@@ -247,6 +275,8 @@ inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2;
 inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4, NIF_INFO = 0x10;
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
+inline constexpr std::int32_t TRANSPARENT = 1;
+inline constexpr std::uint32_t SPI_GETNONCLIENTMETRICS = 0x0029, MONITOR_DEFAULTTONEAREST = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
 inline constexpr std::uint32_t CF_TEXT = 1, CF_DIB = 8, CF_UNICODETEXT = 13;

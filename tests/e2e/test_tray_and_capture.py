@@ -89,6 +89,9 @@ def test_a_drag_shows_the_selection_over_the_normalised_rectangle(desktop, resid
             f"the selection does not show over the desktop: {selection}"
         outside = (max(0, left - 60), max(40, top - 60))
         assert screen.getpixel(outside) == desktop.picture.getpixel(outside)
+        # The size label below the selection: light text on its own dark background.
+        label = {colour for _, colour in screen.crop((left, bottom + 6, left + 60, bottom + 20)).getcolors(4096)}
+        assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
     finally:
         desktop.release_button()
         desktop.back_to_idle()

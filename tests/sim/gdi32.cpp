@@ -38,6 +38,7 @@ const char* name(Kind k) {
     case Kind::Bitmap: return "bitmap";
     case Kind::Pen: return "pen";
     case Kind::Brush: return "brush";
+    case Kind::Font: return "font";
   }
   return "?";
 }
@@ -157,6 +158,24 @@ Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color) {
   auto h = sim::handle<Hgdiobj>();
   sim::gdi::made(h, Kind::Pen);
   return h;
+}
+Hgdiobj CreateFontIndirectW(const LogFont* font) {
+  record("CreateFontIndirectW", font->lfFaceName, font->lfHeight);
+  auto h = sim::handle<Hgdiobj>();
+  sim::gdi::made(h, Kind::Font);
+  return h;
+}
+std::uint32_t SetTextColor(Hdc dc, std::uint32_t color) { record("SetTextColor", dc, color); return 0; }
+std::int32_t SetBkMode(Hdc dc, std::int32_t mode) { record("SetBkMode", dc, mode); return 2; }
+Bool TextOutW(Hdc dc, std::int32_t x, std::int32_t y, const char16_t* text, std::int32_t length) {
+  record("TextOutW", dc, x, y, std::u16string(text, static_cast<std::size_t>(length)).c_str());
+  return 1;
+}
+// Every character 7 pixels wide and 15 high.
+Bool GetTextExtentPoint32W(Hdc dc, const char16_t*, std::int32_t length, Size* size) {
+  record("GetTextExtentPoint32W", dc, length);
+  *size = {7 * length, 15};
+  return 1;
 }
 Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
   record("Rectangle", dc, left, top, right, bottom);

@@ -2,6 +2,8 @@
 // State is kept where the logic depends on it: windows (procedure, visibility,
 // rectangle, pending paint), the thread's message queue, hot keys and mouse capture.
 #include "platform/user32.h"
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include "platform/kernel32.h"
 #include <set>
@@ -334,6 +336,38 @@ std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* capti
   record("MessageBoxW", owner, text, caption, type);
   sim::runModalLoop();
   return result<std::int32_t>("MessageBoxW", 1);
+}
+Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase) {
+  record("InvalidateRect", window, rect ? rect->left : -1, rect ? rect->top : -1, rect ? rect->right : -1,
+         rect ? rect->bottom : -1, erase);
+  if (Window* w = find(window)) w->needsPaint = true;
+  return 1;
+}
+std::int32_t FillRect(Hdc dc, const Rect* rect, Hgdiobj brush) {
+  record("FillRect", dc, rect->left, rect->top, rect->right, rect->bottom, brush);
+  return 1;
+}
+Bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* value, std::uint32_t winIni) {
+  record("SystemParametersInfoW", action, param, winIni);
+  if (action != SPI_GETNONCLIENTMETRICS || value == nullptr) return 0;
+  auto* metrics = static_cast<NonClientMetrics*>(value);
+  if (metrics->cbSize != sizeof *metrics) return 0;
+  const char16_t face[] = u"Message Font";
+  std::copy(std::begin(face), std::end(face), metrics->lfMessageFont.lfFaceName);
+  metrics->lfMessageFont.lfHeight = -12;
+  return 1;
+}
+// One monitor, the 1920 x 1080 screen at (0, 0), unless a test says otherwise.
+Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) {
+  record("MonitorFromPoint", point.x, point.y, flags);
+  return reinterpret_cast<Hmonitor>(static_cast<std::uintptr_t>(1));
+}
+Bool GetMonitorInfoW(Hmonitor monitor, MonitorInfo* info) {
+  record("GetMonitorInfoW", static_cast<const void*>(monitor));
+  if (info->cbSize != sizeof *info) return 0;
+  info->rcMonitor = info->rcWork = {0, 0, 1920, 1080};
+  info->dwFlags = 1;
+  return 1;
 }
 Hdc GetDC(Hwnd window) {
   record("GetDC", window);

@@ -330,8 +330,8 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     sim::script("CreatePopupMenu", 0);  // no menu: the grab stays to be looked at
     send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
     ASSERT_TRUE(capture().holdsGrab());
-    // The grab copies nothing: it holds no GDI object beside the snapshot's.
-    EXPECT_EQ(sim::liveGdiObjects().size(), 2u);
+    // The grab copies nothing: it holds no GDI object beside the snapshot's and the label's font.
+    EXPECT_EQ(sim::liveGdiObjects().size(), 3u);
     // The selection window was hidden at the release and is not left up.
     EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
 
@@ -384,7 +384,7 @@ TEST(Snapshot, TakenBeforeTheWindowShowsAndPaintedByIt) {
   const auto r = sim::windowRect(app.mainWindow);
   EXPECT_EQ((std::vector<int>{r.left, r.top, r.right, r.bottom}), (std::vector<int>{0, 0, 1920, 1080}));
   EXPECT_TRUE(sim::windowVisible(app.mainWindow));
-  EXPECT_EQ(sim::liveGdiObjects().size(), 2u) << "the snapshot's DC and bitmap";
+  EXPECT_EQ(sim::liveGdiObjects().size(), 3u) << "the snapshot's DC and bitmap, the label's font";
 }
 
 TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
@@ -706,6 +706,56 @@ TEST(PostSelection, CopyAndSaveKeepTheExactPixelsWithoutTheService) {
     }
     EXPECT_EQ(sim::filesIn(u"C:\\Temp").size(), 0u);
     EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
+  }
+}
+
+}  // namespace
+}  // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// The size label: the selection's size in pixels, painted on the full-screen
+// window in the message font below the selection, above it at the monitor's
+// bottom, always inside the monitor; gone at the release.
+TEST(Selection, ItsSizeShowsBesideItInsideTheMonitor) {
+  struct Case {
+    int startX, startY, endX, endY;
+    const char16_t* text;
+    int labelX, labelY;  // the label's top left corner
+  } cases[] = {
+      {100, 50, 739, 529, u"640 \u00D7 480", 100, 534},
+      {739, 529, 100, 50, u"640 \u00D7 480", 100, 534},   // towards the top left: the same
+      {33, 44, 33, 44, u"1 \u00D7 1", 33, 49},             // a click
+      {10, 1000, 200, 1079, u"191 \u00D7 80", 10, 975},    // at the monitor's bottom: above
+      {1900, 10, 1919, 30, u"20 \u00D7 21", 1920 - 2 * 6 - 7 * 7, 35},  // at its right: moved in
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.startX << "," << c.startY << " -> " << c.endX << "," << c.endY);
+    startIdle();
+    settings.quickCapture = false;
+    send(UM_CAPTURE);
+    ASSERT_TRUE(called("CreateFontIndirectW(\"Message Font\", -12)"));
+    send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
+    sim::log().clear();
+    send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
+    const auto* text = sim::last("TextOutW");
+    ASSERT_NE(text, nullptr) << "painted with the move";
+    EXPECT_EQ(text->args[3], sim::arg(c.text));
+    EXPECT_EQ(text->args[1], std::to_string(c.labelX + 6));
+    EXPECT_EQ(text->args[2], std::to_string(c.labelY + 3));
+    const auto* fill = sim::last("FillRect");
+    ASSERT_NE(fill, nullptr);
+    EXPECT_EQ(fill->args[1], std::to_string(c.labelX));
+    EXPECT_EQ(fill->args[2], std::to_string(c.labelY));
+    EXPECT_LE(std::stoi(fill->args[3]), 1920);
+    EXPECT_LE(std::stoi(fill->args[4]), 1080);
+    // Gone at the release: the frozen desktop after it shows no label.
+    sim::script("CreatePopupMenu", 0);  // no menu: capture mode goes on, button up
+    send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
+    sim::log().clear();
+    EXPECT_TRUE(capture().paint(app.mainWindow));
+    EXPECT_EQ(sim::count("TextOutW"), 0);
   }
 }
 
