@@ -95,7 +95,7 @@ void runFileUpload() {
   if (!modal) return;
   // A failed "Upload && Save" left its request for a copy; this upload honours it.
   const UploadOutcome outcome =
-      FileUploadCommand({capture().uploadChoice() == 1, SaveFolderPath(), app.mainWindow}, app.mainWindow);
+      FileUploadCommand({capture().copyRequested(), SaveFolderPath(), app.mainWindow}, app.mainWindow);
   if (outcome.copyStepRan) capture().copyStepRan();
 }
 

@@ -164,6 +164,15 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
     case platform::WM_LBUTTONDOWN: return forward(E::Press);
     case platform::WM_LBUTTONUP: return forward(E::Release);
     case platform::WM_RBUTTONDOWN: return forward(E::RightPress);
+    case platform::WM_KEYDOWN:
+      if (capture().handle(E::Key, {{}, static_cast<std::uint32_t>(wParam), platform::GetKeyState(platform::VK_SHIFT) < 0}))
+        return 0;
+      break;
+    case platform::WM_CAPTURECHANGED:  // lParam: the window that takes the mouse
+      if (reinterpret_cast<platform::Hwnd>(lParam) != window && capture().handle(E::MouseLost)) return 0;
+      break;
+    case platform::WM_CANCELMODE: return forward(E::MouseLost);
+    case platform::WM_DISPLAYCHANGE: return forward(E::DisplayChange);
     case platform::WM_PAINT:
       if (capture().paint(window)) return 0;
       break;

@@ -55,23 +55,16 @@ struct CaptureSteps {
     c.selection_ = {c.screen_.left, c.screen_.top, c.screen_.left + c.screen_.width - 1,
                     c.screen_.top + c.screen_.height - 1};
   }
-  void placeSelection(bool hideAfter) { c.placeSelectionWindow(c.selection_, hideAfter); }
-  // As a release with quick capture hides it.
-  void hideSelection() { c.hideSelectionWindow(false); }
+  void placeSelection(bool) {
+    c.windows_.showSelection(normalise(c.selection_.startX, c.selection_.startY, c.selection_.endX, c.selection_.endY));
+  }
+  // As a release hides it.
+  void hideSelection() { c.windows_.hideSelection(); }
   // The main window over the virtual screen, showing the snapshot, as in capture mode.
-  void showMain() {
-    ::MoveWindow(reinterpret_cast<HWND>(c.main_), c.screen_.left, c.screen_.top, c.screen_.width, c.screen_.height,
-                 FALSE);
-    ::ShowWindow(reinterpret_cast<HWND>(c.main_), SW_SHOW);
-    ::UpdateWindow(reinterpret_cast<HWND>(c.main_));
-  }
-  // What finish does first: the main window put up again over the screen.
-  void putMainUpAgain() {
-    ::ShowWindow(reinterpret_cast<HWND>(c.main_), SW_HIDE);
-    ::ShowWindow(reinterpret_cast<HWND>(c.main_), SW_SHOW);
-    ::UpdateWindow(reinterpret_cast<HWND>(c.main_));
-  }
-  void hideMain() { ::ShowWindow(reinterpret_cast<HWND>(c.main_), SW_HIDE); }
+  void showMain() { c.windows_.cover(c.screen_); }
+  // What finish does first: the main window brought up for the work.
+  void putMainUpAgain() { c.windows_.raiseForWork(); }
+  void hideMain() { c.windows_.park(); }
   void grab() { c.grabRegion(); }
   const char16_t* file() const { return c.grab_ && c.grab_->file ? c.grab_->file.name() : nullptr; }
   platform::Hbitmap bitmap() const { return c.snapshot_ ? c.snapshot_->bitmap.get() : nullptr; }
@@ -272,8 +265,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     if (!capture().handle(CaptureEvent::Start) || capture().state() != CaptureState::Waiting)
       return fail("capture mode did not begin");
-    capture().handle(CaptureEvent::Press, {0, 0});
-    timed(whole, [&] { capture().handle(CaptureEvent::Release, {width - 1, height - 1}); });
+    capture().handle(CaptureEvent::Press, platform::Point{0, 0});
+    timed(whole, [&] { capture().handle(CaptureEvent::Release, platform::Point{width - 1, height - 1}); });
     if (capture().state() != CaptureState::Idle || capture().holdsGrab())
       return fail("the release did not end capture mode");
   }

@@ -1,5 +1,5 @@
-// Capture mode: the one capture object, its states and events, the selection
-// window, the region grab and the post-selection menu.
+// Capture mode: the one capture object, its states and events, the two windows
+// it shows, the region grab and the post-selection menu.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -35,16 +35,30 @@ enum class CaptureState {
 };
 
 enum class CaptureEvent {
-  Start,       // hot key Alt+C, a left click on the tray icon, the tray menu's capture command
-  Escape,      // the Escape hot key
-  Press,       // left button down
-  Move,        // mouse move
-  Release,     // left button up
-  RightPress,  // right button down
-  ModalBegin,  // one of our modal loops (a dialog, the folder browser, a message box) is about to run
-  TrayMenu,    // the tray menu is about to run: unlike the others it may open over our modal loops
-  ModalEnd,    // the loop that ModalBegin or TrayMenu let run has ended
-  SessionEnd,  // the session ends (log-off, shutdown): nothing of ours may stay behind
+  Start,          // hot key Alt+C, a left click on the tray icon, the tray menu's capture command
+  Escape,         // the Escape hot key
+  Press,          // left button down
+  Move,           // mouse move
+  Release,        // left button up
+  RightPress,     // right button down
+  Key,            // a key pressed while the full-screen window has the keyboard
+  MouseLost,      // another window took the mouse, or the system cancelled our mode (a secure desktop, a prompt)
+  DisplayChange,  // monitors came, went or moved: the frozen picture no longer matches the screen
+  ModalBegin,     // one of our modal loops (a dialog, the folder browser, a message box) is about to run
+  TrayMenu,       // the tray menu is about to run: unlike the others it may open over our modal loops
+  ModalEnd,       // the loop that ModalBegin or TrayMenu let run has ended
+  SessionEnd,     // the session ends (log-off, shutdown): nothing of ours may stay behind
+};
+
+// What the user does with a selection: the post-selection menu's entries
+// (quick capture is Upload).
+enum class Choice { Upload, UploadAndSave, Copy, Save, Cancel };
+
+// What comes with an event: the mouse message's client point, or the key.
+struct CaptureInput {
+  platform::Point point{};
+  std::uint32_t key = 0;  // virtual-key code, for Key
+  bool shift = false;     // Shift held, for Key
 };
 
 // Escape belongs to capture mode only while it waits for the press.
@@ -55,20 +69,57 @@ inline constexpr std::int32_t HOTKEY_ESCAPE = 4;
 inline constexpr std::uint32_t IDM_UPLOAD = 1;
 inline constexpr std::uint32_t IDM_UPLOADSAVE = 2;
 inline constexpr std::uint32_t IDM_CANCEL = 3;
+inline constexpr std::uint32_t IDM_COPY = 4;
+inline constexpr std::uint32_t IDM_SAVE = 5;
+
+// The virtual screen as read when capture mode last began.
+struct ScreenArea {
+  std::int32_t left, top, width, height;
+};
+
+// The two windows of capture mode and the only moves they make: nothing else
+// shows, hides or places them.
+class CaptureWindows {
+ public:
+  void attach(platform::Hwnd main, platform::Hwnd selection) {
+    main_ = main;
+    selection_ = selection;
+  }
+  platform::Hwnd main() const { return main_; }
+  platform::Hwnd selection() const { return selection_; }
+
+  // The full-screen window over the virtual screen, above every other window,
+  // with the keyboard: the hot key or the tray click that asked for it lets
+  // this process take the foreground.
+  void cover(const ScreenArea& screen) const;
+  // The selection window over the rectangle, both corner pixels inside.
+  void showSelection(const platform::Rect& area) const;
+  // The selection window gone, the desktop picture below it painted again.
+  void hideSelection() const;
+  // The full-screen window brought to the top for the work on a selection,
+  // without being hidden first: it is up already.
+  void raiseForWork() const;
+  // Both hidden, the selection window at (0, 0), 1 x 1.
+  void park() const;
+
+ private:
+  platform::Hwnd main_ = nullptr;
+  platform::Hwnd selection_ = nullptr;
+};
 
 // The one owner of capture mode's state: the state, the selection, the desktop
-// snapshot, the grab and the choice of a saved copy. Every event goes through
+// snapshot, the grab and the request for a saved copy. Every event goes through
 // handle(); the window procedures only decode messages and forward them.
 class Capture {
  public:
   // The windows capture mode shows; set once at start-up.
-  void attach(platform::Hwnd mainWindow, platform::Hwnd selectionWindow);
+  void attach(platform::Hwnd mainWindow, platform::Hwnd selectionWindow) { windows_.attach(mainWindow, selectionWindow); }
   // Drops everything and returns to Idle with no windows (a fresh start).
   void reset();
   // Start-up's last step before the loop: both windows hidden, the selection
   // window parked at (0, 0), 1 x 1. Idle only.
   void park() {
-    if (state_ == CaptureState::Idle) leave();
+    if (state_ == CaptureState::Idle) teardown();
   }
 
   CaptureState state() const { return state_; }
@@ -78,32 +129,40 @@ class Capture {
   platform::Hdc snapshotDc() const { return snapshot_ ? snapshot_->dc.get() : nullptr; }
 
   // The transition function, the one gate of capture mode: every request,
-  // every modal loop of ours and the session's end pass here. point is the
-  // mouse message's client point, for the mouse events. Returns false when the
-  // event is not taken in this state: a mouse message or tray event then goes
-  // to the default handling, and a loop that ModalBegin or TrayMenu asked for
-  // does not run. A taken ModalBegin or TrayMenu is matched by one ModalEnd.
-  bool handle(CaptureEvent event, platform::Point point = {});
+  // every modal loop of ours and the session's end pass here. Returns false
+  // when the event is not taken in this state: a mouse message or tray event
+  // then goes to the default handling, and a loop that ModalBegin or TrayMenu
+  // asked for does not run. A taken ModalBegin or TrayMenu is matched by one
+  // ModalEnd.
+  bool handle(CaptureEvent event, const CaptureInput& input);
+  bool handle(CaptureEvent event, platform::Point point = {}) { return handle(event, CaptureInput{point}); }
 
   // WM_PAINT of the main window: true when it painted the desktop picture.
   bool paint(platform::Hwnd window) const;
 
-  // 1 asks the next upload for a copy in the save folder. Set by the
-  // post-selection menu and quick capture; a failed "Upload && Save" leaves it
-  // at 1, so the next upload of a file keeps a copy too.
-  std::int32_t uploadChoice() const { return uploadChoice_; }
+  // Whether the next upload keeps a copy in the save folder. "Upload && Save"
+  // asks for one; a failed one leaves the request, so the next upload of a
+  // file keeps a copy too.
+  bool copyRequested() const { return copyRequested_; }
   // The copy step of an upload ran (written or not): the request is used up.
-  void copyStepRan() { uploadChoice_ = 0; }
+  void copyStepRan() { copyRequested_ = false; }
 
  private:
   // bench/release_steps_win32.cpp runs the private steps one at a time to time
   // them; the product itself carries no timing.
   friend struct CaptureSteps;
+  using Action = void (Capture::*)(const CaptureInput&);
+  struct Transition {
+    CaptureState from;
+    CaptureEvent event;
+    Action action;
+  };
+  static const Transition kTransitions[];
 
   // The desktop as it was when capture mode began: the main window paints it
-  // (a shown window that paints nothing is black) and the encoding of a
-  // selection reads its pixels in place. Members go in reverse: the bitmap is
-  // put back out of the DC, the DC is deleted, then the bitmap.
+  // (a shown window that paints nothing is black) and every picture of a
+  // selection is read from its pixels in place. Members go in reverse: the
+  // bitmap is put back out of the DC, the DC is deleted, then the bitmap.
   struct Snapshot {
     platform::UniqueBitmap bitmap;
     platform::UniqueMemoryDc dc;
@@ -111,46 +170,73 @@ class Capture {
     std::uint8_t* pixels = nullptr;  // the bitmap's, 32 bits each, top row first
   };
   // One selection: the part of the snapshot it covers and the temporary file
-  // its picture goes to. Its pixels stay the snapshot's, which outlives it.
+  // an upload's picture goes to. Its pixels stay the snapshot's, which outlives it.
   struct Grab {
     platform::Rect area;  // virtual screen, both corners inside; zero from emplace(), which value-initialises
     TempJpegFile file;
   };
 
-  void start();
-  void leave();
-  void beginBusy();
-  void endBusy();
+  // The actions of the transition table.
+  void start(const CaptureInput&);
+  void cancel(const CaptureInput&);
+  void press(const CaptureInput&);
+  void hover(const CaptureInput&);
+  void drag(const CaptureInput&);
+  void release(const CaptureInput&);
+  void key(const CaptureInput&);
+  void mouseLost(const CaptureInput&);
+  void ignore(const CaptureInput&) {}
+  void beginBusy(const CaptureInput& = {});
+  void nestTrayMenu(const CaptureInput&) { ++busyDepth_; }
+  void endBusy(const CaptureInput& = {});
+  void endSession(const CaptureInput&);
+
+  // Every way out of capture mode, the end of a selection and the session's
+  // end meet here: nothing stays on screen, held, or taken from other
+  // programs. While the post-selection menu or the work on a selection is
+  // still on the stack (inUse), the pixels and the grab stay for it to unwind,
+  // but the temporary file goes.
+  void teardown(bool inUse = false);
   void dropQueuedRequests();
-  void endSession();
-  void press(platform::Point at);
-  void release(platform::Point at);
-  // Runs the post-selection menu: its command, 0 when it was dismissed, -1
-  // when no menu could be made.
-  int runMenu();
-  void finish(std::int32_t choice);
+  // Runs the post-selection menu: its choice, nothing when it was dismissed.
+  // Sets menuFailed when no menu could be made.
+  std::optional<Choice> runMenu(bool& menuFailed);
+  void finish(Choice choice);
+  // The one place a picture of the selection leaves capture mode: the pixels
+  // it is given go to the upload, the clipboard or a file, as chosen.
+  void deliver(Choice choice, const PixelRows& pixels);
+  void copyOrSave(Choice choice, const PixelRows& pixels);
+
+  // The size label: placed beside the selection as it is dragged, dropped at the release.
+  void placeLabel();
+  void dropLabel();
 
   bool takeSnapshot();
   void grabRegion();
   // The grab's pixels inside the snapshot; no pixels when the two do not meet.
   PixelRows grabRows() const;
-  void placeSelectionWindow(const Selection& s, bool hideAfter) const;
-  void hideSelectionWindow(bool repaintBelow) const;
   platform::Point onScreen(platform::Point client) const {
     return {client.x + screen_.left, client.y + screen_.top};
   }
 
   CaptureState state_ = CaptureState::Idle;
-  platform::Hwnd main_ = nullptr;
-  platform::Hwnd selectionWindow_ = nullptr;
-  // The virtual screen as read when capture mode last began.
-  struct {
-    std::int32_t left, top, width, height;
-  } screen_{};
+  CaptureWindows windows_;
+  ScreenArea screen_{};
   Selection selection_{};
-  std::int32_t uploadChoice_ = 0;
+  bool copyRequested_ = false;
   std::optional<Snapshot> snapshot_;
   std::optional<Grab> grab_;
+  // The selection's size in pixels, "640 × 480", on a background of its own,
+  // painted on the full-screen window beside the selection. It is never part
+  // of a picture, which comes from the snapshot.
+  struct Label {
+    platform::Rect area{};  // client coordinates of the full-screen window, right and bottom outside
+    char16_t text[32]{};
+    std::int32_t length = 0;
+  };
+  std::optional<Label> label_;
+  // The system's message font, made as capture mode begins.
+  platform::UniqueGdiObject labelFont_;
   // Busy's loops nest only as the tray menu over another: Idle again when the outermost ends.
   int busyDepth_ = 0;
   // The session has ended: no capture starts again before the process ends.

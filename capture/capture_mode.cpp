@@ -1,19 +1,31 @@
-// The capture object: its transition function, entering and leaving capture
-// mode, and the desktop snapshot it shows.
+// The capture object: its table of states and events, entering and leaving
+// capture mode, and the desktop snapshot it shows.
 #include "capture/capture.h"
 #include "platform/gdi32.h"
 #include "platform/user32.h"
+#include <string_view>
 
 namespace corvane {
+
+namespace {
+constexpr std::int32_t kLabelPadding = 6;  // around the text, inside its background
+constexpr std::int32_t kLabelGap = 4;      // between the selection and the label
+
+void appendNumber(char16_t* text, std::int32_t& length, std::int32_t value) {
+  char16_t digits[12];
+  int count = 0;
+  auto v = static_cast<std::uint32_t>(value < 0 ? 0 : value);
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + v % 10);
+    v /= 10;
+  } while (v != 0 && count < 12);
+  while (count > 0) text[length++] = digits[--count];
+}
+}  // namespace
 
 Capture& capture() {
   static Capture instance;
   return instance;
-}
-
-void Capture::attach(platform::Hwnd mainWindow, platform::Hwnd selectionWindow) {
-  main_ = mainWindow;
-  selectionWindow_ = selectionWindow;
 }
 
 void Capture::reset() {
@@ -24,99 +36,66 @@ void Capture::reset() {
   sessionEnded_ = false;
   escape_.reset();
   mouse_.reset();
-  main_ = selectionWindow_ = nullptr;
+  windows_ = {};
   screen_ = {};
   selection_ = {};
-  uploadChoice_ = 0;
+  copyRequested_ = false;
 }
 
-// Every row of the table of states and events, in one place. Events a state
-// does not list are not capture mode's: the caller gives them to the default
-// handling, and nothing changes.
-bool Capture::handle(CaptureEvent event, platform::Point point) {
-  using E = CaptureEvent;
-  // In every state: what is held goes now, since the process may end as soon
-  // as this returns.
-  if (event == E::SessionEnd) {
-    endSession();
-    return true;
-  }
-  switch (state_) {
-    case CaptureState::Idle:
-      switch (event) {
-        case E::Start:
-          // Once the session has ended no capture starts, whatever comes after.
-          if (!sessionEnded_) start();
-          return true;
-        case E::ModalBegin:
-        case E::TrayMenu:
-          beginBusy();
-          return true;
-        default:
-          return false;
-      }
-    case CaptureState::Waiting:
-      switch (event) {
-        case E::Escape:
-        case E::RightPress:
-          leave();
-          return true;
-        case E::Press:
-          press(onScreen(point));
-          return true;
-        case E::Move:
-          return true;
-        case E::Release:  // the press came before capture mode began
-          release(onScreen(point));
-          return true;
-        default:
-          return false;
-      }
-    case CaptureState::Dragging:
-      switch (event) {
-        case E::Move:
-          selection_.endX = onScreen(point).x;
-          selection_.endY = onScreen(point).y;
-          placeSelectionWindow(selection_, false);
-          return true;
-        case E::Press:
-          press(onScreen(point));
-          return true;
-        case E::RightPress:  // a right click during a drag changes nothing
-          return true;
-        case E::Release:
-          release(onScreen(point));
-          return true;
-        default:
-          return false;
-      }
-    case CaptureState::MenuOpen:
-      // Nothing nests in the post-selection menu.
-      return false;
-    case CaptureState::Busy:
-      switch (event) {
-        case E::TrayMenu:
-          // Over a dialog or a message box of ours the tray menu still opens, so
-          // that Exit is always in reach.
-          ++busyDepth_;
-          return true;
-        case E::ModalEnd:
-          endBusy();
-          return true;
-        default:
-          // A capture request, a second dialog, mouse messages: dropped, not queued.
-          return false;
-      }
+// Every row of the table of states and events. An event a state does not list
+// is not capture mode's: the caller gives it to the default handling, and
+// nothing changes. In MenuOpen nothing nests; in Busy a capture request, a
+// second dialog and mouse messages are dropped, not queued.
+const Capture::Transition Capture::kTransitions[] = {
+    {CaptureState::Idle, CaptureEvent::Start, &Capture::start},
+    {CaptureState::Idle, CaptureEvent::ModalBegin, &Capture::beginBusy},
+    {CaptureState::Idle, CaptureEvent::TrayMenu, &Capture::beginBusy},
+    {CaptureState::Idle, CaptureEvent::SessionEnd, &Capture::endSession},
+
+    {CaptureState::Waiting, CaptureEvent::Escape, &Capture::cancel},
+    {CaptureState::Waiting, CaptureEvent::RightPress, &Capture::cancel},
+    {CaptureState::Waiting, CaptureEvent::Press, &Capture::press},
+    {CaptureState::Waiting, CaptureEvent::Move, &Capture::hover},
+    {CaptureState::Waiting, CaptureEvent::Release, &Capture::release},  // the press came before capture mode began
+    {CaptureState::Waiting, CaptureEvent::Key, &Capture::key},
+    {CaptureState::Waiting, CaptureEvent::MouseLost, &Capture::cancel},
+    {CaptureState::Waiting, CaptureEvent::DisplayChange, &Capture::cancel},
+    {CaptureState::Waiting, CaptureEvent::SessionEnd, &Capture::endSession},
+
+    {CaptureState::Dragging, CaptureEvent::Move, &Capture::drag},
+    {CaptureState::Dragging, CaptureEvent::Press, &Capture::press},
+    {CaptureState::Dragging, CaptureEvent::RightPress, &Capture::ignore},  // a right click during a drag changes nothing
+    {CaptureState::Dragging, CaptureEvent::Release, &Capture::release},
+    {CaptureState::Dragging, CaptureEvent::Key, &Capture::key},
+    {CaptureState::Dragging, CaptureEvent::MouseLost, &Capture::mouseLost},
+    {CaptureState::Dragging, CaptureEvent::DisplayChange, &Capture::cancel},
+    {CaptureState::Dragging, CaptureEvent::SessionEnd, &Capture::endSession},
+
+    {CaptureState::MenuOpen, CaptureEvent::SessionEnd, &Capture::endSession},
+
+    // Over a dialog or a message box of ours the tray menu still opens, so that
+    // Exit is always in reach.
+    {CaptureState::Busy, CaptureEvent::TrayMenu, &Capture::nestTrayMenu},
+    {CaptureState::Busy, CaptureEvent::ModalEnd, &Capture::endBusy},
+    {CaptureState::Busy, CaptureEvent::SessionEnd, &Capture::endSession},
+};
+
+bool Capture::handle(CaptureEvent event, const CaptureInput& input) {
+  for (const Transition& t : kTransitions) {
+    if (t.from == state_ && t.event == event) {
+      (this->*t.action)(input);
+      return true;
+    }
   }
   return false;
 }
 
-void Capture::beginBusy() {
+void Capture::beginBusy(const CaptureInput&) {
   state_ = CaptureState::Busy;
   busyDepth_ = 1;
 }
 
-void Capture::endBusy() {
+void Capture::endBusy(const CaptureInput&) {
   if (--busyDepth_ > 0) return;
   busyDepth_ = 0;
   dropQueuedRequests();
@@ -142,8 +121,8 @@ void Capture::dropQueuedRequests() {
   Msg m{};
   for (int i = 0; i < kMostDropped && PeekMessageW(&m, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE); ++i) {
   }
-  if (main_ == nullptr) return;
-  for (int i = 0; i < kMostDropped && PeekMessageW(&m, main_, WM_USER, kLastPrivateMessage, PM_REMOVE); ++i) {
+  if (windows_.main() == nullptr) return;
+  for (int i = 0; i < kMostDropped && PeekMessageW(&m, windows_.main(), WM_USER, kLastPrivateMessage, PM_REMOVE); ++i) {
   }
 }
 
@@ -152,30 +131,28 @@ void Capture::dropQueuedRequests() {
 // or an upload may still be on the stack, where the process ends: what they
 // hold that would outlive it (the temporary file, the Escape key) goes here and
 // now, and should they unwind after all, they upload nothing more.
-void Capture::endSession() {
+void Capture::endSession(const CaptureInput&) {
   sessionEnded_ = true;
   switch (state_) {
     case CaptureState::Idle:
       return;
     case CaptureState::Waiting:
     case CaptureState::Dragging:
-      leave();
+      teardown();
       return;
     case CaptureState::MenuOpen:
     case CaptureState::Busy:
-      escape_.reset();
-      mouse_.reset();
-      placeSelectionWindow({0, 0, 0, 0}, true);
-      platform::ShowWindow(main_, platform::SW_HIDE);
-      if (grab_) grab_->file.remove();
+      teardown(/*inUse=*/true);
       return;
   }
 }
 
 // The virtual screen is read afresh each time: monitors come, go and move while
 // we run, and one left of or above the primary gives a negative origin.
-void Capture::start() {
+void Capture::start(const CaptureInput&) {
   using namespace platform;
+  // Once the session has ended no capture starts, whatever comes after.
+  if (sessionEnded_) return;
   screen_ = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
              GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   if (!takeSnapshot()) {
@@ -186,35 +163,126 @@ void Capture::start() {
     MessageBoxW(nullptr, u"Could not capture the screen", u"Error", MB_ICONERROR);
     return;
   }
-  MoveWindow(main_, screen_.left, screen_.top, screen_.width, screen_.height, 0);
+  NonClientMetrics metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    labelFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   state_ = CaptureState::Waiting;
-  ShowWindow(main_, SW_SHOW);
-  UpdateWindow(main_);
+  windows_.cover(screen_);
   // Fails when another program holds Escape; the right button still leaves.
   escape_ = HotKey(nullptr, HOTKEY_ESCAPE, 0, VK_ESCAPE);
 }
 
-// Every way out of capture mode comes here: nothing stays on screen, held, or
-// taken from other programs.
-void Capture::leave() {
+void Capture::cancel(const CaptureInput&) { teardown(); }
+
+void Capture::teardown(bool inUse) {
   mouse_.reset();
-  placeSelectionWindow({0, 0, 0, 0}, true);
-  platform::ShowWindow(main_, platform::SW_HIDE);
-  platform::UpdateWindow(main_);
+  escape_.reset();
+  label_.reset();
+  windows_.park();
+  if (inUse) {
+    if (grab_) grab_->file.remove();
+    return;
+  }
   grab_.reset();
   snapshot_.reset();
-  escape_.reset();
+  labelFont_.reset();
   state_ = CaptureState::Idle;
 }
 
-void Capture::press(platform::Point at) {
+void Capture::press(const CaptureInput& input) {
+  const platform::Point at = onScreen(input.point);
   selection_.startX = at.x;
   selection_.startY = at.y;
   mouse_.reset();  // a second press: the first one's capture goes before the new one is taken
-  mouse_ = platform::MouseCapture(main_);
+  mouse_ = platform::MouseCapture(windows_.main());
   // From here Escape belongs to whatever program has the keyboard.
   escape_.reset();
   state_ = CaptureState::Dragging;
+}
+
+void Capture::hover(const CaptureInput&) {}
+
+void Capture::drag(const CaptureInput& input) {
+  const platform::Point at = onScreen(input.point);
+  selection_.endX = at.x;
+  selection_.endY = at.y;
+  windows_.showSelection(normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY));
+  placeLabel();
+}
+
+// The arrow keys move the cursor by one pixel, ten with Shift; during a drag
+// the dragged corner goes with it, so a selection can end on the exact pixel.
+// The move is handled here at once rather than left to the mouse message the
+// platform may or may not make of it.
+void Capture::key(const CaptureInput& input) {
+  using namespace platform;
+  const std::int32_t step = input.shift ? 10 : 1;
+  Point delta{};
+  switch (input.key) {
+    case VK_LEFT: delta.x = -step; break;
+    case VK_RIGHT: delta.x = step; break;
+    case VK_UP: delta.y = -step; break;
+    case VK_DOWN: delta.y = step; break;
+    default: return;
+  }
+  Point cursor{};
+  if (!GetCursorPos(&cursor)) return;
+  // Kept on the virtual screen, where the full-screen window can see it.
+  cursor.x = std::clamp(cursor.x + delta.x, screen_.left, screen_.left + screen_.width - 1);
+  cursor.y = std::clamp(cursor.y + delta.y, screen_.top, screen_.top + screen_.height - 1);
+  SetCursorPos(cursor.x, cursor.y);
+  const CaptureInput moved{{cursor.x - screen_.left, cursor.y - screen_.top}};
+  if (state_ == CaptureState::Dragging) drag(moved);
+  else hover(moved);
+}
+
+// Another window took the mouse in the middle of a drag (the secure desktop of
+// Ctrl+Alt+Del, an elevation prompt, the lock screen), or the system cancelled
+// our mode: the release will never come, so capture mode ends here rather than
+// leave the frozen desktop up with nothing to end it. Our own release of the
+// mouse (at the button's release) gives the guard up first and is no loss.
+void Capture::mouseLost(const CaptureInput&) {
+  if (!mouse_) return;
+  teardown();
+}
+
+// Below the selection's left edge, above it when the monitor ends there, and
+// inside the monitor the cursor is on whatever the selection does.
+void Capture::placeLabel() {
+  using namespace platform;
+  const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
+  Label next;
+  appendNumber(next.text, next.length, r.right - r.left + 1);
+  for (char16_t c : std::u16string_view(u" \u00D7 ")) next.text[next.length++] = c;
+  appendNumber(next.text, next.length, r.bottom - r.top + 1);
+  Size size{};
+  {
+    const WindowDc dc(windows_.main());
+    const Selected font(dc.get(), labelFont_.get());
+    GetTextExtentPoint32W(dc.get(), next.text, next.length, &size);
+  }
+  const std::int32_t width = size.cx + 2 * kLabelPadding, height = size.cy + kLabelPadding;
+  MonitorInfo monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromPoint({selection_.endX, selection_.endY}, MONITOR_DEFAULTTONEAREST), &monitor))
+    monitor.rcMonitor = {screen_.left, screen_.top, screen_.left + screen_.width, screen_.top + screen_.height};
+  const Rect& m = monitor.rcMonitor;
+  std::int32_t y = r.bottom + 1 + kLabelGap;
+  if (y + height > m.bottom) y = r.top - kLabelGap - height;
+  if (y < m.top) y = std::min(std::max(r.top, m.top), m.bottom - height);
+  const std::int32_t x = std::max(m.left, std::min(r.left, m.right - width));
+  next.area = {x - screen_.left, y - screen_.top, x - screen_.left + width, y - screen_.top + height};
+  if (label_) InvalidateRect(windows_.main(), &label_->area, 0);
+  InvalidateRect(windows_.main(), &next.area, 0);
+  label_ = next;
+  UpdateWindow(windows_.main());
+}
+
+void Capture::dropLabel() {
+  if (!label_) return;
+  platform::InvalidateRect(windows_.main(), &label_->area, 0);
+  label_.reset();
 }
 
 // A shown window that paints nothing is black under desktop composition, and a
@@ -262,6 +330,16 @@ bool Capture::paint(platform::Hwnd window) const {
     const platform::Rect& r = paint.area();
     platform::BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, snapshot_->dc.get(), r.left,
                      r.top, platform::SRCCOPY);
+    if (label_) {
+      using namespace platform;
+      const UniqueGdiObject background(CreateSolidBrush(Rgb(32, 32, 32)));
+      FillRect(paint.dc(), &label_->area, background.get());
+      const Selected font(paint.dc(), labelFont_.get());
+      SetBkMode(paint.dc(), TRANSPARENT);
+      SetTextColor(paint.dc(), Rgb(255, 255, 255));
+      TextOutW(paint.dc(), label_->area.left + kLabelPadding, label_->area.top + kLabelPadding / 2, label_->text,
+               label_->length);
+    }
   }
   return true;
 }

@@ -11,7 +11,8 @@
 
 namespace corvane {
 
-void Capture::release(platform::Point at) {
+void Capture::release(const CaptureInput& input) {
+  const platform::Point at = onScreen(input.point);
   mouse_.reset();
   selection_.endX = at.x;
   selection_.endY = at.y;
@@ -21,57 +22,40 @@ void Capture::release(platform::Point at) {
   // the menu below reads Escape itself.
   escape_.reset();
   if (settings.quickCapture) {
-    finish(0);
+    finish(Choice::Upload);
     return;
   }
-  const int command = runMenu();
-  // The session ended while the menu was up: nothing is uploaded any more.
+  bool menuFailed = false;
+  const std::optional<Choice> choice = runMenu(menuFailed);
+  // The session ended while the menu was up: nothing leaves any more.
   if (sessionEnded_) {
-    leave();
+    teardown();
     return;
   }
-  switch (command) {
-    case -1:
-      // Without a menu capture mode goes on, button up; the grab waits for the next one.
-      state_ = CaptureState::Waiting;
-      break;
-    case IDM_UPLOAD:
-    case IDM_UPLOADSAVE:
-      finish(command == IDM_UPLOADSAVE ? 1 : 0);
-      break;
-    case IDM_CANCEL:
-      uploadChoice_ = 0;
-      leave();
-      break;
-    default:  // dismissed
-      leave();
-      break;
+  if (menuFailed) {
+    // Without a menu capture mode goes on, button up; the grab waits for the next one.
+    state_ = CaptureState::Waiting;
+    return;
   }
+  if (!choice || *choice == Choice::Cancel) {
+    if (choice) copyRequested_ = false;
+    teardown();
+    return;
+  }
+  finish(*choice);
 }
 
 void Capture::grabRegion() {
   // A grab left over from a menu that could not be made is replaced here.
   grab_.reset();
   Grab& grab = grab_.emplace();
-  hideSelectionWindow(!settings.quickCapture);
+  // Nothing of the selection window is in the picture, which comes from the
+  // snapshot: it only has to be gone before the user looks at the frozen
+  // desktop without it.
+  windows_.hideSelection();
+  dropLabel();
   grab.area = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
   grab.file.make();
-}
-
-// Nothing of the selection window is in the picture, which comes from the
-// snapshot: it only has to be gone before the user looks at the frozen desktop
-// without it. With quick capture the main window is put up again and painted
-// whole before the upload, so the part under the selection window is left
-// unpainted here rather than painted twice on the way to the request. Before
-// the menu it is painted as the menu's loop runs.
-void Capture::hideSelectionWindow(bool repaintBelow) const {
-  using namespace platform;
-  if (repaintBelow) {
-    ShowWindow(selectionWindow_, SW_HIDE);
-    return;
-  }
-  SetWindowPos(selectionWindow_, nullptr, 0, 0, 0, 0,
-               SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 // The pixels come from the desktop as it was when capture mode began, never
@@ -90,29 +74,44 @@ PixelRows Capture::grabRows() const {
           snapshot_->pixels + static_cast<std::ptrdiff_t>(top) * stride + static_cast<std::ptrdiff_t>(left) * 4, 32};
 }
 
-void Capture::finish(std::int32_t choice) {
+void Capture::finish(Choice choice) {
   using namespace platform;
   beginBusy();
-  uploadChoice_ = choice;
-  std::optional<WaitCursor> wait(std::in_place);
-  // Up again over the screen while the work lasts: the wait cursor shows over it
-  // and its message boxes have an owner on screen.
-  ShowWindow(main_, SW_HIDE);
-  ShowWindow(main_, SW_SHOW);
-  UpdateWindow(main_);
-  Grab& grab = *grab_;
-  const PixelRows rows = grabRows();  // no pixels, and so a failed encoding, without a snapshot
-  const UploadOutcome outcome = UploadCapture(main_, grab.file, snapshot_ ? snapshot_->bitmap.get() : nullptr, rows,
-                                              {uploadChoice_ == 1, SaveFolderPath()});
-  if (outcome.copyStepRan) copyStepRan();
-  grab_.reset();
-  wait.reset();
-  placeSelectionWindow({0, 0, 0, 0}, true);
-  ShowWindow(main_, SW_SHOW);
-  ShowWindow(main_, SW_HIDE);
-  UpdateWindow(main_);
-  snapshot_.reset();
+  if (choice == Choice::Upload || choice == Choice::UploadAndSave) copyRequested_ = choice == Choice::UploadAndSave;
+  else copyRequested_ = false;
+  {
+    const WaitCursor wait;
+    // The work's message boxes have an owner on screen, and the wait cursor
+    // shows over it.
+    windows_.raiseForWork();
+    deliver(choice, grabRows());  // no pixels without a snapshot: the delivery fails and says so
+  }
   endBusy();
+  teardown();
+}
+
+void Capture::deliver(Choice choice, const PixelRows& pixels) {
+  using namespace platform;
+  Hwnd owner = windows_.main();
+  switch (choice) {
+    case Choice::Upload:
+    case Choice::UploadAndSave: {
+      TempJpegFile& file = grab_->file;
+      // Encoded into the temporary file, or into the save folder when that cannot
+      // be written; the picture exists nowhere else, so a failed upload keeps it.
+      const UploadOutcome outcome = UploadCapture(owner, file, snapshot_ ? snapshot_->bitmap.get() : nullptr, pixels,
+                                                  {copyRequested_, SaveFolderPath(), owner});
+      if (outcome.copyStepRan) copyStepRan();
+      file.remove();
+      return;
+    }
+    case Choice::Copy:
+    case Choice::Save:
+      copyOrSave(choice, pixels);
+      return;
+    case Choice::Cancel:
+      return;
+  }
 }
 
 }  // namespace corvane

@@ -18,6 +18,11 @@ Bool DeleteObject(Hgdiobj object);
 Hgdiobj GetStockObject(std::int32_t index);
 Hgdiobj CreateSolidBrush(std::uint32_t color);
 Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color);
+Hgdiobj CreateFontIndirectW(const LogFont* font);
+std::uint32_t SetTextColor(Hdc dc, std::uint32_t color);
+std::int32_t SetBkMode(Hdc dc, std::int32_t mode);
+Bool TextOutW(Hdc dc, std::int32_t x, std::int32_t y, const char16_t* text, std::int32_t length);
+Bool GetTextExtentPoint32W(Hdc dc, const char16_t* text, std::int32_t length, Size* size);
 Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
 
 inline constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {

@@ -183,6 +183,10 @@ class MouseCapture {
   MouseCapture& operator=(const MouseCapture&) = delete;
   ~MouseCapture() { reset(); }
 
+  // Still ours as far as this guard knows: given up by reset() before the
+  // platform is told, so the capture-changed message of our own release finds it false.
+  explicit operator bool() const { return held_; }
+
   void reset() {
     if (std::exchange(held_, false)) ReleaseCapture();
   }

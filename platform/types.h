@@ -87,6 +87,34 @@ struct BitmapInfo {
   std::uint32_t bmiColors[1];  // blue, green, red, reserved
 };
 
+struct Size { std::int32_t cx, cy; };
+
+struct LogFont {
+  std::int32_t lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight;
+  std::uint8_t lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality,
+      lfPitchAndFamily;
+  char16_t lfFaceName[32];
+};
+
+// SystemParametersInfoW's SPI_GETNONCLIENTMETRICS record (with the padded border, Vista on).
+struct NonClientMetrics {
+  std::uint32_t cbSize;
+  std::int32_t iBorderWidth, iScrollWidth, iScrollHeight, iCaptionWidth, iCaptionHeight;
+  LogFont lfCaptionFont;
+  std::int32_t iSmCaptionWidth, iSmCaptionHeight;
+  LogFont lfSmCaptionFont;
+  std::int32_t iMenuWidth, iMenuHeight;
+  LogFont lfMenuFont, lfStatusFont, lfMessageFont;
+  std::int32_t iPaddedBorderWidth;
+};
+
+struct MonitorInfo {
+  std::uint32_t cbSize;
+  Rect rcMonitor, rcWork;
+  std::uint32_t dwFlags;
+};
+struct HmonitorTag; using Hmonitor = HmonitorTag*;
+
 struct PaintStruct {
   Hdc hdc;
   Bool fErase;
@@ -215,7 +243,8 @@ inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT =
   WM_COMMAND = 0x0111, WM_HOTKEY = 0x0312, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
   WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
   WM_QUIT = 0x0012, WM_USER = 0x0400, WM_QUERYENDSESSION = 0x0011, WM_ENDSESSION = 0x0016,
-  WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = 0x0200, WM_MOUSELAST = 0x020E;
+  WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = 0x0200, WM_MOUSELAST = 0x020E,
+  WM_KEYDOWN = 0x0100, WM_CANCELMODE = 0x001F, WM_DISPLAYCHANGE = 0x007E, WM_CAPTURECHANGED = 0x0215;
 // The shell's and the tray's messages.
 inline constexpr std::uint32_t WM_CLOSE = 0x0010, WM_TIMER = 0x0113, WM_CONTEXTMENU = 0x007B;
 // The tray's notification events of version 4 (LOWORD of the callback's lParam) and NIM_SETVERSION's value.
@@ -236,7 +265,10 @@ inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008, WS_EX_TRANSPARENT = 0
   WS_EX_TOOLWINDOW = 0x00000080, WS_EX_LAYERED = 0x00080000, WS_EX_NOACTIVATE = 0x08000000;
 inline constexpr std::int32_t SW_HIDE = 0, SW_SHOW = 5;
 inline constexpr std::uint32_t SWP_NOSIZE = 0x0001, SWP_NOMOVE = 0x0002, SWP_NOZORDER = 0x0004,
-                               SWP_NOREDRAW = 0x0008, SWP_NOACTIVATE = 0x0010, SWP_HIDEWINDOW = 0x0080;
+                               SWP_NOREDRAW = 0x0008, SWP_NOACTIVATE = 0x0010, SWP_SHOWWINDOW = 0x0040,
+                               SWP_HIDEWINDOW = 0x0080;
+// SetWindowPos's place in the z-order: above every window that is not topmost.
+inline const Hwnd HWND_TOPMOST = reinterpret_cast<Hwnd>(static_cast<std::intptr_t>(-1));
 inline constexpr std::int32_t SM_XVIRTUALSCREEN = 76, SM_YVIRTUALSCREEN = 77,
   SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79, SM_CXSMICON = 49;
 inline constexpr std::uint32_t LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2;
@@ -244,7 +276,8 @@ inline constexpr std::uint32_t MOD_ALT = 0x0001;
 inline constexpr std::uint32_t MOD_CONTROL = 0x0002, MOD_SHIFT = 0x0004, MOD_WIN = 0x0008, MOD_NOREPEAT = 0x4000;
 inline constexpr std::uint32_t MF_GRAYED = 0x0001, MF_POPUP = 0x0010;
 inline constexpr std::uint32_t MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30;
-inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
+inline constexpr std::uint32_t VK_ESCAPE = 0x1B, VK_SHIFT = 0x10, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27,
+  VK_DOWN = 0x28;
 inline constexpr std::uint32_t MF_BYPOSITION = 0x0400, MF_CHECKED = 0x0008, MF_SEPARATOR = 0x0800;
 inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020, TPM_NONOTIFY = 0x0080, TPM_RETURNCMD = 0x0100;
 inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10,
@@ -255,6 +288,8 @@ inline constexpr std::uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2, NIM_
 inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4, NIF_INFO = 0x10;
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
+inline constexpr std::int32_t TRANSPARENT = 1;
+inline constexpr std::uint32_t SPI_GETNONCLIENTMETRICS = 0x0029, MONITOR_DEFAULTTONEAREST = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 // With the copy: layered (and other composited) windows on the screen come along, as the user sees them.
 inline constexpr std::uint32_t CAPTUREBLT = 0x40000000;

@@ -50,6 +50,9 @@ Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_
                     std::int32_t reserved, Hwnd window, const Rect* rect);
 Bool SetForegroundWindow(Hwnd window);
 Bool GetCursorPos(Point* point);
+Bool SetCursorPos(std::int32_t x, std::int32_t y);
+// Negative while the key is down.
+std::int16_t GetKeyState(std::int32_t key);
 Hwnd SetCapture(Hwnd window);
 Bool ReleaseCapture();
 Hcursor SetCursor(Hcursor cursor);
@@ -57,6 +60,11 @@ std::int32_t ShowCursor(Bool show);
 
 std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type);
 
+Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase);
+std::int32_t FillRect(Hdc dc, const Rect* rect, Hgdiobj brush);
+Bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* value, std::uint32_t winIni);
+Hmonitor MonitorFromPoint(Point point, std::uint32_t flags);
+Bool GetMonitorInfoW(Hmonitor monitor, MonitorInfo* info);
 Hdc GetDC(Hwnd window);  // null window: the whole screen
 std::int32_t ReleaseDC(Hwnd window, Hdc dc);
 Hdc BeginPaint(Hwnd window, PaintStruct* paint);

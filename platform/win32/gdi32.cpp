@@ -28,6 +28,19 @@ Hgdiobj CreateSolidBrush(std::uint32_t color) { return As<Hgdiobj>(::CreateSolid
 Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color) {
   return As<Hgdiobj>(::CreatePen(style, width, color));
 }
+CORVANE_SAME_LAYOUT(LogFont, LOGFONTW);
+CORVANE_SAME_LAYOUT(Size, SIZE);
+Hgdiobj CreateFontIndirectW(const LogFont* font) {
+  return As<Hgdiobj>(::CreateFontIndirectW(As<const LOGFONTW*>(font)));
+}
+std::uint32_t SetTextColor(Hdc dc, std::uint32_t color) { return ::SetTextColor(As<HDC>(dc), color); }
+std::int32_t SetBkMode(Hdc dc, std::int32_t mode) { return ::SetBkMode(As<HDC>(dc), mode); }
+Bool TextOutW(Hdc dc, std::int32_t x, std::int32_t y, const char16_t* text, std::int32_t length) {
+  return ::TextOutW(As<HDC>(dc), x, y, W(text), length);
+}
+Bool GetTextExtentPoint32W(Hdc dc, const char16_t* text, std::int32_t length, Size* size) {
+  return ::GetTextExtentPoint32W(As<HDC>(dc), W(text), length, As<SIZE*>(size));
+}
 Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
   return ::Rectangle(As<HDC>(dc), left, top, right, bottom);
 }

@@ -83,12 +83,32 @@ Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_
 }
 Bool SetForegroundWindow(Hwnd window) { return ::SetForegroundWindow(As<HWND>(window)); }
 Bool GetCursorPos(Point* point) { return ::GetCursorPos(As<POINT*>(point)); }
+Bool SetCursorPos(std::int32_t x, std::int32_t y) { return ::SetCursorPos(x, y); }
+std::int16_t GetKeyState(std::int32_t key) { return ::GetKeyState(key); }
 Hwnd SetCapture(Hwnd window) { return As<Hwnd>(::SetCapture(As<HWND>(window))); }
 Bool ReleaseCapture() { return ::ReleaseCapture(); }
 Hcursor SetCursor(Hcursor cursor) { return As<Hcursor>(::SetCursor(As<HCURSOR>(cursor))); }
 std::int32_t ShowCursor(Bool show) { return ::ShowCursor(show); }
 std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type) {
   return ::MessageBoxW(As<HWND>(owner), W(text), W(caption), type);
+}
+CORVANE_SAME_LAYOUT(NonClientMetrics, NONCLIENTMETRICSW);
+CORVANE_SAME_OFFSET(NonClientMetrics, NONCLIENTMETRICSW, lfMessageFont, lfMessageFont);
+CORVANE_SAME_LAYOUT(MonitorInfo, MONITORINFO);
+Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase) {
+  return ::InvalidateRect(As<HWND>(window), As<const RECT*>(rect), erase);
+}
+std::int32_t FillRect(Hdc dc, const Rect* rect, Hgdiobj brush) {
+  return ::FillRect(As<HDC>(dc), As<const RECT*>(rect), As<HBRUSH>(brush));
+}
+Bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* value, std::uint32_t winIni) {
+  return ::SystemParametersInfoW(action, param, value, winIni);
+}
+Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) {
+  return As<Hmonitor>(::MonitorFromPoint(POINT{point.x, point.y}, flags));
+}
+Bool GetMonitorInfoW(Hmonitor monitor, MonitorInfo* info) {
+  return ::GetMonitorInfoW(As<HMONITOR>(monitor), As<MONITORINFO*>(info));
 }
 Hdc GetDC(Hwnd window) { return As<Hdc>(::GetDC(As<HWND>(window))); }
 std::int32_t ReleaseDC(Hwnd window, Hdc dc) { return ::ReleaseDC(As<HWND>(window), As<HDC>(dc)); }

@@ -421,6 +421,12 @@ class Desktop:
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
         return result.stdout.decode("utf-8", "replace") if result.returncode == 0 else None
 
+    def clipboard_bytes(self, target):
+        """The clipboard in one of its X forms ("image/png"), or None."""
+        result = subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", target], env=self.env(),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
+        return result.stdout if result.returncode == 0 and result.stdout else None
+
     def clear_clipboard(self):
         proc = subprocess.run(["xclip", "-i", "-selection", "clipboard", "-loops", "0"], input=b"",
                               env=self.env(), timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -89,6 +89,9 @@ def test_a_drag_shows_the_selection_over_the_normalised_rectangle(desktop, resid
             f"the selection does not show over the desktop: {selection}"
         outside = (max(0, left - 60), max(40, top - 60))
         assert screen.getpixel(outside) == desktop.picture.getpixel(outside)
+        # The size label below the selection: light text on its own dark background.
+        label = {colour for _, colour in screen.crop((left, bottom + 6, left + 60, bottom + 20)).getcolors(4096)}
+        assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
     finally:
         desktop.release_button()
         desktop.back_to_idle()
@@ -111,6 +114,22 @@ def test_right_click_before_the_press_leaves_capture_mode(desktop, resident):
     desktop.wait_gone(MAIN_CLASS)
     assert not desktop.shown(SELECTION_CLASS)
     assert resident.running()
+
+
+def test_losing_the_mouse_in_a_drag_leaves_capture_mode_and_the_next_alt_c_works(desktop, resident):
+    enter_capture_mode(desktop)
+    desktop.press_button(400, 300)
+    desktop.drag_to(520, 380)
+    desktop.wait_shown(SELECTION_CLASS)
+    # What the system sends when Ctrl+Alt+Del, a prompt or the lock screen takes
+    # the mouse (under Wine another process cannot take our thread's capture).
+    desktop.tool("probe", "cancelmode", MAIN_CLASS)
+    desktop.wait_gone(MAIN_CLASS)
+    desktop.release_button()
+    assert not desktop.shown(SELECTION_CLASS)
+    enter_capture_mode(desktop)
+    desktop.keys("escape")
+    desktop.wait_gone(MAIN_CLASS)
 
 
 # ---- no capture inside another of our loops --------------------------------------------

@@ -3,9 +3,10 @@ through the post-selection menu, the link on the clipboard and in the browser, t
 saved copy, failures of the service, and the file upload by dialog and by drop."""
 
 import io
+import re
 
 import pytest
-from PIL import Image
+from PIL import Image, ImageChops
 
 import corvane_e2e as e2e
 from corvane_e2e import DIALOG_CLASS, MAIN_CLASS, MENU_CLASS, SELECTION_CLASS, wait_for
@@ -159,13 +160,16 @@ def test_a_failing_service_shows_the_message_over_the_selection_and_the_next_cap
 
 # ---- the post-selection menu ----------------------------------------------------------------
 
+MENU_ENTRIES = ["Cancel", "Save", "Copy", "Upload && Save", "Upload"]
+
+
 def open_selection_menu(desktop, start, end):
     capture(desktop, start, end)
     menu = desktop.wait_shown(MENU_CLASS)
     picture = desktop.screenshot(desktop.workdir / "selection-menu.png")
     entries = desktop.menu_entries(menu, picture)
-    assert len(entries) == 3, f"the menu shows {len(entries)} entries: {entries}"
-    return menu, dict(zip(["Cancel", "Upload && Save", "Upload"], entries))
+    assert len(entries) == len(MENU_ENTRIES), f"the menu shows {len(entries)} entries: {entries}"
+    return menu, dict(zip(MENU_ENTRIES, entries))
 
 
 def test_upload_and_save_keeps_the_received_bytes_in_the_save_folder(desktop, resident, web):
@@ -220,6 +224,51 @@ def test_cancel_or_dismissing_the_menu_uploads_nothing_and_leaves_nothing_on_scr
     screen = shots("after")
     assert e2e.mean_difference(screen.crop((0, 40, 1280, 800)), desktop.picture.crop((0, 40, 1280, 800))) < 1.0
     assert not web.requests
+
+
+# ---- the picture itself, without the service ---------------------------------------------------
+
+def choose(desktop, menu, entries, label):
+    top, bottom, _ = entries[label]
+    desktop.click(menu.rect[0] + 30, (top + bottom) // 2)
+
+
+def same_pixels(picture, expected):
+    return picture.size == expected.size and \
+        ImageChops.difference(picture.convert("RGB"), expected.convert("RGB")).getbbox() is None
+
+
+def test_copy_puts_the_exact_pixels_on_the_clipboard_as_png_and_as_a_dib(desktop, resident, web):
+    set_quick_capture(desktop, False)
+    prepare(desktop, web)
+    start, end = (517, 388), (320, 240)
+    expected = desktop.picture.crop(region(start, end))
+    menu, entries = open_selection_menu(desktop, start, end)
+    choose(desktop, menu, entries, "Copy")
+    assert_idle(desktop)
+    png = wait_for(lambda: desktop.clipboard_bytes("image/png"), 10, what="a PNG on the clipboard")
+    assert same_pixels(Image.open(io.BytesIO(png)), expected), "the clipboard's PNG is not the dragged pixels"
+    bmp = desktop.workdir / "clipboard.bmp"
+    compression, bits = desktop.tool("probe", "clipdib", desktop.winpath(bmp)).split()
+    assert compression == "0" and bits in ("24", "32"), "CF_DIB is not plain BI_RGB"
+    assert same_pixels(Image.open(bmp), expected), "the clipboard's CF_DIB is not the dragged pixels"
+    assert not web.requests
+
+
+def test_save_writes_a_png_of_the_exact_pixels_into_the_save_folder(desktop, resident, web):
+    set_quick_capture(desktop, False)
+    prepare(desktop, web)
+    save_folder = desktop.unixpath(desktop.profile + "\\ReDoda")
+    before = set(save_folder.glob("capture-*.png"))
+    start, end = (640, 300), (901, 455)
+    menu, entries = open_selection_menu(desktop, start, end)
+    choose(desktop, menu, entries, "Save")
+    assert_idle(desktop)
+    (saved,) = wait_for(lambda: set(save_folder.glob("capture-*.png")) - before, 10, what="the saved picture")
+    assert re.fullmatch(r"capture-\d{8}-\d{6}(-\d+)?\.png", saved.name), saved.name
+    assert same_pixels(Image.open(saved), desktop.picture.crop(region(start, end)))
+    assert not list(save_folder.glob("*.part")) and not web.requests
+    saved.unlink()
 
 
 # ---- the file upload ---------------------------------------------------------------------------

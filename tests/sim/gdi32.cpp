@@ -3,6 +3,7 @@
 #include "platform/gdi32.h"
 #include <map>
 #include <set>
+#include <vector>
 #include "tests/sim/gdi_objects.h"
 #include "tests/sim/sim.h"
 
@@ -16,12 +17,14 @@ std::map<const void*, Live> g_live;
 std::map<const void*, Kind> g_stock;                         // stock and DC default objects: never freed
 std::map<const void*, std::map<Kind, const void*>> g_selected;  // dc -> kind -> object
 void* g_lastDibBits = nullptr;
+std::map<const void*, std::vector<std::uint8_t>> g_dibPixels;  // bitmap -> its pixels, while it lives
 
 const bool g_registered = (sim::onReset([] {
                              g_live.clear();
                              g_stock.clear();
                              g_selected.clear();
                              g_lastDibBits = nullptr;
+                             g_dibPixels.clear();
                            }),
                            true);
 
@@ -35,6 +38,7 @@ const char* name(Kind k) {
     case Kind::Bitmap: return "bitmap";
     case Kind::Pen: return "pen";
     case Kind::Brush: return "brush";
+    case Kind::Font: return "font";
   }
   return "?";
 }
@@ -85,9 +89,18 @@ Hbitmap CreateDIBSection(Hdc dc, const BitmapInfo* info, std::uint32_t usage, vo
   if (section != nullptr || offset != 0 || !result<bool>("CreateDIBSection", true)) return nullptr;  // no memory for it
   auto h = sim::handle<Hbitmap>();
   sim::gdi::made(h, Kind::Bitmap);
-  // The simulation keeps no pixels: an address far from any memory, only to be
-  // passed on and compared.
-  g_lastDibBits = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(h) << 32);
+  // Pixels of a known pattern (sim::dibPixel), as a copy of the screen would leave them.
+  const std::int32_t width = header.biWidth, height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+  const std::int32_t bytes = header.biBitCount / 8;
+  auto& pixels = g_dibPixels[h];
+  pixels.resize(static_cast<std::size_t>(width) * height * bytes);
+  for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t x = 0; x < width; ++x) {
+      const std::uint32_t p = sim::dibPixel(x, y);
+      std::uint8_t* at = &pixels[(static_cast<std::size_t>(y) * width + x) * bytes];
+      for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(p >> (8 * i));
+    }
+  g_lastDibBits = pixels.data();
   if (bits != nullptr) *bits = g_lastDibBits;
   return h;
 }
@@ -125,6 +138,7 @@ Bool DeleteObject(Hgdiobj object) {
   auto it = g_live.find(object);
   if (it == g_live.end() || isDc(it->second.kind) || selectedAnywhere(object)) return 0;
   g_live.erase(it);
+  g_dibPixels.erase(object);
   return 1;
 }
 Hgdiobj GetStockObject(std::int32_t index) {
@@ -144,6 +158,24 @@ Hgdiobj CreatePen(std::int32_t style, std::int32_t width, std::uint32_t color) {
   auto h = sim::handle<Hgdiobj>();
   sim::gdi::made(h, Kind::Pen);
   return h;
+}
+Hgdiobj CreateFontIndirectW(const LogFont* font) {
+  record("CreateFontIndirectW", font->lfFaceName, font->lfHeight);
+  auto h = sim::handle<Hgdiobj>();
+  sim::gdi::made(h, Kind::Font);
+  return h;
+}
+std::uint32_t SetTextColor(Hdc dc, std::uint32_t color) { record("SetTextColor", dc, color); return 0; }
+std::int32_t SetBkMode(Hdc dc, std::int32_t mode) { record("SetBkMode", dc, mode); return 2; }
+Bool TextOutW(Hdc dc, std::int32_t x, std::int32_t y, const char16_t* text, std::int32_t length) {
+  record("TextOutW", dc, x, y, std::u16string(text, static_cast<std::size_t>(length)).c_str());
+  return 1;
+}
+// Every character 7 pixels wide and 15 high.
+Bool GetTextExtentPoint32W(Hdc dc, const char16_t*, std::int32_t length, Size* size) {
+  record("GetTextExtentPoint32W", dc, length);
+  *size = {7 * length, 15};
+  return 1;
 }
 Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
   record("Rectangle", dc, left, top, right, bottom);

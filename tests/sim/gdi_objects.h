@@ -5,7 +5,7 @@
 
 namespace sim::gdi {
 
-enum class Kind { MemoryDc, ScreenDc, WindowDc, PaintDc, Bitmap, Pen, Brush };
+enum class Kind { MemoryDc, ScreenDc, WindowDc, PaintDc, Bitmap, Pen, Brush, Font };
 
 void made(const void* object, Kind kind, const void* window = nullptr);
 // Removes a live DC of one of the DC kinds (and its selections); false when it

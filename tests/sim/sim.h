@@ -258,6 +258,12 @@ struct MenuItem {
 };
 const std::vector<MenuItem>& menuItems(platform::Hmenu menu);
 platform::Hwnd capturedWindow();                    // null when the mouse is not captured
+// Another program's window takes the mouse: the window that held it is told.
+void takeCapture(platform::Hwnd other);
+platform::Hwnd foregroundWindow();                  // the last window activated
+bool windowTopmost(platform::Hwnd window);          // placed above the windows that are not topmost
+platform::Point cursorPos();                        // (400, 300) after reset; SetCursorPos moves it
+void setCursorPos(platform::Point at);
 // Queues a message for GetMessageW; an empty queue reads as WM_QUIT with code 0.
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam);
 std::size_t queuedMessages(bool countNull = true);  // countNull false: WM_NULL, which nothing acts on, left out
@@ -268,8 +274,13 @@ void runModalLoop();  // dispatches queued messages up to the quit message
 // screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or
 // brush deleted while still selected into a DC stays live, as on the platform.
 std::vector<std::string> liveGdiObjects();
-// Where the pixels of the last DIB section made are said to lie (never memory).
+// The pixels of the last DIB section made, top row first whatever the header
+// says: pixel (x, y) holds dibPixel(x, y), blue in the low byte, the fourth byte 0.
 void* lastDibBits();
+inline std::uint32_t dibPixel(std::int32_t x, std::int32_t y) {
+  return static_cast<std::uint32_t>((x * 7 + y) & 0xFF) | static_cast<std::uint32_t>((y * 3) & 0xFF) << 8 |
+         static_cast<std::uint32_t>((x ^ y) & 0xFF) << 16;
+}
 
 void reset();
 

@@ -2,9 +2,12 @@
 // State is kept where the logic depends on it: windows (procedure, visibility,
 // rectangle, pending paint), the thread's message queue, hot keys and mouse capture.
 #include "platform/user32.h"
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include "platform/kernel32.h"
 #include <set>
+#include <utility>
 #include "tests/sim/gdi_objects.h"
 #include "tests/sim/sim.h"
 
@@ -16,6 +19,7 @@ struct Window {
   bool visible;
   bool needsPaint;
   platform::Rect rect;
+  bool topmost = false;
 };
 std::map<std::u16string, platform::WindowProc> g_classes;
 std::map<Hwnd, Window> g_windows;
@@ -26,6 +30,8 @@ std::set<std::pair<std::uint32_t, std::uint32_t>> g_heldElsewhere;           // 
 std::map<platform::Hmenu, std::vector<sim::MenuItem>> g_menus;
 Hwnd g_capture = nullptr;
 std::map<Hwnd, std::set<std::uintptr_t>> g_timers;
+Hwnd g_foreground = nullptr;
+platform::Point g_cursor{400, 300};
 
 const bool g_registered = (sim::onReset([] {
                              g_classes.clear();
@@ -37,6 +43,8 @@ const bool g_registered = (sim::onReset([] {
                              g_menus.clear();
                              g_capture = nullptr;
                              g_timers.clear();
+                             g_foreground = nullptr;
+                             g_cursor = {400, 300};
                            }),
                            true);
 
@@ -79,6 +87,18 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> hotKeyOf(std::int32_t id)
 void holdHotKeyElsewhere(std::uint32_t modifiers, std::uint32_t key) { g_heldElsewhere.insert({modifiers, key}); }
 const std::vector<MenuItem>& menuItems(platform::Hmenu menu) { return g_menus[menu]; }
 platform::Hwnd capturedWindow() { return g_capture; }
+platform::Hwnd foregroundWindow() { return g_foreground; }
+bool windowTopmost(platform::Hwnd window) {
+  Window* w = find(window);
+  return w != nullptr && w->topmost;
+}
+platform::Point cursorPos() { return g_cursor; }
+void setCursorPos(platform::Point at) { g_cursor = at; }
+void takeCapture(platform::Hwnd other) {
+  Hwnd was = g_capture;
+  g_capture = other;
+  if (was != nullptr && was != other) deliver(was, platform::WM_CAPTURECHANGED, 0, reinterpret_cast<platform::Lparam>(other));
+}
 void queueMessage(platform::Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
   post(window, message, wParam, lParam);
 }
@@ -148,13 +168,21 @@ Bool ShowWindow(Hwnd window, std::int32_t command) {
   if (w->visible && !was) w->needsPaint = true;
   return was ? 1 : 0;
 }
-// Only what capture mode asks of it: a hide that leaves place and size.
+// Place, size, showing and hiding; a window is topmost once placed there.
 Bool SetWindowPos(Hwnd window, Hwnd insertAfter, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height, std::uint32_t flags) {
   record("SetWindowPos", window, insertAfter, x, y, width, height, flags);
   Window* w = find(window);
-  if (w == nullptr || (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) return 0;
+  if (w == nullptr) return 0;
+  if (!(flags & SWP_NOMOVE)) w->rect = {x, y, x + (w->rect.right - w->rect.left), y + (w->rect.bottom - w->rect.top)};
+  if (!(flags & SWP_NOSIZE)) w->rect = {w->rect.left, w->rect.top, w->rect.left + width, w->rect.top + height};
+  if (!(flags & SWP_NOZORDER) && insertAfter == HWND_TOPMOST) w->topmost = true;
   if (flags & SWP_HIDEWINDOW) w->visible = false;
+  if ((flags & SWP_SHOWWINDOW) && !w->visible) {
+    w->visible = true;
+    w->needsPaint = true;
+  }
+  if ((flags & SWP_SHOWWINDOW) && !(flags & SWP_NOACTIVATE)) g_foreground = window;
   return 1;
 }
 Bool UpdateWindow(Hwnd window) {
@@ -294,21 +322,38 @@ Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_
   if (picked) post(window, WM_COMMAND, static_cast<Wparam>(chosen), 0);
   return 1;
 }
-Bool SetForegroundWindow(Hwnd window) { record("SetForegroundWindow", window); return 1; }
-Bool GetCursorPos(Point* point) {
-  record("GetCursorPos");
-  *point = {400, 300};
+Bool SetForegroundWindow(Hwnd window) {
+  record("SetForegroundWindow", window);
+  g_foreground = window;
   return 1;
 }
+Bool GetCursorPos(Point* point) {
+  record("GetCursorPos");
+  *point = g_cursor;
+  return 1;
+}
+Bool SetCursorPos(std::int32_t x, std::int32_t y) {
+  record("SetCursorPos", x, y);
+  g_cursor = {x, y};
+  return 1;
+}
+std::int16_t GetKeyState(std::int32_t key) {
+  record("GetKeyState", key);
+  return result<std::int16_t>("GetKeyState", 0);
+}
+// The window that loses the mouse is told, as the platform tells it, before the call returns.
 Hwnd SetCapture(Hwnd window) {
   record("SetCapture", window);
   Hwnd previous = g_capture;
   g_capture = window;
+  if (previous != nullptr && previous != window)
+    deliver(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<Lparam>(window));
   return previous;
 }
 Bool ReleaseCapture() {
   record("ReleaseCapture");
-  g_capture = nullptr;
+  Hwnd previous = std::exchange(g_capture, nullptr);
+  if (previous != nullptr) deliver(previous, WM_CAPTURECHANGED, 0, 0);
   return 1;
 }
 Hcursor SetCursor(Hcursor cursor) { record("SetCursor", cursor); return nullptr; }
@@ -318,6 +363,38 @@ std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* capti
   record("MessageBoxW", owner, text, caption, type);
   sim::runModalLoop();
   return result<std::int32_t>("MessageBoxW", 1);
+}
+Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase) {
+  record("InvalidateRect", window, rect ? rect->left : -1, rect ? rect->top : -1, rect ? rect->right : -1,
+         rect ? rect->bottom : -1, erase);
+  if (Window* w = find(window)) w->needsPaint = true;
+  return 1;
+}
+std::int32_t FillRect(Hdc dc, const Rect* rect, Hgdiobj brush) {
+  record("FillRect", dc, rect->left, rect->top, rect->right, rect->bottom, brush);
+  return 1;
+}
+Bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* value, std::uint32_t winIni) {
+  record("SystemParametersInfoW", action, param, winIni);
+  if (action != SPI_GETNONCLIENTMETRICS || value == nullptr) return 0;
+  auto* metrics = static_cast<NonClientMetrics*>(value);
+  if (metrics->cbSize != sizeof *metrics) return 0;
+  const char16_t face[] = u"Message Font";
+  std::copy(std::begin(face), std::end(face), metrics->lfMessageFont.lfFaceName);
+  metrics->lfMessageFont.lfHeight = -12;
+  return 1;
+}
+// One monitor, the 1920 x 1080 screen at (0, 0), unless a test says otherwise.
+Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) {
+  record("MonitorFromPoint", point.x, point.y, flags);
+  return reinterpret_cast<Hmonitor>(static_cast<std::uintptr_t>(1));
+}
+Bool GetMonitorInfoW(Hmonitor monitor, MonitorInfo* info) {
+  record("GetMonitorInfoW", static_cast<const void*>(monitor));
+  if (info->cbSize != sizeof *info) return 0;
+  info->rcMonitor = info->rcWork = {0, 0, 1920, 1080};
+  info->dwFlags = 1;
+  return 1;
 }
 Hdc GetDC(Hwnd window) {
   record("GetDC", window);

@@ -80,7 +80,7 @@ TEST(StartUp, ResidentRunInOrder) {
   const int registry = std::max(indexOf("RegOpenKeyExW"), indexOf("RegCreateKeyExW"));
   const int classes = indexOf("RegisterClassW"), windows = indexOf("CreateWindowExW"),
             tray = indexOf("Shell_NotifyIconW(0"), hotKeys = indexOf("RegisterHotKey(null, 1"),
-            leave = indexOf("MoveWindow(" + h(app.selectionWindow) + ", 0, 0, 1, 1, 1)"), loop = indexOf("GetMessageW");
+            leave = indexOf("SetWindowPos(" + h(app.selectionWindow) + ", null, 0, 0, 1, 1,"), loop = indexOf("GetMessageW");
   EXPECT_LT(registry, classes);
   EXPECT_LT(classes, windows);
   EXPECT_LT(windows, tray);
@@ -95,8 +95,10 @@ TEST(StartUp, ResidentRunInOrder) {
   EXPECT_LT(indexOf("RegisterHotKey(null, 3"), leave);
   EXPECT_LT(leave, loop);
   // Parked: both windows hidden, the selection window at (0, 0), 1 x 1.
-  EXPECT_TRUE(called("MoveWindow(" + h(app.selectionWindow) + ", 0, 0, 1, 1, 1)"));
-  EXPECT_EQ(callsOf({"ShowWindow"}).back(), "ShowWindow(" + h(app.mainWindow) + ", 0)");
+  const auto parked = sim::windowRect(app.selectionWindow);
+  EXPECT_EQ((std::vector<int>{parked.left, parked.top, parked.right, parked.bottom}), (std::vector<int>{0, 0, 1, 1}));
+  EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
+  EXPECT_FALSE(sim::windowVisible(app.mainWindow));
   // The version check runs on its own thread only when the setting is on; its handle is not kept.
   ASSERT_TRUE(settings.versionCheck);  // a first start switches it on
   ASSERT_EQ(sim::count("CreateThread"), 1);

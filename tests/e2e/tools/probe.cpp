@@ -13,6 +13,10 @@
 //   probe.exe close CLASS            post WM_CLOSE to the window of class CLASS, as taskkill does
 //   probe.exe escapebox TITLE        show a message box of this process titled TITLE; exit code 0
 //                                    once Escape closes it (the key reached this program)
+//   probe.exe clipdib PATH           the clipboard's CF_DIB written to PATH as a .bmp file; prints
+//                                    its compression and bits per pixel
+//   probe.exe cancelmode CLASS       what the system sends a window whose mode it cancels
+//   probe.exe window X Y W H COLOUR  a plain window of that colour (0xRRGGBB) at that place until killed
 //
 //   probe.exe answers CLASS SECONDS  for SECONDS, ask the window of class CLASS for an answer
 //                                    (WM_NULL by SendMessageTimeout, 2 s each) every 100 ms; exit
@@ -369,6 +373,84 @@ int closeWindow(const wchar_t* windowClass) {
   return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
+int clipDib(const wchar_t* path) {
+  if (!OpenClipboard(nullptr)) return 1;
+  int code = 1;
+  if (HANDLE block = GetClipboardData(CF_DIB)) {
+    const auto* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(block));
+    const SIZE_T size = GlobalSize(block);
+    if (info && size >= sizeof *info) {
+      BITMAPFILEHEADER file{};
+      file.bfType = 0x4D42;
+      file.bfSize = static_cast<DWORD>(sizeof file + size);
+      file.bfOffBits = static_cast<DWORD>(sizeof file + info->biSize + (info->biCompression == BI_BITFIELDS ? 12 : 0) +
+                                          info->biClrUsed * 4);
+      if (FILE* out = _wfopen(path, L"wb")) {
+        fwrite(&file, sizeof file, 1, out);
+        fwrite(info, size, 1, out);
+        fclose(out);
+        printf("%lu %u\n", info->biCompression, info->biBitCount);
+        code = 0;
+      }
+    }
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return code;
+}
+
+LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT r;
+    GetClientRect(window, &r);
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrW(window, GWLP_USERDATA)));
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    EndPaint(window, &paint);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND plainWindow(int x, int y, int width, int height, COLORREF colour, const wchar_t* title) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = plainProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"ProbePlain";
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, L"ProbePlain", title, WS_POPUP | WS_VISIBLE, x, y, width, height,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  SetWindowLongPtrW(window, GWLP_USERDATA, colour);
+  InvalidateRect(window, nullptr, TRUE);
+  return window;
+}
+
+void pump(DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  while (GetTickCount() < end) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+int cancelMode(const wchar_t* windowClass) {
+  HWND window = FindWindowW(windowClass, nullptr);
+  if (!window) return 1;
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(window, WM_CANCELMODE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) ? 0 : 1;
+}
+
+int showWindow(int x, int y, int width, int height, COLORREF rgb) {
+  const COLORREF colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+  HWND window = plainWindow(x, y, width, height, colour, L"Probe window");
+  if (!window) return 1;
+  for (;;) pump(1000);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -386,9 +468,14 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"endsession" && argc >= 3) return endSession(argv[2]);
   if (command == L"answers" && argc >= 4) return answers(argv[2], _wtoi(argv[3]));
   if (command == L"holdclipboard" && argc >= 3) return holdClipboard(static_cast<DWORD>(_wtoi(argv[2])));
+  if (command == L"clipdib" && argc >= 3) return clipDib(argv[2]);
+  if (command == L"cancelmode" && argc >= 3) return cancelMode(argv[2]);
+  if (command == L"window" && argc >= 7)
+    return showWindow(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]),
+                      static_cast<COLORREF>(wcstoul(argv[6], nullptr, 16)));
   fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE"
         " | trayremove CLASS ID | taskbarcreated | launch COMMANDLINE | close CLASS | endsession CLASS"
-        " | answers CLASS SECONDS | holdclipboard MS\n",
+        " | answers CLASS SECONDS | holdclipboard MS | clipdib PATH | cancelmode CLASS | window X Y W H COLOUR\n",
         stderr);
   return 2;
 }
