@@ -38,7 +38,9 @@ void enterExecutableFolder() {
 
 void startVersionCheck() {
   // Never waited for: the thread ends on its own after one exchange, and its handle is let go at once.
-  const platform::UniqueHandle thread(platform::CreateThread(nullptr, kNetThreadStack, VersionCheckThread, nullptr,
+  // A newer version comes back to the main window as a message, asked there.
+  const platform::UniqueHandle thread(platform::CreateThread(nullptr, kNetThreadStack, VersionCheckThread,
+                                                             app.mainWindow,
                                                              platform::STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
 }
 

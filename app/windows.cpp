@@ -3,11 +3,14 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
+#include "net/version_check.h"
 #include "platform/gdi32.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/user32.h"
 
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace corvane {
@@ -48,6 +51,11 @@ std::int32_t trayIconSize() {
 // answer): asked again each second for a while; a shell that starts later
 // announces itself with TaskbarCreated all the same.
 constexpr std::uintptr_t kTrayRetryTimer = 1;
+// A newer version announced while capture mode or another modal loop runs is
+// asked once they are over: looked at again every second until then.
+constexpr std::uintptr_t kVersionQuestionTimer = 2;
+constexpr std::uint32_t kVersionQuestionMs = 1000;
+std::optional<std::u16string> pendingVersion;
 constexpr std::uint32_t kTrayRetryMs = 1000;
 constexpr int kTrayRetries = 120;
 int trayRetriesLeft = 0;
@@ -73,6 +81,18 @@ void addTrayIcon(platform::Hwnd owner) {
   }
   trayRetriesLeft = kTrayRetries;
   platform::SetTimer(owner, kTrayRetryTimer, kTrayRetryMs, nullptr);
+}
+
+void askAboutNewVersion(platform::Hwnd window) {
+  if (!pendingVersion) return;
+  const ModalScope modal(capture());
+  if (!modal) {
+    platform::SetTimer(window, kVersionQuestionTimer, kVersionQuestionMs, nullptr);
+    return;
+  }
+  platform::KillTimer(window, kVersionQuestionTimer);
+  const std::u16string version = *std::exchange(pendingVersion, std::nullopt);
+  OfferNewVersion(version);
 }
 
 void retryTrayIcon(platform::Hwnd owner) {
@@ -193,7 +213,15 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
         retryTrayIcon(window);
         return 0;
       }
+      if (wParam == kVersionQuestionTimer) {
+        askAboutNewVersion(window);
+        return 0;
+      }
       break;
+    case UM_NEWVERSION:
+      pendingVersion = UnpackVersion(wParam, lParam);
+      askAboutNewVersion(window);
+      return 0;
     case UM_TRAYICON:
       if (handleTrayEvent(wParam, lParam)) return 0;
       break;

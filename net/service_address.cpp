@@ -145,7 +145,7 @@ ServiceAddress g_service = DefaultServiceAddress();
 static_assert(kServiceAddressMaxLength + 1 <= kMaxLinkPrefixLength);
 
 ServiceAddress DefaultServiceAddress() {
-  return {false, kServiceHost, platform::INTERNET_DEFAULT_HTTP_PORT, u""};
+  return {false, kServiceHost, platform::INTERNET_DEFAULT_HTTP_PORT, u"", ""};
 }
 
 std::optional<ServiceAddress> ParseServiceAddress(std::u16string_view text) {

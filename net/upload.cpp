@@ -121,15 +121,15 @@ Attempt SendOnce(const char16_t* picturePath) {
     AddField(body, "cv", kClientVersion);
     // A picture that cannot be read whole is not sent at all, rather than sent cut short.
     if (!AddFileField(body, "imagedata", picturePath))
-      return {u"Could not open .jpg", u"The picture could not be read whole.", {}};
+      return {u"Could not open .jpg", u"The picture could not be read whole.", {}, {}};
     if (!Service().uploadKey.empty()) AddField(body, "key", Service().uploadKey);  // an own service's access key
     exchange = PostMultipart(kUploadPath, FinishBody(body));
   }
-  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), FailureReason(exchange), {}};
+  if (exchange.stage != ExchangeStage::Done) return {StageMessage(exchange.stage), FailureReason(exchange), {}, {}};
   // Only a link of this service is the user's picture: anything else (an error
   // page, another host, an endless stream) is a failed upload and touches nothing.
   if (!LinkIdentifier(exchange.reply, ServiceLinkPrefix()))
-    return {u"Could not upload", u"The service's answer is not a link to the picture.", {}};
+    return {u"Could not upload", u"The service's answer is not a link to the picture.", {}, {}};
   return {nullptr, {}, std::move(exchange.reply), std::move(exchange.deleteKey)};
 }
 

@@ -207,7 +207,7 @@ TEST(ServiceAddress, EveryRequestGoesBelowTheStoredAddress) {
     // The version check, answered Yes.
     sim::scriptHttp({u"200", {"2.7"}, false});
     sim::script("MessageBoxW", platform::IDYES);
-    CheckVersion();
+    OfferNewVersion(CheckVersion().value_or(u"?"));
     EXPECT_EQ(sim::last("HttpOpenRequestW")->args[2], "\"" + std::string(c.base) + "/vcheck.php\"");
     const std::string site = c.site ? c.site : kDefaultHost;
     EXPECT_NE(sim::last("MessageBoxW")->args[1].find("go to " + site + " and get it?"), std::string::npos);

@@ -448,6 +448,8 @@ TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
 
 // --- the hot keys: held elsewhere, changed at once ----------------------------
 #include "app/hotkeys.h"
+#include "net/service_address.h"
+#include "net/version_check.h"
 
 namespace corvane::testing {
 namespace {
@@ -501,6 +503,31 @@ TEST(HotKeys, AKeyAnotherProgramHoldsIsToldOnceAndAChangeTakesEffectOrLeavesTheO
   EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_FILEUPLOAD));
   EXPECT_EQ(captureHotKey(), altC);
   releaseHotKeys();
+}
+
+// The version question belongs to the interface thread: the worker only posts
+// what the service announced, and the question waits for capture mode to end.
+TEST(VersionQuestion, AskedOnTheInterfaceThreadOnceNothingElseRuns) {
+  startIdle();
+  reach(State::Waiting);
+  sim::scriptHttp({u"200", {"2.7"}, false});
+  EXPECT_EQ(VersionCheckThread(app.mainWindow), 0u);
+  EXPECT_EQ(sim::count("MessageBoxW"), 0) << "nothing asked from the worker";
+  runMessageLoop();  // the posted announcement arrives during capture mode
+  EXPECT_EQ(sim::count("MessageBoxW"), 0) << "not over capture mode";
+  EXPECT_TRUE(sim::timerRunning(app.mainWindow, 2));
+  sim::queueMessage(nullptr, platform::WM_HOTKEY, 4, 0);  // Escape: idle again
+  runMessageLoop();
+  ASSERT_EQ(stateOf(), State::Idle);
+  sim::script("MessageBoxW", platform::IDYES);
+  send(platform::WM_TIMER, 2);
+  ASSERT_EQ(sim::count("MessageBoxW"), 1);
+  EXPECT_NE(sim::last("MessageBoxW")->args[1].find("Version 2.7 is out!"), std::string::npos);
+  ASSERT_EQ(sim::launches().size(), 1u);
+  EXPECT_EQ(sim::launches()[0].file, u"http://" + std::u16string(kServiceHost) + u"/download/");
+  EXPECT_FALSE(sim::timerRunning(app.mainWindow, 2));
+  send(platform::WM_TIMER, 2);
+  EXPECT_EQ(sim::count("MessageBoxW"), 1) << "asked once";
 }
 
 }  // namespace
