@@ -133,15 +133,16 @@ Attempt SendOnce(const char16_t* picturePath) {
   return {nullptr, {}, std::move(exchange.reply), std::move(exchange.deleteKey)};
 }
 
-// How many "-2", "-3"... an unsent picture's name tries: far more pictures
-// than anyone takes in one second.
-constexpr int kUnsentNameTries = 100;
+// How many "-2", "-3"... a kept picture's name tries: far more pictures than
+// anyone takes in one second.
+constexpr int kTimeNameTries = 100;
 
-// "unsent-YYYYMMDD-HHMMSS.jpg" for a local time; the taken-th name after the
-// first adds "-2", "-3"... Written digit by digit: the C library's formatted
-// printing would add a tenth to the executable for this one name.
-std::u16string UnsentName(const platform::SystemTime& t, int taken) {
-  std::u16string name = u"unsent-";
+// prefix, "YYYYMMDD-HHMMSS" of a local time, and extension; the taken-th name
+// after the first adds "-2", "-3"... Written digit by digit: the C library's
+// formatted printing would add a tenth to the executable for this one name.
+std::u16string TimeName(std::u16string_view prefix, const platform::SystemTime& t, int taken,
+                        std::u16string_view extension) {
+  std::u16string name(prefix);
   auto digits = [&name](unsigned value, int width) {
     char16_t text[10];
     int count = 0;
@@ -163,22 +164,23 @@ std::u16string UnsentName(const platform::SystemTime& t, int taken) {
     name += u'-';
     digits(static_cast<unsigned>(taken), 1);
   }
-  return name + u".jpg";
+  return name += extension;
 }
 
 }  // namespace
 
-std::u16string KeepUnsentPicture(std::u16string_view saveFolder, WritePicture write, const void* context) {
+std::u16string KeepTimeNamedPicture(std::u16string_view saveFolder, std::u16string_view prefix,
+                                    std::u16string_view extension, WritePicture write, const void* context) {
   using namespace platform;
   if (saveFolder.empty() || !MakeFolder(std::u16string(saveFolder))) return {};
   std::u16string folder(saveFolder);
   if (folder.back() != u'\\') folder += u'\\';
   SystemTime now{};
   GetLocalTime(&now);
-  const std::u16string partial = folder + UnsentName(now, 1) + u".part";
+  const std::u16string partial = folder + TimeName(prefix, now, 1, extension) + u".part";
   if (write(partial.c_str(), context)) {
-    for (int taken = 1; taken <= kUnsentNameTries; ++taken) {
-      std::u16string target = folder + UnsentName(now, taken);
+    for (int taken = 1; taken <= kTimeNameTries; ++taken) {
+      std::u16string target = folder + TimeName(prefix, now, taken, extension);
       if (MoveFileExW(partial.c_str(), target.c_str(), 0)) return target;
       const std::uint32_t error = GetLastError();
       if (error != static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS) &&
@@ -188,6 +190,10 @@ std::u16string KeepUnsentPicture(std::u16string_view saveFolder, WritePicture wr
   }
   DeleteFileW(partial.c_str());
   return {};
+}
+
+std::u16string KeepUnsentPicture(std::u16string_view saveFolder, WritePicture write, const void* context) {
+  return KeepTimeNamedPicture(saveFolder, u"unsent-", u".jpg", write, context);
 }
 
 UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, const CopyRequest& copy,

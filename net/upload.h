@@ -50,11 +50,15 @@ UploadOutcome UploadPicture(platform::Hwnd owner, const char16_t* picturePath, c
 // Writes a picture into path; true when it is there whole.
 using WritePicture = bool (*)(const char16_t* path, const void* context);
 
-// Puts a picture into saveFolder (made if missing) under the first free
-// "unsent-YYYYMMDD-HHMMSS.jpg" name: written beside it first, then renamed
-// without replacing, so an existing file is never overwritten and a kept
-// picture is whole. Its full path, or empty when it could not be kept (nothing
-// of it is left then).
+// Puts a picture into folder (made if missing) under the first free name
+// "<prefix>YYYYMMDD-HHMMSS<extension>" in local time ("-2", "-3"... before the
+// extension when it is taken): written beside it first, then renamed without
+// replacing, so an existing file is never overwritten and a kept picture is
+// whole. Its full path, or empty when it could not be written (nothing of it is
+// left then).
+std::u16string KeepTimeNamedPicture(std::u16string_view folder, std::u16string_view prefix,
+                                    std::u16string_view extension, WritePicture write, const void* context);
+// The same as "unsent-YYYYMMDD-HHMMSS.jpg" in the save folder.
 std::u16string KeepUnsentPicture(std::u16string_view saveFolder, WritePicture write, const void* context);
 
 enum class CopyResult { Written, Failed };

@@ -653,7 +653,9 @@ TEST(UploadPicture, ALinkTheClipboardDoesNotTakeIsToldAfterTheBrowserHasIt) {
     ASSERT_EQ(sim::launches().size(), 1u);
     EXPECT_EQ(sim::launches()[0].file, sim::utf16(link));
     EXPECT_EQ(sim::clipboardText(), c.copied ? link : "");
-    if (c.copied) EXPECT_EQ(sim::clipboardOwner(), main) << "the main window owns the link";
+    if (c.copied) {
+      EXPECT_EQ(sim::clipboardOwner(), main) << "the main window owns the link";
+    }
     const bool balloon = !c.copied && c.caller != DroppedFile;
     ASSERT_EQ(sim::balloons().size(), balloon ? 1u : 0u);
     if (balloon) {
@@ -663,9 +665,10 @@ TEST(UploadPicture, ALinkTheClipboardDoesNotTakeIsToldAfterTheBrowserHasIt) {
     }
     const bool box = !c.copied && c.caller == DroppedFile;
     ASSERT_EQ(sim::count("MessageBoxW"), box ? 1 : 0);
-    if (box)
+    if (box) {
       EXPECT_EQ(sim::last("MessageBoxW")->text(),
                 "MessageBoxW(null, \"Link not copied\n" + notice + "\", \"Error\", 16)");
+    }
     if (!c.copied) {
       auto names = sim::names();
       EXPECT_LT(std::find(names.begin(), names.end(), "ShellExecuteExW"),
