@@ -472,7 +472,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             content = b"".join(app_iter)
         finally:
             getattr(app_iter, "close", lambda: None)()
-        extra = [(k, v) for k, v in reply_headers.items() if k.lower() not in ("content-type", "content-length")]
+        # The double hands out delete keys of its own, and only when told to:
+        # the application's are left out.
+        extra = [(k, v) for k, v in reply_headers.items()
+                 if k.lower() not in ("content-type", "content-length", "x-delete-key")]
         extra += list(more_headers)
         if self._route(self._target()) == "/upload.php" and status.startswith("200"):
             name = content.decode("latin-1").strip().rsplit("/", 1)[-1]
