@@ -4,6 +4,13 @@
 #include "desktop/balloon.h"
 #include "platform/types.h"
 
+// The platform constants used below have <windows.h>'s macro names: set aside here, given
+// back at the end (see platform/types.h).
+// <windows.h> names hidden (scripts/windows_names.py): begin
+#pragma push_macro("WM_USER")
+#undef WM_USER
+// <windows.h> names hidden: end
+
 namespace corvane {
 
 // The portable start-up: args are the parsed wide arguments, program name first.
@@ -48,3 +55,7 @@ inline constexpr std::uint32_t IDM_AUTOUPDATE = 6;
 
 
 }  // namespace corvane
+
+// <windows.h> names restored: begin
+#pragma pop_macro("WM_USER")
+// <windows.h> names restored: end

@@ -9,6 +9,23 @@
 #include "net/reply_check.h"
 #include "platform/types.h"
 
+// The platform constants used below have <windows.h>'s macro names: set aside here, given
+// back at the end (see platform/types.h).
+// <windows.h> names hidden (scripts/windows_names.py): begin
+#pragma push_macro("INTERNET_FLAG_RELOAD")
+#undef INTERNET_FLAG_RELOAD
+#pragma push_macro("INTERNET_FLAG_NO_CACHE_WRITE")
+#undef INTERNET_FLAG_NO_CACHE_WRITE
+#pragma push_macro("INTERNET_FLAG_KEEP_CONNECTION")
+#undef INTERNET_FLAG_KEEP_CONNECTION
+#pragma push_macro("INTERNET_FLAG_NO_AUTO_REDIRECT")
+#undef INTERNET_FLAG_NO_AUTO_REDIRECT
+#pragma push_macro("INTERNET_FLAG_NO_COOKIES")
+#undef INTERNET_FLAG_NO_COOKIES
+#pragma push_macro("INTERNET_FLAG_NO_UI")
+#undef INTERNET_FLAG_NO_UI
+// <windows.h> names hidden: end
+
 namespace corvane {
 
 // The client version string sent with every request.
@@ -121,3 +138,12 @@ Exchange PostMultipart(const char16_t* path, std::string body);
 Exchange PostMultipart(const ServiceAddress& service, const char16_t* path, std::string body);
 
 }  // namespace corvane
+
+// <windows.h> names restored: begin
+#pragma pop_macro("INTERNET_FLAG_RELOAD")
+#pragma pop_macro("INTERNET_FLAG_NO_CACHE_WRITE")
+#pragma pop_macro("INTERNET_FLAG_KEEP_CONNECTION")
+#pragma pop_macro("INTERNET_FLAG_NO_AUTO_REDIRECT")
+#pragma pop_macro("INTERNET_FLAG_NO_COOKIES")
+#pragma pop_macro("INTERNET_FLAG_NO_UI")
+// <windows.h> names restored: end

@@ -14,6 +14,25 @@
 #include "platform/user32.h"
 #include "platform/wininet.h"
 
+// The constants used below keep the platform's names, which <windows.h> defines as macros
+// of its own types: set aside here, given back at the end (see platform/types.h).
+// <windows.h> names hidden (scripts/windows_names.py): begin
+#pragma push_macro("NOTIFYICON_VERSION_4")
+#undef NOTIFYICON_VERSION_4
+#pragma push_macro("NIM_ADD")
+#undef NIM_ADD
+#pragma push_macro("NIM_DELETE")
+#undef NIM_DELETE
+#pragma push_macro("NIM_SETVERSION")
+#undef NIM_SETVERSION
+#pragma push_macro("IDC_ARROW")
+#undef IDC_ARROW
+#pragma push_macro("IDC_WAIT")
+#undef IDC_WAIT
+#pragma push_macro("INVALID_HANDLE_VALUE")
+#undef INVALID_HANDLE_VALUE
+// <windows.h> names hidden: end
+
 namespace platform {
 
 // A handle released by one call on it alone. Traits give the type, the value
@@ -309,3 +328,13 @@ class GdiplusSession {
 };
 
 }  // namespace platform
+
+// <windows.h> names restored: begin
+#pragma pop_macro("NOTIFYICON_VERSION_4")
+#pragma pop_macro("NIM_ADD")
+#pragma pop_macro("NIM_DELETE")
+#pragma pop_macro("NIM_SETVERSION")
+#pragma pop_macro("IDC_ARROW")
+#pragma pop_macro("IDC_WAIT")
+#pragma pop_macro("INVALID_HANDLE_VALUE")
+// <windows.h> names restored: end
