@@ -2,8 +2,6 @@
 """Load on the web service as users run it (service/webservice.py on Waitress), on
 loopback. Prints figures; asserts nothing about time.
 
-  /usr/bin/python3 bench/service_load.py [clients] [uploads-per-client] [slow-clients] [idle-clients]
-
 1. Burst: `clients` parallel clients (default 20) upload `uploads-per-client`
    pictures each (default 10) over two instances, each upload on a connection of
    its own as the tool makes it; then every link is fetched back from the other
@@ -15,6 +13,13 @@ loopback. Prints figures; asserts nothing about time.
    a second; meanwhile normal uploads are timed, and the service's threads counted.
 4. Idle clients: `idle-clients` connections (default 1000) that send nothing;
    meanwhile an upload is timed, and how long they stay open.
+5. Behind nginx: the shipped site with TLS in front of the two folder instances;
+   `trickling-clients` (default 500, from many loopback addresses) send an
+   upload's body a byte a second, and uploads from another address are timed
+   before and meanwhile.
+
+  /usr/bin/python3 bench/service_load.py [clients] [uploads-per-client] [slow-clients] [idle-clients]
+                                         [trickling-clients]
 """
 
 import http.client
@@ -34,7 +39,8 @@ from PIL import Image
 
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
-from deployment import SwiftS3  # noqa: E402
+from certs_for_tests import CertificateAuthority  # noqa: E402
+from deployment import Nginx, SwiftS3  # noqa: E402
 CONTENT_TYPE = "multipart/form-data; boundary=----BOUNDARYBOUNDARY----"
 DELIMITER = b"------BOUNDARYBOUNDARY----\r\n"
 CLOSING = b"------BOUNDARYBOUNDARY------\r\n"
@@ -91,7 +97,32 @@ def threads_of(pid):
     return -1
 
 
-def burst(ports, stored_count, clients, per_client, what):
+def cpu_seconds(pids):
+    """CPU time used so far by the processes and their children (workers too)."""
+    tick, total, seen = os.sysconf("SC_CLK_TCK"), 0.0, set()
+    parents = {}
+    for entry in Path("/proc").iterdir():
+        try:
+            fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
+            parents.setdefault(int(fields[1]), []).append((int(entry.name), fields))
+        except (OSError, ValueError):
+            continue
+    own = {}
+    for group in parents.values():
+        for pid, fields in group:
+            own[pid] = (int(fields[11]) + int(fields[12])) / tick
+    todo = list(pids)
+    while todo:
+        pid = todo.pop()
+        if pid in seen:
+            continue
+        seen.add(pid)
+        total += own.get(pid, 0.0)
+        todo += [child for child, _ in parents.get(pid, [])]
+    return total
+
+
+def burst(ports, stored_count, clients, per_client, what, service_pids=(), store_pids=()):
     pictures = [picture(i) for i in range(clients * per_client)]
     results = [None] * len(pictures)
     errors = []
@@ -105,6 +136,7 @@ def burst(ports, stored_count, clients, per_client, what):
             except (OSError, http.client.HTTPException) as error:
                 errors.append(f"{type(error).__name__}: {error}")
 
+    cpu_before = cpu_seconds(service_pids), cpu_seconds(store_pids)
     started = time.monotonic()
     workers = [threading.Thread(target=client, args=(c,)) for c in range(clients)]
     for w in workers:
@@ -112,6 +144,7 @@ def burst(ports, stored_count, clients, per_client, what):
     for w in workers:
         w.join()
     elapsed = time.monotonic() - started
+    cpu_service, cpu_store = cpu_seconds(service_pids) - cpu_before[0], cpu_seconds(store_pids) - cpu_before[1]
     done = [r for r in results if r is not None]
     ok = [r for r in done if r[0] == 200]
     identical = sum(1 for i, r in enumerate(results)
@@ -125,13 +158,16 @@ def burst(ports, stored_count, clients, per_client, what):
           f"(resets {resets})")
     print(f"  pictures in the store: {stored_count()}; served back byte-identical by the other instance: "
           f"{identical}")
+    print(f"  CPU while uploading: the instances {cpu_service:.2f} s"
+          + (f", the object store {cpu_store:.2f} s" if store_pids else "")
+          + f"; the machine's load average {os.getloadavg()[0]:.1f}")
     if latencies:
         print(f"  upload time: median {statistics.median(latencies) * 1000:.0f} ms, "
               f"95th percentile {latencies[int(len(latencies) * 0.95) - 1] * 1000:.0f} ms, "
               f"longest {latencies[-1] * 1000:.0f} ms")
     for error in errors[:5]:
         print("  error:", error)
-    return len(pictures) / elapsed
+    return len(pictures) / elapsed, cpu_service / len(pictures)
 
 
 def memory_of(pid):
@@ -254,6 +290,93 @@ def slow_clients(port, pid, count, seconds=14):
     print(f"  slow connections still open at the end: {still_open} of {count}")
 
 
+HOST = "shots.bench.test"
+
+
+def through_nginx(front, authority, body, source="127.0.0.1"):
+    """(status, seconds) of one upload over TLS through nginx, handshake included."""
+    started = time.monotonic()
+    sock = socket.create_connection(("127.0.0.1", front.https_port), timeout=60, source_address=(source, 0))
+    conn = http.client.HTTPSConnection(HOST, front.https_port, timeout=60)
+    conn.sock = authority.client_context().wrap_socket(sock, server_hostname=HOST)
+    try:
+        conn.request("POST", "/upload.php", body, {"Content-type": CONTENT_TYPE})
+        reply = conn.getresponse()
+        reply.read()
+        return reply.status, time.monotonic() - started
+    finally:
+        conn.close()
+
+
+def behind_nginx(work, ports, count, seconds=20):
+    """Trickling clients against the shipped nginx site: what another client's upload takes meanwhile."""
+    authority = CertificateAuthority(Path(work) / "tls", HOST)
+    front = Nginx(Path(work) / "nginx", ports, authority.chain, authority.key)
+    try:
+        body = upload_body(picture(4242))
+        head = (b"POST /upload.php HTTP/1.1\r\nHost: " + HOST.encode() + b"\r\nContent-type: " +
+                CONTENT_TYPE.encode() + b"\r\nContent-Length: %d\r\n\r\n" % len(body))
+
+        def timed(rounds):
+            return [through_nginx(front, authority, upload_body(picture(6000 + i))) for i in range(rounds)]
+        before = timed(10)
+        # The site lets one address hold 16 connections: the trickling clients come from many.
+        sources = [f"127.0.0.{2 + i % 200}" for i in range(count)]
+        socks, refused = [], 0
+        context = authority.client_context()
+        for source in sources:
+            try:
+                raw = socket.create_connection(("127.0.0.1", front.https_port), timeout=10,
+                                               source_address=(source, 0))
+                s = context.wrap_socket(raw, server_hostname=HOST)
+                s.sendall(head)
+                socks.append(s)
+            except OSError:
+                refused += 1
+        stop = threading.Event()
+
+        def trickle():
+            at = 0
+            while not stop.is_set() and at < len(body):
+                for s in list(socks):
+                    try:
+                        s.send(body[at:at + 1])
+                    except OSError:
+                        socks.remove(s)
+                at += 1
+                stop.wait(1.0)
+        trickler = threading.Thread(target=trickle)
+        trickler.start()
+        meanwhile = []
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            meanwhile += timed(1)
+            time.sleep(0.5)
+        stop.set()
+        trickler.join()
+        still = len(socks)
+        for s in socks:
+            s.close()
+
+        def figures(timings):
+            took = sorted(t for _, t in timings)
+            statuses = sorted({s for s, _ in timings})
+            return (f"{len(took)} uploads, statuses {statuses}, median {statistics.median(took) * 1000:.0f} ms, "
+                    f"longest {took[-1] * 1000:.0f} ms")
+        print(f"behind nginx (the shipped site, TLS, {len(ports)} instances): {count} clients sending an "
+              f"upload's body a byte a second from {len(set(sources))} addresses ({refused} could not connect, "
+              f"{still} still connected at the end)")
+        print("  uploads from another address before: " + figures(before))
+        print("  uploads from another address meanwhile: " + figures(meanwhile))
+        slowest = max(t for _, t in meanwhile) - statistics.median(t for _, t in before)
+        print(f"  the slowest upload meanwhile took {slowest * 1000:.0f} ms longer than the median before")
+        errors = [l for l in front.error_log().splitlines() if "worker_connections" in l or "Too many" in l]
+        if errors:
+            print("  nginx:", errors[0])
+    finally:
+        front.stop()
+
+
 def start(work, tag, store, env=None):
     port_file = Path(work) / f"{tag}.port"
     proc = subprocess.Popen([sys.executable, str(REPO / "service" / "webservice.py"), "--port", "0",
@@ -270,6 +393,7 @@ def main():
     per_client = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     slow = int(sys.argv[3]) if len(sys.argv) > 3 else 50
     idle = int(sys.argv[4]) if len(sys.argv) > 4 else 1000
+    trickling = int(sys.argv[5]) if len(sys.argv) > 5 else 500
     procs, swift = [], None
     with tempfile.TemporaryDirectory(prefix="corvane-load-") as work:
         try:
@@ -279,8 +403,8 @@ def main():
             pid, port = procs[0][0].pid, procs[0][1]
             print(f"service: pid {pid}, port {port}, defaults (4 threads, 2000 connections, backlog 1024); "
                   f"threads at rest: {threads_of(pid)}")
-            folder_rate = burst([p for _, p in procs], lambda: len(list(store.glob("*.jpg"))), clients, per_client,
-                                "a folder")
+            folder_rate, folder_cpu = burst([p for _, p in procs], lambda: len(list(store.glob("*.jpg"))), clients,
+                                            per_client, "a folder", service_pids=[p.pid for p, _ in procs])
             swift = SwiftS3(Path(work) / "swift")
             swift.client().create_bucket(Bucket="load")
             env = dict(swift.environment(), CORVANE_S3_ENDPOINT=swift.endpoint)
@@ -290,11 +414,16 @@ def main():
             def in_bucket():
                 return sum(len(page.get("Contents", [])) for page in
                            swift.client().get_paginator("list_objects_v2").paginate(Bucket="load"))
-            s3_rate = burst([p for _, p in on_bucket], in_bucket, clients, per_client, "an S3 bucket")
-            print(f"  uploads per second on the bucket against the folder: {s3_rate / folder_rate:.2f}")
+            s3_rate, s3_cpu = burst([p for _, p in on_bucket], in_bucket, clients, per_client, "an S3 bucket",
+                                    service_pids=[p.pid for p, _ in on_bucket],
+                                    store_pids=[p.pid for p, _ in swift.procs])
+            print(f"  uploads per second on the bucket against the folder: {s3_rate / folder_rate:.2f}; the "
+                  f"instances' CPU per upload: {s3_cpu * 1000:.1f} ms on the bucket, {folder_cpu * 1000:.1f} ms "
+                  f"on the folder")
             serving(on_bucket[0][1], on_bucket[0][0].pid)
             slow_clients(port, pid, slow)
             idle_clients(port, pid, idle)
+            behind_nginx(work, [p for _, p in procs[:2]], trickling)
         finally:
             for proc, _ in procs:
                 proc.terminate()

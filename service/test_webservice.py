@@ -4,6 +4,7 @@ shipped nginx site."""
 
 import hashlib
 import http.client
+import http.server
 import io
 import json
 import os
@@ -379,7 +380,7 @@ def test_two_instances_on_one_bucket_store_serve_and_delete_each_others_pictures
             w.start()
         for w in workers:
             w.join()
-        assert [r[0] for r in replies] == [200] * len(pictures)
+        assert [(i, r[0], r[2]) for i, r in enumerate(replies) if r[0] != 200] == []
         names = [r[2].decode().rsplit("/", 1)[1] for r in replies]
         assert len(set(names)) == len(pictures)
         for i, name in enumerate(names):  # each served whole by the instance that did not store it
@@ -405,6 +406,69 @@ def test_two_instances_on_one_bucket_store_serve_and_delete_each_others_pictures
     finally:
         for instance in instances:
             instance.stop()
+
+
+class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
+    """An S3 endpoint that answers a conditional write with first_answer, once, as
+    a store without conditional writes (or with the name taken) may: with or without
+    a body to read a code from. Every other write is stored in .objects."""
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *_):
+        pass
+
+    def do_PUT(self):
+        server = self.server
+        if server.first_answer is not None and "If-None-Match" in self.headers:
+            status, body = server.first_answer
+            server.first_answer = None
+            server.refused.append(self.path)
+            self.send_response(status)
+            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body)
+            self.close_connection = True
+            return
+        data = self.rfile.read(int(self.headers["Content-Length"]))
+        server.objects[self.path] = data
+        self.send_response(200)
+        self.send_header("ETag", '"%s"' % hashlib.md5(data).hexdigest())
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+
+def s3_error(code):
+    return b"<?xml version='1.0' encoding='UTF-8'?><Error><Code>%s</Code><Message>no</Message></Error>" % code
+
+
+NO_CONDITIONS = {
+    "501 without a body": ((501, b""), "sent again without the condition"),
+    "501 NotImplemented": ((501, s3_error(b"NotImplemented")), "sent again without the condition"),
+    "412 without a body": ((412, b""), "stored under another name"),
+    "412 PreconditionFailed": ((412, s3_error(b"PreconditionFailed")), "stored under another name"),
+}
+
+
+@pytest.mark.parametrize("first_answer, outcome", list(NO_CONDITIONS.values()), ids=list(NO_CONDITIONS))
+def test_a_store_that_refuses_a_conditional_write_still_gets_the_picture_once(first_answer, outcome, monkeypatch):
+    monkeypatch.setenv("AWS_ACCESS_KEY_ID", "tests")
+    monkeypatch.setenv("AWS_SECRET_ACCESS_KEY", "tests-secret")
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), StoreWithoutConditions)
+    server.first_answer, server.refused, server.objects = first_answer, [], {}
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    try:
+        store = webservice.S3Store("pics", "team/", endpoint="http://127.0.0.1:%d" % server.server_port)
+        reply = Client(webservice.Service(store)).post("/upload.php", data=upload_body(key=None),
+                                                       content_type=CONTENT_TYPE.decode())
+    finally:
+        server.shutdown()
+        server.server_close()
+    assert reply.status_code == 200, reply.get_data()
+    name = reply.get_data(as_text=True).rsplit("/", 1)[1]
+    assert server.objects == {"/pics/team/%s.jpg" % name: JPEG}  # the picture, whole, once
+    (refused,) = server.refused
+    assert (refused == "/pics/team/%s.jpg" % name) == (outcome == "sent again without the condition")
 
 
 def test_a_store_that_stops_answering_refuses_with_503_and_stores_again_when_it_is_back(swift, tmp_path):

@@ -561,6 +561,12 @@ class S3Store:
         # are what keeps two instances apart.
         self._conditional = True
         self.client.meta.events.register("before-sign.s3.PutObject", self._add_condition)
+        # A picture follows its headers at once, without first asking whether to go on
+        # (Expect: 100-continue). A store that refuses the condition before the body has
+        # come answers that question early, and botocore then reads the reply short and
+        # leaves the connection to the next request half read: it fails with an empty 501.
+        import botocore.handlers
+        self.client.meta.events.unregister("before-call.s3", botocore.handlers.add_expect_header)
 
     def _add_condition(self, request, **_):
         if self._conditional:
@@ -598,10 +604,15 @@ class S3Store:
                                    Metadata={DELETE_KEY_META: key_hash})
             return True
         except (self._errors.BotoCoreError, self._errors.ClientError) as error:
-            code = getattr(error, "response", {}).get("Error", {}).get("Code")
-            if code in ("PreconditionFailed", "ConditionalRequestConflict"):
+            response = getattr(error, "response", {})
+            code = response.get("Error", {}).get("Code")
+            # The status counts as much as the code: a store may answer these without a body
+            # to read a code from (botocore then gives the status as the code).
+            status = response.get("ResponseMetadata", {}).get("HTTPStatusCode")
+            if code in ("PreconditionFailed", "ConditionalRequestConflict") or status == 412:
                 return False
-            if code == "NotImplemented" and not asked_first:  # other threads may have sent the condition too
+            if (code == "NotImplemented" or status == 501) and not asked_first:
+                # Other threads may have sent the condition too: each sends its picture again without.
                 self._conditional = False
                 return self.create(name, picture, key_hash, asked_first=True)
             raise self._failure(error, "store the picture") or StoreError(503, "the store lost the picture")

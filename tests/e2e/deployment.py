@@ -133,11 +133,12 @@ class Nginx:
         (self.folder / "site.conf").write_text(site)
         temp = "".join(f"    {kind}_temp_path {self.folder}/{kind};\n"
                        for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-        # The frame /etc/nginx/nginx.conf gives a site on a server, with this run's files.
+        # The frame /etc/nginx/nginx.conf gives a site on a server (Debian's: a worker a core,
+        # 768 connections each), with this run's files.
         (self.folder / "nginx.conf").write_text(
             ("user root;\n" if os.geteuid() == 0 else "") +
-            f"worker_processes 1;\npid {self.folder}/nginx.pid;\nerror_log {self.folder}/error.log warn;\n"
-            "events { worker_connections 512; }\n"
+            f"worker_processes auto;\npid {self.folder}/nginx.pid;\nerror_log {self.folder}/error.log warn;\n"
+            "events { worker_connections 768; }\n"
             f"http {{\n    access_log {self.folder}/access.log;\n{temp}    include {self.folder}/site.conf;\n}}\n")
         self.proc = subprocess.Popen(["nginx", "-p", str(self.folder), "-c", str(self.folder / "nginx.conf"),
                                       "-e", str(self.folder / "error.log"), "-g", "daemon off;"],

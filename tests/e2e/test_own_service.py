@@ -8,7 +8,9 @@ built-in host, and no address sends exactly the bytes the program sent before th
 settings existed (with the keep-alive a proxy's sign-in needs), with or without a
 key. A redirect is never followed and a cookie never kept."""
 
+import http.client
 import json
+import socket
 from pathlib import Path
 
 import pytest
@@ -23,6 +25,7 @@ HOST = "pics.corvane.test"
 BASE = f"https://{HOST}/team"
 KEY = "Team-k3y_for-this.run"
 ROOT_STORE = r"HKCU\Software\Microsoft\SystemCertificates\Root\Certificates"
+RECENT_KEY = e2e.SETTINGS_KEY + r"\Recent"
 RECORDED = Path(__file__).resolve().parent / "data" / "requests_without_service_setting.json"
 
 
@@ -57,6 +60,7 @@ def deployed(desktop, authorities):
     front = None
     try:
         front = Nginx(folder / "nginx", [service.port], trusted.chain, trusted.key)
+        front.authority = trusted
         yield service, front
     finally:
         if front is not None:
@@ -71,11 +75,25 @@ def dropped_picture(desktop):
     return e2e.dos_path(path)
 
 
+def status_through(front, path):
+    """The status nginx answers over TLS for a GET of path, as a browser would see it."""
+    sock = socket.create_connection(("127.0.0.1", front.https_port), timeout=20)
+    conn = http.client.HTTPSConnection(HOST, front.https_port, timeout=20)
+    conn.sock = front.authority.client_context().wrap_socket(sock, server_hostname=HOST)
+    try:
+        conn.request("GET", path)
+        reply = conn.getresponse()
+        reply.read()
+        return reply.status
+    finally:
+        conn.close()
+
+
 def uploads_and_checks(web):
     return [r for r in web.requests if r["method"] == "POST"]
 
 
-def test_over_https_through_nginx_a_capture_uploads_with_the_key_and_the_copy_is_named_from_the_link(
+def test_over_https_through_nginx_a_capture_uploads_with_the_key_and_is_taken_back_from_recent_uploads(
         desktop, corvane, web, deployed):
     service, front = deployed
     save_folder = desktop.workdir / "own-service-copies"  # its own: other tests look at the default one
@@ -105,6 +123,26 @@ def test_over_https_through_nginx_a_capture_uploads_with_the_key_and_the_copy_is
     # Through the proxy a tunnel to the host of the address, and inside it, past nginx, the upload.
     assert [(r["method"], r["path"]) for r in web.requests] == [("CONNECT", f"{HOST}:443")]
     assert '"POST /team/upload.php HTTP/1.1" 200' in (front.folder / "access.log").read_text()
+    assert status_through(front, f"/team/{name}") == 200
+
+    # Recent uploads > the entry > Delete from service, confirmed: the picture is gone from every
+    # instance and from the bucket, and so is its entry.
+    sub, entries = desktop.recent_uploads()
+    assert len(entries) == 2, entries  # the upload and "Clear recent uploads"
+    actions, items = desktop.open_submenu(sub, entries, 0)
+    assert len(items) == 3, "Copy link, Open and Delete from service"
+    top, bottom, _ = items[2]
+    desktop.click(actions.rect[0] + 40, (top + bottom) // 2)
+    box = desktop.message_box()
+    assert "Delete this picture from the service?" in box.message and link in box.message
+    desktop.press("Yes")
+    wait_for(lambda: f"deleted {name} 127.0.0.1" in service.log(), 30, what="the service to delete the picture")
+    wait_for(lambda: not desktop.reg_query(RECENT_KEY), 10, what="the entry to go")
+    assert status_through(front, f"/team/{name}") == 404
+    assert "pictures/%s.jpg" % name not in [o["Key"] for o in service.bucket.list_objects_v2(
+        Bucket="deployed").get("Contents", [])]
+    assert '"POST /team/delete.php HTTP/1.1" 200' in (front.folder / "access.log").read_text()
+    assert desktop.browser_launches() == [link], "nothing about a delete goes to the browser"
 
 
 def test_without_the_key_a_keyed_service_refuses_and_the_user_reads_could_not_upload(
