@@ -94,6 +94,11 @@ struct DialogState {
   ServiceTest* test = nullptr;            // the one running, held by the dialog
 };
 
+// The hot-key control tells of a typed key (EN_CHANGE) but not of one cleared
+// with Backspace: the note is looked at again this often as well.
+constexpr std::uintptr_t kNoteTimer = 1;
+constexpr std::uint32_t kNoteTimerMs = 300;
+
 // One dialog at a time: the modal gate lets no second one open.
 DialogState* g_open = nullptr;
 
@@ -213,12 +218,15 @@ std::intptr_t settingsDialogProc(platform::Hwnd dialog, std::uint32_t message, p
   switch (message) {
     case platform::WM_INITDIALOG:
       FillFields(dialog, *state);
+      platform::SetTimer(dialog, kNoteTimer, kNoteTimerMs, nullptr);
       // Opened from the tray: in front, where the user looks for it.
       platform::SetForegroundWindow(dialog);
       return 1;  // the focus goes to the first field, the address
     case platform::WM_COMMAND: {
       const auto id = static_cast<std::int32_t>(wParam & 0xFFFF);
       const auto code = static_cast<std::uint32_t>((wParam >> 16) & 0xFFFF);
+      // A field changed: a refusal of what it held before no longer stands.
+      if (code == platform::EN_CHANGE) platform::SetDlgItemTextW(dialog, IDC_REFUSAL, u"");
       if (id == platform::IDOK) {
         Accept(dialog, *state);
       } else if (id == platform::IDCANCEL) {
@@ -235,6 +243,9 @@ std::intptr_t settingsDialogProc(platform::Hwnd dialog, std::uint32_t message, p
       }
       return 1;
     }
+    case platform::WM_TIMER:
+      if (wParam == kNoteTimer) ShowPrintScreenNote(dialog, *state);
+      return 1;
     case UM_SERVICE_TESTED:
       TestAnswered(dialog, *state, lParam);
       return 1;
