@@ -87,6 +87,24 @@ std::u16string changeHotKeys(HotKeyChord capture, HotKeyChord fileUpload) {
   return {};
 }
 
+void pauseHotKeys() {
+  held().capture.reset();
+  held().fileUpload.reset();
+}
+
+void resumeHotKeys() {
+  HeldKeys& keys = held();
+  const bool captureWasFree = !keys.capture, fileWasFree = !keys.fileUpload;
+  if (captureWasFree) keys.capture = take(HOTKEY_CAPTURE, keys.captureChord);
+  if (fileWasFree) keys.fileUpload = take(HOTKEY_FILEUPLOAD, keys.fileChord);
+  HotKeySettings now;
+  now.capture = keys.captureChord;
+  now.fileUpload = keys.fileChord;
+  const std::u16string notice = hotKeyNotice(now, !captureWasFree || had(keys.capture, keys.captureChord),
+                                             !fileWasFree || had(keys.fileUpload, keys.fileChord));
+  if (!notice.empty()) ShowBalloon(app.mainWindow, u"Corvane Tool hot keys", notice, BalloonIcon::Warning);
+}
+
 void releaseHotKeys() {
   held().fileUpload.reset();
   held().capture.reset();

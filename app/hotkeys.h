@@ -17,6 +17,13 @@ void registerHotKeys(const HotKeySettings& stored);
 // reason is returned ("Alt+C is used by another program"); empty on success.
 std::u16string changeHotKeys(HotKeyChord capture, HotKeyChord fileUpload);
 
+// While the settings dialog is open, its hot-key fields must see every
+// combination, ours too: pauseHotKeys lets both go and keeps what they were;
+// resumeHotKeys holds them again (or what changeHotKeys put in their place) and
+// tells in a balloon one that another program took meanwhile.
+void pauseHotKeys();
+void resumeHotKeys();
+
 // Lets both go: the resident run's end.
 void releaseHotKeys();
 

@@ -52,6 +52,7 @@ inline constexpr std::uint32_t IDM_SAVEPATH = 3;
 inline constexpr std::uint32_t IDM_QUICKCAPTURE = 4;
 inline constexpr std::uint32_t IDM_AUTOSTART = 5;
 inline constexpr std::uint32_t IDM_AUTOUPDATE = 6;
+inline constexpr std::uint32_t IDM_SETTINGS = 7;
 
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // The tray menu and its commands.
 #include "app/hotkeys.h"
 #include "app/recent_menu.h"
+#include "app/settings_dialog.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
@@ -55,6 +56,7 @@ bool showTrayMenu(const platform::Point* anchor) {
       {IDM_AUTOSTART, u"&Autostart", &settings.autostart},
       {IDM_QUICKCAPTURE, u"&Quick capture", &settings.quickCapture},
       {IDM_SAVEPATH, u"&Set save path", nullptr},
+      {IDM_SETTINGS, u"Se&ttings...", nullptr},
       {0, nullptr, nullptr},
       {IDM_FILEUPLOAD, fileLabel.c_str(), nullptr},
       {IDM_CAPTURE, captureLabel.c_str(), nullptr},
@@ -117,6 +119,9 @@ void runTrayCommand(std::uint32_t id) {
       break;
     case IDM_SAVEPATH:
       if (const ModalScope modal(capture()); modal) ChooseSaveFolder();
+      break;
+    case IDM_SETTINGS:
+      runSettingsDialog();
       break;
     case IDM_QUICKCAPTURE:
       SetQuickCapture(!settings.quickCapture);

@@ -1,5 +1,6 @@
 // The web service's base address: parsing, the link prefix, the process-wide choice.
 #include "net/service_address.h"
+#include <atomic>
 #include <algorithm>
 #include "net/reply_check.h"
 #include "platform/types.h"
@@ -135,7 +136,16 @@ std::string Narrow(std::u16string_view text) {
   return out;
 }
 
-ServiceAddress g_service = DefaultServiceAddress();
+// The address in use. The settings dialog puts a new one in place while the
+// version check's thread may still read the one before: each is made once and
+// never changed or freed, so a reader keeps a whole one whenever it looked.
+// One per OK in the dialog: a few hundred bytes in a whole run. Each holds
+// the one before, so that all stay reachable.
+struct KeptAddress {
+  ServiceAddress address;
+  const KeptAddress* before;
+};
+std::atomic<const KeptAddress*> g_service{new KeptAddress{DefaultServiceAddress(), nullptr}};
 
 }  // namespace
 
@@ -235,14 +245,16 @@ std::string LinkPrefixOf(const ServiceAddress& address) {
 
 void UseServiceAddress(std::u16string_view setting, std::u16string_view key) {
   std::optional<ServiceAddress> parsed = setting.empty() ? std::nullopt : ParseServiceAddress(setting);
-  g_service = parsed ? std::move(*parsed) : DefaultServiceAddress();
+  auto* next = new KeptAddress{parsed ? std::move(*parsed) : DefaultServiceAddress(),
+                               g_service.load(std::memory_order_acquire)};
   const bool plainKey = !key.empty() && key.size() <= kUploadKeyMaxLength &&
                         std::all_of(key.begin(), key.end(), [](char16_t c) { return c > u' ' && c < 0x7F; });
-  if (parsed && plainKey) g_service.uploadKey = Narrow(key);
+  if (parsed && plainKey) next->address.uploadKey = Narrow(key);
+  g_service.store(next, std::memory_order_release);
 }
 
-const ServiceAddress& Service() { return g_service; }
+const ServiceAddress& Service() { return g_service.load(std::memory_order_acquire)->address; }
 
-std::string ServiceLinkPrefix() { return LinkPrefixOf(g_service); }
+std::string ServiceLinkPrefix() { return LinkPrefixOf(Service()); }
 
 }  // namespace corvane

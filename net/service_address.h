@@ -54,9 +54,10 @@ std::string AuthorityOf(const ServiceAddress& address);
 // built-in one.
 std::string LinkPrefixOf(const ServiceAddress& address);
 
-// The address every exchange of this process uses. Start-up sets it once from
-// the stored setting, before any other thread exists; from then on it is only
-// read, by the user-interface thread and the version check alike. Text that
+// The address every exchange of this process uses. Start-up sets it from the
+// stored setting, before any other thread exists, and the settings dialog's OK
+// sets it again on the user-interface thread; a thread that read it before
+// keeps what it read, whole (the version check among them). Text that
 // is empty or does not parse leaves the built-in service. The key goes with a
 // stored address only, never to the built-in host, and only when it is 1 to
 // kUploadKeyMaxLength printable ASCII characters without spaces; otherwise no

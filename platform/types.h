@@ -402,6 +402,40 @@
 #undef COINIT_DISABLE_OLE1DDE
 #pragma push_macro("MAX_PATH")
 #undef MAX_PATH
+#pragma push_macro("WM_INITDIALOG")
+#undef WM_INITDIALOG
+#pragma push_macro("WM_SETFONT")
+#undef WM_SETFONT
+#pragma push_macro("IDOK")
+#undef IDOK
+#pragma push_macro("BN_CLICKED")
+#undef BN_CLICKED
+#pragma push_macro("EN_CHANGE")
+#undef EN_CHANGE
+#pragma push_macro("BM_GETCHECK")
+#undef BM_GETCHECK
+#pragma push_macro("BST_CHECKED")
+#undef BST_CHECKED
+#pragma push_macro("EM_SETLIMITTEXT")
+#undef EM_SETLIMITTEXT
+#pragma push_macro("EM_SETPASSWORDCHAR")
+#undef EM_SETPASSWORDCHAR
+#pragma push_macro("EM_GETPASSWORDCHAR")
+#undef EM_GETPASSWORDCHAR
+#pragma push_macro("HKM_SETHOTKEY")
+#undef HKM_SETHOTKEY
+#pragma push_macro("HKM_GETHOTKEY")
+#undef HKM_GETHOTKEY
+#pragma push_macro("HOTKEYF_SHIFT")
+#undef HOTKEYF_SHIFT
+#pragma push_macro("HOTKEYF_CONTROL")
+#undef HOTKEYF_CONTROL
+#pragma push_macro("HOTKEYF_ALT")
+#undef HOTKEYF_ALT
+#pragma push_macro("HOTKEYF_EXT")
+#undef HOTKEYF_EXT
+#pragma push_macro("ICC_HOTKEY_CLASS")
+#undef ICC_HOTKEY_CLASS
 // <windows.h> names hidden: end
 
 namespace platform {
@@ -750,6 +784,22 @@ inline constexpr std::uint32_t COINIT_APARTMENTTHREADED = 0x2, COINIT_DISABLE_OL
 
 inline constexpr std::uint32_t MAX_PATH = 260;
 
+// Dialogs: the dialog manager's messages and answers, buttons, edit fields and
+// the hot-key control of the common controls.
+using DialogProc = std::intptr_t (*)(Hwnd, std::uint32_t, Wparam, Lparam);
+inline constexpr std::uint32_t WM_INITDIALOG = 0x0110, WM_SETFONT = 0x0030;
+inline constexpr std::int32_t IDOK = 1;
+inline constexpr std::uint32_t BN_CLICKED = 0, EN_CHANGE = 0x0300;
+inline constexpr std::uint32_t BM_GETCHECK = 0x00F0, BST_CHECKED = 1;
+inline constexpr std::uint32_t EM_SETLIMITTEXT = 0x00C5, EM_SETPASSWORDCHAR = 0x00CC, EM_GETPASSWORDCHAR = 0x00D2;
+inline constexpr std::uint32_t HKM_SETHOTKEY = 0x0401, HKM_GETHOTKEY = 0x0402;
+inline constexpr std::uint32_t HOTKEYF_SHIFT = 0x01, HOTKEYF_CONTROL = 0x02, HOTKEYF_ALT = 0x04, HOTKEYF_EXT = 0x08;
+inline constexpr std::uint32_t ICC_HOTKEY_CLASS = 0x00000040;
+struct InitCommonControlsRecord {
+  std::uint32_t dwSize;
+  std::uint32_t dwICC;
+};
+
 // Makes an integer resource or stock id into the name pointer the platform expects.
 inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_cast<const char16_t*>(id); }
 
@@ -953,4 +1003,21 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("COINIT_APARTMENTTHREADED")
 #pragma pop_macro("COINIT_DISABLE_OLE1DDE")
 #pragma pop_macro("MAX_PATH")
+#pragma pop_macro("WM_INITDIALOG")
+#pragma pop_macro("WM_SETFONT")
+#pragma pop_macro("IDOK")
+#pragma pop_macro("BN_CLICKED")
+#pragma pop_macro("EN_CHANGE")
+#pragma pop_macro("BM_GETCHECK")
+#pragma pop_macro("BST_CHECKED")
+#pragma pop_macro("EM_SETLIMITTEXT")
+#pragma pop_macro("EM_SETPASSWORDCHAR")
+#pragma pop_macro("EM_GETPASSWORDCHAR")
+#pragma pop_macro("HKM_SETHOTKEY")
+#pragma pop_macro("HKM_GETHOTKEY")
+#pragma pop_macro("HOTKEYF_SHIFT")
+#pragma pop_macro("HOTKEYF_CONTROL")
+#pragma pop_macro("HOTKEYF_ALT")
+#pragma pop_macro("HOTKEYF_EXT")
+#pragma pop_macro("ICC_HOTKEY_CLASS")
 // <windows.h> names restored: end

@@ -89,4 +89,17 @@ Bool KillTimer(Hwnd window, std::uintptr_t id);
 // Lets message through to window from less privileged processes (an elevated run).
 Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32_t action, void* filterStatus);
 
+// Dialogs from the executable's templates, run modally by the dialog manager,
+// and their controls.
+std::intptr_t DialogBoxParamW(Hinstance instance, const char16_t* templateName, Hwnd owner, DialogProc proc,
+                              Lparam initParam);  // -1 on failure, else what EndDialog was given
+Bool EndDialog(Hwnd dialog, std::intptr_t result);
+Hwnd GetDlgItem(Hwnd dialog, std::int32_t id);
+Bool SetDlgItemTextW(Hwnd dialog, std::int32_t id, const char16_t* text);
+// Characters copied, without the terminator; text cut to fit capacity (terminator included).
+std::uint32_t GetDlgItemTextW(Hwnd dialog, std::int32_t id, char16_t* text, std::int32_t capacity);
+Lresult SendDlgItemMessageW(Hwnd dialog, std::int32_t id, std::uint32_t message, Wparam wParam, Lparam lParam);
+Bool EnableWindow(Hwnd window, Bool enable);
+Hwnd SetFocus(Hwnd window);
+
 }  // namespace platform

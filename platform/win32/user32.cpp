@@ -143,4 +143,23 @@ Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32
                                        static_cast<PCHANGEFILTERSTRUCT>(filterStatus));
 }
 
+std::intptr_t DialogBoxParamW(Hinstance instance, const char16_t* templateName, Hwnd owner, DialogProc proc,
+                              Lparam initParam) {
+  return ::DialogBoxParamW(As<HINSTANCE>(instance), W(templateName), As<HWND>(owner), reinterpret_cast<DLGPROC>(proc),
+                           initParam);
+}
+Bool EndDialog(Hwnd dialog, std::intptr_t result) { return ::EndDialog(As<HWND>(dialog), result); }
+Hwnd GetDlgItem(Hwnd dialog, std::int32_t id) { return As<Hwnd>(::GetDlgItem(As<HWND>(dialog), id)); }
+Bool SetDlgItemTextW(Hwnd dialog, std::int32_t id, const char16_t* text) {
+  return ::SetDlgItemTextW(As<HWND>(dialog), id, W(text));
+}
+std::uint32_t GetDlgItemTextW(Hwnd dialog, std::int32_t id, char16_t* text, std::int32_t capacity) {
+  return ::GetDlgItemTextW(As<HWND>(dialog), id, W(text), capacity);
+}
+Lresult SendDlgItemMessageW(Hwnd dialog, std::int32_t id, std::uint32_t message, Wparam wParam, Lparam lParam) {
+  return ::SendDlgItemMessageW(As<HWND>(dialog), id, message, wParam, lParam);
+}
+Bool EnableWindow(Hwnd window, Bool enable) { return ::EnableWindow(As<HWND>(window), enable); }
+Hwnd SetFocus(Hwnd window) { return As<Hwnd>(::SetFocus(As<HWND>(window))); }
+
 }  // namespace platform

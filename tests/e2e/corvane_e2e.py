@@ -29,7 +29,7 @@ INTERNET_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Setting
 SCREEN = (1280, 800)
 
 # The tray menu's entries with labels, top to bottom, mnemonics left out.
-TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "File upload", "Capture mode",
+TRAY_ENTRIES = ["Autoupdate", "Autostart", "Quick capture", "Set save path", "Settings", "File upload", "Capture mode",
                 "Recent uploads", "Exit"]
 
 
@@ -65,6 +65,7 @@ class Window:
         self.rect = tuple(record["rect"])  # left, top, right, bottom (exclusive)
         self.title = record["title"]
         self.controls = record.get("controls", [])
+        self.focus = record.get("focus", 0)  # a dialog's control with the keyboard focus (its id)
 
     @property
     def size(self):
@@ -83,6 +84,10 @@ class Window:
     def buttons(self):
         return [c["text"].replace("&", "") for c in self.controls
                 if c["visible"] and c["class"].lower() == "button"]
+
+    def control(self, control_id):
+        """The dialog's control with that id (class, id, visible, text, rect), or None."""
+        return next((c for c in self.controls if c["id"] == control_id), None)
 
     def __repr__(self):
         return (f"Window({self.process}, {self.cls!r}, visible={self.visible}, rect={self.rect}, "

@@ -456,4 +456,40 @@ Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32
   return 1;
 }
 
+// Dialogs: the dialog manager's own loop is not simulated; a dialog answers
+// what the test scripted (Cancel by default) without running its procedure.
+std::intptr_t DialogBoxParamW(Hinstance, const char16_t* templateName, Hwnd owner, DialogProc, Lparam) {
+  record("DialogBoxParamW", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(templateName)), owner);
+  return result<std::intptr_t>("DialogBoxParamW", IDCANCEL);
+}
+Bool EndDialog(Hwnd dialog, std::intptr_t answer) {
+  record("EndDialog", dialog, static_cast<std::int64_t>(answer));
+  return 1;
+}
+Hwnd GetDlgItem(Hwnd dialog, std::int32_t id) {
+  record("GetDlgItem", dialog, id);
+  return nullptr;
+}
+Bool SetDlgItemTextW(Hwnd dialog, std::int32_t id, const char16_t* text) {
+  record("SetDlgItemTextW", dialog, id, text);
+  return 1;
+}
+std::uint32_t GetDlgItemTextW(Hwnd dialog, std::int32_t id, char16_t* text, std::int32_t capacity) {
+  record("GetDlgItemTextW", dialog, id);
+  if (capacity > 0) text[0] = 0;
+  return 0;
+}
+Lresult SendDlgItemMessageW(Hwnd dialog, std::int32_t id, std::uint32_t message, Wparam, Lparam) {
+  record("SendDlgItemMessageW", dialog, id, message);
+  return 0;
+}
+Bool EnableWindow(Hwnd window, Bool enable) {
+  record("EnableWindow", window, enable);
+  return 0;
+}
+Hwnd SetFocus(Hwnd window) {
+  record("SetFocus", window);
+  return nullptr;
+}
+
 }  // namespace platform

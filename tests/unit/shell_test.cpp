@@ -264,7 +264,7 @@ TEST(TrayMenu, EntriesInOrderWithCheckMarksFromTheSettings) {
     const std::string recent = std::to_string(platform::MF_BYPOSITION | platform::MF_POPUP) + " Recent &uploads";
     EXPECT_EQ(shown, (std::vector<std::string>{mark(c.versionCheck) + " Autoupdate", mark(c.autostart) + " &Autostart",
                                                mark(c.quickCapture) + " &Quick capture", "1024 &Set save path",
-                                               "2048 ", "1024 &File upload      (ALT+ F)",
+                                               "1024 Se&ttings...", "2048 ", "1024 &File upload      (ALT+ F)",
                                                "1024 &Capture mode (ALT+ C)", recent, "2048 ", "1024 &Exit"}));
     // In the foreground for the menu, and a message after it, or the next menu misbehaves.
     EXPECT_EQ(callsOf({"GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "PostMessageW", "DestroyMenu"}),

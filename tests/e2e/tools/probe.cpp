@@ -2,6 +2,7 @@
 //
 //   probe.exe list                   one JSON object per top-level window: handle, process,
 //                                    class, visible, rect, title, and for dialogs their controls
+//                                    (with their rects) and the id of the one with the focus
 //   probe.exe press LABEL [TITLE]    press the button LABEL (text without '&', or a numeric id)
 //                                    of a shown dialog, optionally the one titled TITLE
 //   probe.exe openfile PATH [TITLE]  type PATH into a shown file dialog's name field and confirm
@@ -148,9 +149,17 @@ int list() {
         first = false;
         line += "{\"class\": " + json(className(child)) + ", \"id\": " + std::to_string(GetDlgCtrlID(child)) +
                 ", \"visible\": " + (IsWindowVisible(child) ? "true" : "false") +
-                ", \"text\": " + json(windowText(child)) + "}";
+                ", \"text\": " + json(windowText(child)) + ", \"rect\": " + rectJson(child) + "}";
       }
       line += "]";
+      // The control with the keyboard focus in the dialog's thread (its id; 0: none of the dialog's).
+      GUITHREADINFO gui{};
+      gui.cbSize = sizeof gui;
+      int focus = 0;
+      if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) && gui.hwndFocus &&
+          GetParent(gui.hwndFocus) == window)
+        focus = GetDlgCtrlID(gui.hwndFocus);
+      line += ", \"focus\": " + std::to_string(focus);
     }
     line += "}\n";
     fputs(line.c_str(), stdout);
