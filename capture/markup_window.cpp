@@ -228,10 +228,14 @@ MarkupSession::MarkupSession(platform::Hwnd owner, const Frozen& frozen, const R
                              WS_POPUP, 0, 0, 1, 1, window_, nullptr, instance, nullptr);
   if (toolbar_ == nullptr) return;
   layoutToolbar();
-  SetWindowPos(window_, HWND_TOPMOST, s.left, s.top, s.width, s.height, SWP_SHOWWINDOW);
+  // The toolbar first: it is small and says at once that the mark-up has begun,
+  // while the screen-sized window takes its longer first paint. Owned by that
+  // window, it stays above it once both are up.
+  placeToolbar();
+  SetWindowPos(window_, HWND_TOPMOST, s.left, s.top, s.width, s.height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  SetWindowPos(toolbar_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetForegroundWindow(window_);
   UpdateWindow(window_);
-  placeToolbar();
 }
 
 MarkupSession::~MarkupSession() {
