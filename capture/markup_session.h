@@ -92,6 +92,7 @@ class MarkupSession {
   int colour_ = 0;
   std::int32_t width_ = markup::kDefaultWidth;
   std::int32_t textSize_ = markup::kDefaultTextSize;
+  std::int32_t wheelRest_ = 0;  // wheel movement short of a notch
   bool typing_ = false;
   bool drawing_ = false;
   std::uint8_t resizing_ = 0;  // the edges a handle drag moves

@@ -714,11 +714,17 @@ void MarkupSession::character(char16_t c) {
   }
 }
 
+// A notch of the wheel is 120; a precision touchpad sends less at a time, which adds up to notches.
 void MarkupSession::wheel(std::int32_t delta) {
-  const std::int32_t steps = delta > 0 ? 1 : delta < 0 ? -1 : 0;
+  constexpr std::int32_t kNotch = 120;
+  wheelRest_ += delta;
+  const std::int32_t steps = std::clamp(wheelRest_ / kNotch, -10, 10);
+  wheelRest_ %= kNotch;
   if (steps == 0) return;
   if (tool_ == Tool::Text) {
-    textSize_ = std::clamp(textSize_ + steps * std::max(2, textSize_ / 8), markup::kMinTextSize, markup::kMaxTextSize);
+    for (std::int32_t i = 0; i < (steps > 0 ? steps : -steps); ++i)
+      textSize_ = std::clamp(textSize_ + (steps > 0 ? 1 : -1) * std::max(2, textSize_ / 8), markup::kMinTextSize,
+                             markup::kMaxTextSize);
     if (markup::Mark* t = marks_.drawing(); typing_ && t != nullptr) {
       const Rect before = markup::bounds(*t);
       t->width = textSize_;

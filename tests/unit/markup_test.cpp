@@ -41,6 +41,20 @@ struct Picture {
   }
 };
 
+// A text whose glyphs cover, row by row: '#' fully, '+' half, '.' not at all.
+Mark text(Point at, std::initializer_list<const char*> rows) {
+  Mark m;
+  m.tool = Tool::Text;
+  m.colour = kInk;
+  m.points = {at};
+  m.text = u"x";
+  const auto w = static_cast<std::int32_t>(std::string(*rows.begin()).size());
+  m.glyphs.area = {at.x, at.y, at.x + w, at.y + static_cast<std::int32_t>(rows.size())};
+  for (const char* r : rows)
+    for (const char* c = r; *c; ++c) m.glyphs.coverage.push_back(*c == '#' ? 255 : *c == '+' ? 128 : 0);
+  return m;
+}
+
 Mark mark(Tool tool, std::vector<Point> points, std::int32_t width = 1) {
   Mark m;
   m.tool = tool;
@@ -83,6 +97,8 @@ TEST(Marks, BurnedIntoPixelsExactlyWhereTheyLie) {
       {"highlighter: blended, never the ink itself, once where it runs back over itself",
        mark(Tool::Highlighter, {{1, 3}, {8, 3}, {1, 3}}, 1), all, {},
        lines({"..........", ".++++++++.", "++++++++++", "++++++++++", "++++++++++", ".++++++++.", ".........."})},
+      {"text: its glyphs blended where they cover, clipped", text({6, 1}, {"#+.#", ".##.", "#..#"}), {0, 0, 9, 10}, {},
+       lines({"..........", "......#+..", ".......##.", "......#...", "..........", "..........", ".........."})},
       {"far off the canvas: nothing", mark(Tool::Redact, {{50, 50}, {60, 60}}), all, {},
        lines({"..........", "..........", "..........", "..........", "..........", "..........", ".........."})},
   };
