@@ -163,6 +163,8 @@ bool Capture::beginMarkup() {
                                             grab_->area);
   if (!markup_->shown()) {
     markup_.reset();
+    // Said rather than ended in silence; the selection then ends as a cancel does.
+    platform::MessageBoxW(windows_.main(), u"Could not start the mark-up", u"Error", platform::MB_ICONERROR);
     return false;
   }
   state_ = CaptureState::MarkingUp;

@@ -9,6 +9,7 @@ from PIL import Image
 
 import conftest
 import corvane_e2e as e2e
+import test_upload_road as road
 from corvane_e2e import DIALOG_CLASS, MAIN_CLASS, MENU_CLASS, wait_for
 from service_double import ServiceDouble
 
@@ -95,6 +96,7 @@ def check_marks(picture, desktop_part, rectangle, redact, origin, exact):
     (False, "copy"),     # both marks, on the clipboard exactly
     (True, "copy"),      # Ctrl+Z took the redact box back
     (False, "upload"),   # Enter: a JPEG of the marked picture
+    (False, "kept"),     # Enter with the service down: the kept unsent JPEG is the marked picture
 ])
 def test_marks_leave_with_the_picture(desktop, resident, web, shots, undo, finish):
     desk = desktop
@@ -130,6 +132,17 @@ def test_marks_leave_with_the_picture(desktop, resident, web, shots, undo, finis
         picture = Image.open(io.BytesIO(png)).convert("RGB")
         exact = True
         assert not web.requests
+    elif finish == "kept":
+        web.script("/upload.php", status=503, count=1)
+        desk.keys("enter")
+        box = desk.message_box(title="Error", timeout=30)
+        kept = road.kept_picture(desk, box)
+        assert kept is not None and kept.exists(), box.message
+        picture = Image.open(io.BytesIO(kept.read_bytes())).convert("RGB")
+        exact = False
+        desk.press("Cancel", "Error")
+        assert_idle(desk)
+        kept.unlink()
     else:
         desk.keys("enter")
         (upload,) = wait_for(lambda: web.uploads, 30, what="the upload")
