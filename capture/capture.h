@@ -3,6 +3,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include "platform/guards.h"
 #include "picture/jpeg.h"
@@ -32,6 +33,7 @@ enum class CaptureState {
   Dragging,  // the left button is down and the selection follows it
   MenuOpen,  // the post-selection menu runs its own loop
   Busy,      // an upload or one of our other modal loops runs: no capture may start
+  MarkingUp,  // the selection is marked up on the frozen desktop, in windows of its own
 };
 
 enum class CaptureEvent {
@@ -52,7 +54,7 @@ enum class CaptureEvent {
 
 // What the user does with a selection: the post-selection menu's entries
 // (quick capture is Upload).
-enum class Choice { Upload, UploadAndSave, Copy, Save, Cancel };
+enum class Choice { Upload, UploadAndSave, Copy, Save, Cancel, MarkUp };
 
 // What comes with an event: the mouse message's client point, or the key.
 struct CaptureInput {
@@ -71,6 +73,7 @@ inline constexpr std::uint32_t IDM_UPLOADSAVE = 2;
 inline constexpr std::uint32_t IDM_CANCEL = 3;
 inline constexpr std::uint32_t IDM_COPY = 4;
 inline constexpr std::uint32_t IDM_SAVE = 5;
+inline constexpr std::uint32_t IDM_MARKUP = 6;
 
 // The virtual screen as read when capture mode last began.
 struct ScreenArea {
@@ -106,6 +109,8 @@ class CaptureWindows {
   platform::Hwnd main_ = nullptr;
   platform::Hwnd selection_ = nullptr;
 };
+
+class MarkupSession;
 
 // The one owner of capture mode's state: the state, the selection, the desktop
 // snapshot, the grab and the request for a saved copy. Every event goes through
@@ -158,6 +163,19 @@ class Capture {
     Action action;
   };
   static const Transition kTransitions[];
+
+  // The mark-up of the selection (capture/markup_window.cpp): shown over the
+  // frozen desktop until the user finishes it, which ends as a menu entry would.
+ public:
+  // How the user finished the mark-up: its marks are burned into the picture that leaves.
+  void endMarkup(Choice choice);
+  Capture();
+  ~Capture();
+
+ private:
+  bool beginMarkup();
+  void dropMarkup();
+  std::unique_ptr<MarkupSession> markup_;
 
   // The desktop as it was when capture mode began: the main window paints it
   // (a shown window that paints nothing is black) and every picture of a

@@ -1,6 +1,7 @@
 // The capture object: its table of states and events, entering and leaving
 // capture mode, and the desktop snapshot it shows.
 #include "capture/capture.h"
+#include "capture/markup_session.h"
 #include "platform/gdi32.h"
 #include "platform/user32.h"
 #include <string_view>
@@ -29,6 +30,7 @@ Capture& capture() {
 }
 
 void Capture::reset() {
+  markup_.reset();
   grab_.reset();
   snapshot_.reset();
   state_ = CaptureState::Idle;
@@ -78,6 +80,11 @@ const Capture::Transition Capture::kTransitions[] = {
     {CaptureState::Busy, CaptureEvent::TrayMenu, &Capture::nestTrayMenu},
     {CaptureState::Busy, CaptureEvent::ModalEnd, &Capture::endBusy},
     {CaptureState::Busy, CaptureEvent::SessionEnd, &Capture::endSession},
+
+    // The mark-up's windows take its input; its question to the user is one of our modal loops.
+    {CaptureState::MarkingUp, CaptureEvent::ModalBegin, &Capture::beginBusy},
+    {CaptureState::MarkingUp, CaptureEvent::DisplayChange, &Capture::cancel},
+    {CaptureState::MarkingUp, CaptureEvent::SessionEnd, &Capture::endSession},
 };
 
 bool Capture::handle(CaptureEvent event, const CaptureInput& input) {
@@ -99,7 +106,7 @@ void Capture::endBusy(const CaptureInput&) {
   if (--busyDepth_ > 0) return;
   busyDepth_ = 0;
   dropQueuedRequests();
-  state_ = CaptureState::Idle;
+  state_ = markup_ && !sessionEnded_ ? CaptureState::MarkingUp : CaptureState::Idle;
 }
 
 // A request made while we were busy is dropped, not served once we are idle:
@@ -138,6 +145,7 @@ void Capture::endSession(const CaptureInput&) {
       return;
     case CaptureState::Waiting:
     case CaptureState::Dragging:
+    case CaptureState::MarkingUp:
       teardown();
       return;
     case CaptureState::MenuOpen:
@@ -176,6 +184,7 @@ void Capture::start(const CaptureInput&) {
 void Capture::cancel(const CaptureInput&) { teardown(); }
 
 void Capture::teardown(bool inUse) {
+  dropMarkup();
   mouse_.reset();
   escape_.reset();
   label_.reset();

@@ -20,6 +20,7 @@ struct Entry {
 constexpr Entry kEntries[] = {
     {IDM_CANCEL, u"Cancel", Choice::Cancel},
     {0, nullptr, Choice::Cancel},
+    {IDM_MARKUP, u"&Mark up", Choice::MarkUp},
     {IDM_SAVE, u"&Save", Choice::Save},
     {IDM_COPY, u"&Copy", Choice::Copy},
     {0, nullptr, Choice::Cancel},

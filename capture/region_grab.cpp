@@ -42,6 +42,7 @@ void Capture::release(const CaptureInput& input) {
     teardown();
     return;
   }
+  if (*choice == Choice::MarkUp && beginMarkup()) return;
   finish(*choice);
 }
 
@@ -110,6 +111,7 @@ void Capture::deliver(Choice choice, const PixelRows& pixels) {
       copyOrSave(choice, pixels);
       return;
     case Choice::Cancel:
+    case Choice::MarkUp:
       return;
   }
 }

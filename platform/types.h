@@ -66,6 +66,18 @@
 #undef WM_TIMER
 #pragma push_macro("WM_CONTEXTMENU")
 #undef WM_CONTEXTMENU
+#pragma push_macro("WM_CHAR")
+#undef WM_CHAR
+#pragma push_macro("WM_MOUSEWHEEL")
+#undef WM_MOUSEWHEEL
+#pragma push_macro("WM_SETCURSOR")
+#undef WM_SETCURSOR
+#pragma push_macro("WM_MOUSEACTIVATE")
+#undef WM_MOUSEACTIVATE
+#pragma push_macro("HTCLIENT")
+#undef HTCLIENT
+#pragma push_macro("MA_NOACTIVATE")
+#undef MA_NOACTIVATE
 #pragma push_macro("NIN_SELECT")
 #undef NIN_SELECT
 #pragma push_macro("NIN_KEYSELECT")
@@ -168,6 +180,10 @@
 #undef VK_RIGHT
 #pragma push_macro("VK_DOWN")
 #undef VK_DOWN
+#pragma push_macro("VK_RETURN")
+#undef VK_RETURN
+#pragma push_macro("VK_CONTROL")
+#undef VK_CONTROL
 #pragma push_macro("MF_BYPOSITION")
 #undef MF_BYPOSITION
 #pragma push_macro("MF_CHECKED")
@@ -226,6 +242,8 @@
 #undef PS_DOT
 #pragma push_macro("TRANSPARENT")
 #undef TRANSPARENT
+#pragma push_macro("ANTIALIASED_QUALITY")
+#undef ANTIALIASED_QUALITY
 #pragma push_macro("SPI_GETNONCLIENTMETRICS")
 #undef SPI_GETNONCLIENTMETRICS
 #pragma push_macro("MONITOR_DEFAULTTONEAREST")
@@ -258,6 +276,14 @@
 #undef IDC_ARROW
 #pragma push_macro("IDC_WAIT")
 #undef IDC_WAIT
+#pragma push_macro("IDC_SIZENWSE")
+#undef IDC_SIZENWSE
+#pragma push_macro("IDC_SIZENESW")
+#undef IDC_SIZENESW
+#pragma push_macro("IDC_SIZEWE")
+#undef IDC_SIZEWE
+#pragma push_macro("IDC_SIZENS")
+#undef IDC_SIZENS
 #pragma push_macro("OFN_PATHMUSTEXIST")
 #undef OFN_PATHMUSTEXIST
 #pragma push_macro("OFN_FILEMUSTEXIST")
@@ -680,6 +706,10 @@ inline constexpr std::uint32_t WM_NULL = 0x0000, WM_DESTROY = 0x0002, WM_PAINT =
   WM_KEYDOWN = 0x0100, WM_CANCELMODE = 0x001F, WM_DISPLAYCHANGE = 0x007E, WM_CAPTURECHANGED = 0x0215;
 // The shell's and the tray's messages.
 inline constexpr std::uint32_t WM_CLOSE = 0x0010, WM_TIMER = 0x0113, WM_CONTEXTMENU = 0x007B;
+// Typed characters, the wheel, the cursor's shape, and a click that need not activate the window.
+inline constexpr std::uint32_t WM_CHAR = 0x0102, WM_MOUSEWHEEL = 0x020A, WM_SETCURSOR = 0x0020,
+  WM_MOUSEACTIVATE = 0x0021;
+inline constexpr std::int32_t HTCLIENT = 1, MA_NOACTIVATE = 3;
 // The tray's notification events of version 4 (LOWORD of the callback's lParam) and NIM_SETVERSION's value.
 inline constexpr std::uint32_t NIN_SELECT = 0x0400, NIN_KEYSELECT = 0x0401, NOTIFYICON_VERSION_4 = 4;
 // ChangeWindowMessageFilterEx: let the message through to an elevated window.
@@ -711,6 +741,7 @@ inline constexpr std::uint32_t MF_GRAYED = 0x0001, MF_POPUP = 0x0010;
 inline constexpr std::uint32_t MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30;
 inline constexpr std::uint32_t VK_ESCAPE = 0x1B, VK_SHIFT = 0x10, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27,
   VK_DOWN = 0x28;
+inline constexpr std::uint32_t VK_RETURN = 0x0D, VK_CONTROL = 0x11;
 inline constexpr std::uint32_t MF_BYPOSITION = 0x0400, MF_CHECKED = 0x0008, MF_SEPARATOR = 0x0800;
 inline constexpr std::uint32_t TPM_BOTTOMALIGN = 0x0020, TPM_NONOTIFY = 0x0080, TPM_RETURNCMD = 0x0100;
 inline constexpr std::uint32_t MB_OK = 0x0, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10,
@@ -722,6 +753,8 @@ inline constexpr std::uint32_t NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4, NIF_I
 inline constexpr std::int32_t WHITE_BRUSH = 0;
 inline constexpr std::int32_t PS_DOT = 2;
 inline constexpr std::int32_t TRANSPARENT = 1;
+// LOGFONT's quality: grey-scale smoothing, never the coloured edges of subpixel text.
+inline constexpr std::uint8_t ANTIALIASED_QUALITY = 4;
 inline constexpr std::uint32_t SPI_GETNONCLIENTMETRICS = 0x0029, MONITOR_DEFAULTTONEAREST = 2;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 // With the copy: layered (and other composited) windows on the screen come along, as the user sees them.
@@ -733,6 +766,7 @@ inline constexpr std::uint32_t STACK_SIZE_PARAM_IS_A_RESERVATION = 0x10000;
 inline constexpr std::uint32_t GMEM_MOVEABLE = 0x0002, GMEM_DDESHARE = 0x2000;
 // Stock cursor ids, passed to LoadCursorW with no instance.
 inline constexpr std::uintptr_t IDC_ARROW = 32512, IDC_WAIT = 32514;
+inline constexpr std::uintptr_t IDC_SIZENWSE = 32642, IDC_SIZENESW = 32643, IDC_SIZEWE = 32644, IDC_SIZENS = 32645;
 
 inline constexpr std::uint32_t OFN_PATHMUSTEXIST = 0x800, OFN_FILEMUSTEXIST = 0x1000,
   OFN_NONETWORKBUTTON = 0x20000, OFN_NOCHANGEDIR = 0x8;
@@ -835,6 +869,12 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("WM_CLOSE")
 #pragma pop_macro("WM_TIMER")
 #pragma pop_macro("WM_CONTEXTMENU")
+#pragma pop_macro("WM_CHAR")
+#pragma pop_macro("WM_MOUSEWHEEL")
+#pragma pop_macro("WM_SETCURSOR")
+#pragma pop_macro("WM_MOUSEACTIVATE")
+#pragma pop_macro("HTCLIENT")
+#pragma pop_macro("MA_NOACTIVATE")
 #pragma pop_macro("NIN_SELECT")
 #pragma pop_macro("NIN_KEYSELECT")
 #pragma pop_macro("NOTIFYICON_VERSION_4")
@@ -886,6 +926,8 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("VK_UP")
 #pragma pop_macro("VK_RIGHT")
 #pragma pop_macro("VK_DOWN")
+#pragma pop_macro("VK_RETURN")
+#pragma pop_macro("VK_CONTROL")
 #pragma pop_macro("MF_BYPOSITION")
 #pragma pop_macro("MF_CHECKED")
 #pragma pop_macro("MF_SEPARATOR")
@@ -915,6 +957,7 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("WHITE_BRUSH")
 #pragma pop_macro("PS_DOT")
 #pragma pop_macro("TRANSPARENT")
+#pragma pop_macro("ANTIALIASED_QUALITY")
 #pragma pop_macro("SPI_GETNONCLIENTMETRICS")
 #pragma pop_macro("MONITOR_DEFAULTTONEAREST")
 #pragma pop_macro("SRCCOPY")
@@ -931,6 +974,10 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("GMEM_DDESHARE")
 #pragma pop_macro("IDC_ARROW")
 #pragma pop_macro("IDC_WAIT")
+#pragma pop_macro("IDC_SIZENWSE")
+#pragma pop_macro("IDC_SIZENESW")
+#pragma pop_macro("IDC_SIZEWE")
+#pragma pop_macro("IDC_SIZENS")
 #pragma pop_macro("OFN_PATHMUSTEXIST")
 #pragma pop_macro("OFN_FILEMUSTEXIST")
 #pragma pop_macro("OFN_NONETWORKBUTTON")

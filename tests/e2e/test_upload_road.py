@@ -160,7 +160,7 @@ def test_a_failing_service_shows_the_message_over_the_selection_and_the_next_cap
 
 # ---- the post-selection menu ----------------------------------------------------------------
 
-MENU_ENTRIES = ["Cancel", "Save", "Copy", "Upload && Save", "Upload"]
+MENU_ENTRIES = ["Cancel", "Mark up", "Save", "Copy", "Upload && Save", "Upload"]
 
 
 def open_selection_menu(desktop, start, end):

@@ -398,7 +398,7 @@ TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
   // From the top; "Upload" and "Upload && Save" nearest the cursor as ever; no id is 0.
   EXPECT_EQ(callsOf({"InsertMenuW", "GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "DestroyMenu"}),
             (std::vector<std::string>{"GetCursorPos()", at + "1024, 3, \"Cancel\")", at + "2048, 0, null)",
-                                      at + "1024, 5, \"&Save\")", at + "1024, 4, \"&Copy\")", at + "2048, 0, null)",
+                                      at + "1024, 6, \"&Mark up\")", at + "1024, 5, \"&Save\")", at + "1024, 4, \"&Copy\")", at + "2048, 0, null)",
                                       at + "1024, 2, \"Upload && Save\")", at + "1024, 1, \"Upload\")",
                                       "SetForegroundWindow(" + main + ")",
                                       "TrackPopupMenu(" + menu + ", 416, 400, 300, 0, " + main + ")",
