@@ -4,6 +4,8 @@
 
 namespace corvane {
 namespace {
+static_assert(sizeof platform::NotifyIconData::szInfo / sizeof(char16_t) == kBalloonTextLength + 1);
+
 template <std::size_t N>
 void CopyCut(char16_t (&to)[N], std::u16string_view from) {
   std::size_t n = from.size() < N - 1 ? from.size() : N - 1;

@@ -15,6 +15,9 @@ inline constexpr std::uint32_t kTrayIconId = 100;
 inline constexpr std::uint32_t kTrayIconRecordSize =
     offsetof(platform::NotifyIconData, guidItem) + sizeof(platform::Guid);
 
+// The most of a balloon's text the record holds; the shell shows no more.
+inline constexpr std::size_t kBalloonTextLength = 255;
+
 enum class BalloonIcon : std::uint32_t { Info = 1, Warning = 2, Error = 3 };  // NIIF_*
 
 // Shows title and text (cut to the record's 63 and 255 characters) as a balloon

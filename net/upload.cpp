@@ -89,9 +89,8 @@ bool IsLaunchableLink(std::string_view text) {
     return true;
   };
   if (!startsWithNoCase("http://") && !startsWithNoCase("https://")) return false;
-  // The service ends its links with a line break; that much goes through as it came.
-  if (text.ends_with("\r\n")) text.remove_suffix(2);
-  else if (text.ends_with('\n') || text.ends_with('\r')) text.remove_suffix(1);
+  // Links come here checked, without the service's line break: any control
+  // character left would reach the shell as part of the address.
   for (unsigned char c : text)
     if (c < 0x20 || c == 0x7F) return false;
   return true;

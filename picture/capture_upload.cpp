@@ -27,7 +27,8 @@ std::u16string named(std::u16string_view what, std::u16string_view path) {
 UploadOutcome UploadCapture(platform::Hwnd owner, const TempJpegFile& file, platform::Hbitmap bitmap,
                             const PixelRows& rows, const CopyRequest& copy) {
   const Encoding encoding{bitmap, &rows};
-  TellRefusedSaveFolder(owner);  // before the first picture that may go into the folder
+  // Before the first picture that may go into the folder.
+  TellRefusedSaveFolder(owner, copy.mainWindow != nullptr ? copy.mainWindow : owner);
   // The picture exists nowhere else: a failed upload keeps it in the save folder.
   if (file && encodeInto(file.name(), &encoding)) return UploadPicture(owner, file.name(), copy, KeepUnsent::Yes);
   // Without pixels there is nothing to write anywhere else either.

@@ -65,7 +65,7 @@ UploadOutcome ConvertAndUploadFile(const char16_t* sourcePath, const CopyRequest
     showConversionFailure();
     return {};
   }
-  if (copy.keep) TellRefusedSaveFolder(nullptr);  // before the copy goes into the folder
+  if (copy.keep) TellRefusedSaveFolder(nullptr, copy.mainWindow);  // before the copy goes into the folder
   // Shows its own failures. The source file still holds the picture: nothing is kept.
   return UploadPicture(nullptr, temp.name(), copy, KeepUnsent::No);
 }

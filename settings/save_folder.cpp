@@ -1,5 +1,6 @@
 // The save folder: its default under the user's profile, the user's choice in
 // the folder browser, its stored form ("ReDoda") and its creation on disk.
+#include "desktop/balloon.h"
 #include "platform/advapi32.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
@@ -107,12 +108,16 @@ void SetDefaultSaveFolder() {
   createSaveFolder();
 }
 
-void TellRefusedSaveFolder(platform::Hwnd owner) {
+void TellRefusedSaveFolder(platform::Hwnd owner, platform::Hwnd trayWindow) {
   if (g_refusedFolder.empty()) return;
   const std::u16string text = u"The save folder \"" + g_refusedFolder +
                               u"\" is not a full path and is not used.\nPictures are kept in " +
                               std::u16string(SaveFolderPath()) + u" instead.";
   g_refusedFolder.clear();
+  // A balloon cuts its text: both paths must be read whole, or the box says it.
+  if (text.size() <= kBalloonTextLength &&
+      ShowBalloon(trayWindow, u"Save folder not used", text, BalloonIcon::Warning))
+    return;
   platform::MessageBoxW(owner, text.c_str(), u"Error", platform::MB_OK | platform::MB_ICONERROR);
 }
 

@@ -75,10 +75,12 @@ void SetAutostart(bool on);
 // Save folder. A stored folder that names no full path ("Shots\", "C:Shots")
 // is never taken relative to the program's folder: the default stands in for
 // this run and the stored value is left as written. TellRefusedSaveFolder
-// then tells the user so, once per run, in a message owned by owner; it does
-// nothing when the stored folder was used.
+// then tells the user so, once per run: in a balloon of the tray icon on
+// trayWindow, which asks for no answer, or, when there is no icon to show it
+// (a dropped file's run) or the text does not fit one, in a message owned by
+// owner. It does nothing when the stored folder was used.
 void SetDefaultSaveFolder();
-void TellRefusedSaveFolder(platform::Hwnd owner);
+void TellRefusedSaveFolder(platform::Hwnd owner, platform::Hwnd trayWindow);
 void StoreSaveFolder();
 void ChooseSaveFolder();
 

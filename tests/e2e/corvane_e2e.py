@@ -110,6 +110,10 @@ class Desktop:
         self.display = None
         self.tools = build_dir()
         self._temp_folder = None
+        # What the prefix answers the same for the whole session, asked of Wine once:
+        # each question starts a Windows program.
+        self._unixpaths = {}
+        self._profile = None
 
     # ---- life ----------------------------------------------------------------
     def start(self):
@@ -197,7 +201,9 @@ class Desktop:
         return dos_path(path)
 
     def unixpath(self, path):
-        return Path(self.wine("winepath", "-u", path).strip())
+        if path not in self._unixpaths:
+            self._unixpaths[path] = Path(self.wine("winepath", "-u", path).strip())
+        return self._unixpaths[path]
 
     # ---- windows -------------------------------------------------------------
     def windows(self, process=None):
@@ -468,7 +474,9 @@ class Desktop:
     @property
     def profile(self):
         """The Windows path of the user's profile folder."""
-        return self.wine("cmd", "/c", "echo %USERPROFILE%").strip()
+        if self._profile is None:
+            self._profile = self.wine("cmd", "/c", "echo %USERPROFILE%").strip()
+        return self._profile
 
     # ---- registry ------------------------------------------------------------
     def reg_import(self, keys, delete=()):

@@ -56,9 +56,9 @@ def assert_failed_upload(desktop, web, shots=None, label=None):
 
 
 # Names that are no plain names: taken as links, they would reach the clipboard raw,
-# the browser normalised and the save folder as paths, streams and devices.
-PATH_LIKE_NAMES = ["..\\..\\x", "C:\\x", "\\\\host\\c$\\x", "CON", "x:evil", "a/b", "a?b", "a<b", "a>b", "a|b",
-                   "a*b", 'a"b', "..", "abc\0.exe"]
+# the browser normalised and the save folder as paths, streams and devices. One of
+# each kind here, on the real file system; the unit tests hold every such name.
+PATH_LIKE_NAMES = ["..\\..\\x", "\\\\host\\c$\\x", "CON", "x:evil", "a*b", "abc\0.exe"]
 
 def files_of_ours(desktop):
     """Every file on the C: drive and beside the program, but the system's own
@@ -78,13 +78,10 @@ BAD_REPLIES = {
     # Named in words a screenshot's file name can hold.
     **{"name " + "".join(c if c.isalnum() else f"-{ord(c):02x}-" for c in name): f"http://{HOST}/{name}"
        for name in PATH_LIKE_NAMES},
-    "5,000 characters": f"http://{HOST}/" + "x" * 4981,
     "1 MB": f"http://{HOST}/" + "x" * (1 << 20),
     "another host": "http://evil.example/x.exe",
     "a look-alike host": f"http://{HOST}.evil.example/x",
-    "https": f"https://{HOST}/x",
     "empty": "",
-    "plain text": "hello world",
 }
 
 

@@ -19,6 +19,7 @@ int trayIconVersion(platform::Hwnd window, std::uint32_t id) {
   auto it = g_icons.find({window, id});
   return it == g_icons.end() ? -1 : static_cast<int>(it->second);
 }
+void showTrayIcon(platform::Hwnd window, std::uint32_t id) { g_icons.emplace(std::make_pair(window, id), 4); }
 }  // namespace sim
 
 namespace platform {
@@ -28,17 +29,16 @@ using sim::result;
 Bool Shell_NotifyIconW(std::uint32_t message, NotifyIconData* data) {
   record("Shell_NotifyIconW", message, data->cbSize, data->hWnd, data->uID, data->uFlags, data->uCallbackMessage,
          data->szTip);
-  if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
-    g_balloons.push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags});
-  // A shell not ready yet (scripted 0) takes nothing.
+  // A shell not ready yet (scripted 0) takes nothing and shows nothing.
   if (!result<Bool>("Shell_NotifyIconW", 1)) return 0;
   const std::pair<Hwnd, std::uint32_t> icon{data->hWnd, data->uID};
   if (message == NIM_ADD) return g_icons.emplace(icon, 0).second;
   if (message == NIM_DELETE) return g_icons.erase(icon) != 0;
-  if (message == NIM_SETVERSION) {
-    if (!g_icons.count(icon)) return 0;
-    g_icons[icon] = data->uTimeoutOrVersion;
-  }
+  // An icon that is not shown can be neither changed nor made to speak.
+  if (!g_icons.count(icon)) return 0;
+  if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
+    g_balloons.push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags});
+  if (message == NIM_SETVERSION) g_icons[icon] = data->uTimeoutOrVersion;
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -281,6 +282,18 @@ inline std::uint32_t dibPixel(std::int32_t x, std::int32_t y) {
   return static_cast<std::uint32_t>((x * 7 + y) & 0xFF) | static_cast<std::uint32_t>((y * 3) & 0xFF) << 8 |
          static_cast<std::uint32_t>((x ^ y) & 0xFF) << 16;
 }
+
+// Message boxes shown (user32.cpp), in order: what the user read and was asked.
+struct Box {
+  platform::Hwnd owner;
+  std::u16string text, caption;
+  std::uint32_t type;
+  bool operator==(const Box&) const = default;
+};
+const std::vector<Box>& boxes();
+// A tray icon (window, id) the shell shows, as if the program had added it (shell32.cpp).
+void showTrayIcon(platform::Hwnd window, std::uint32_t id);
+void PrintTo(const Box& box, std::ostream* out);  // for test failures
 
 void reset();
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <ostream>
 #include "platform/kernel32.h"
 #include <set>
 #include <utility>
@@ -32,12 +33,14 @@ Hwnd g_capture = nullptr;
 std::map<Hwnd, std::set<std::uintptr_t>> g_timers;
 Hwnd g_foreground = nullptr;
 platform::Point g_cursor{400, 300};
+std::vector<sim::Box> g_boxes;
 
 const bool g_registered = (sim::onReset([] {
                              g_classes.clear();
                              g_windows.clear();
                              g_queue.clear();
                              g_hotKeys.clear();
+                             g_boxes.clear();
                              g_hotKeyChords.clear();
                              g_heldElsewhere.clear();
                              g_menus.clear();
@@ -361,6 +364,7 @@ std::int32_t ShowCursor(Bool show) { record("ShowCursor", show); return 0; }
 // A message box runs its own loop while it is up: queued messages are dispatched.
 std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* caption, std::uint32_t type) {
   record("MessageBoxW", owner, text, caption, type);
+  g_boxes.push_back({owner, text ? text : u"", caption ? caption : u"", type});
   sim::runModalLoop();
   return result<std::int32_t>("MessageBoxW", 1);
 }
@@ -493,3 +497,11 @@ Hwnd SetFocus(Hwnd window) {
 }
 
 }  // namespace platform
+
+namespace sim {
+const std::vector<Box>& boxes() { return g_boxes; }
+void PrintTo(const Box& box, std::ostream* out) {
+  *out << "Box(" << arg(static_cast<const void*>(box.owner)) << ", \"" << utf8(box.text) << "\", \""
+       << utf8(box.caption) << "\", " << box.type << ")";
+}
+}  // namespace sim
