@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 #include <string_view>
+#include "app/dialog_template.h"
 #include "app/hotkeys.h"
 #include "app/state.h"
 #include "capture/capture.h"
@@ -323,8 +324,7 @@ void runSettingsDialog() {
   DialogState state;
   g_open = &state;
   pauseHotKeys();
-  platform::DialogBoxParamW(app.instance, platform::MakeIntResource(IDD_SETTINGS), app.mainWindow, settingsDialogProc,
-                            0);
+  DialogBoxInMessageFont(app.instance, IDD_SETTINGS, app.mainWindow, settingsDialogProc, 0);
   resumeHotKeys();
   g_open = nullptr;
 }

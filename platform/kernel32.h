@@ -54,5 +54,10 @@ std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, co
                                  std::int32_t length, char16_t* wide, std::int32_t capacity);
 
 Hinstance GetModuleHandleW(const char16_t* name);
+// A resource of the module: found, loaded and read in place (owned by the module, never freed).
+Hrsrc FindResourceW(Hinstance module, const char16_t* name, const char16_t* type);
+Hglobal LoadResource(Hinstance module, Hrsrc resource);
+const void* LockResource(Hglobal loaded);
+std::uint32_t SizeofResource(Hinstance module, Hrsrc resource);
 
 }  // namespace platform

@@ -432,6 +432,12 @@
 #undef WM_INITDIALOG
 #pragma push_macro("WM_SETFONT")
 #undef WM_SETFONT
+#pragma push_macro("DS_SETFONT")
+#undef DS_SETFONT
+#pragma push_macro("DS_FIXEDSYS")
+#undef DS_FIXEDSYS
+#pragma push_macro("RT_DIALOG")
+#undef RT_DIALOG
 #pragma push_macro("IDOK")
 #undef IDOK
 #pragma push_macro("BN_CLICKED")
@@ -478,6 +484,7 @@ struct HinstanceTag; using Hinstance = HinstanceTag*;
 struct HkeyTag;      using Hkey = HkeyTag*;
 struct HinternetTag; using Hinternet = HinternetTag*;
 struct HglobalTag;   using Hglobal = HglobalTag*;
+struct HrsrcTag;     using Hrsrc = HrsrcTag*;
 struct HandleTag;    using Handle = HandleTag*;      // kernel objects: files, threads
 struct GpImageTag;   using GpImage = GpImageTag*;    // GDI+ native image
 struct ItemIdListTag; using ItemIdList = ItemIdListTag*;
@@ -822,6 +829,9 @@ inline constexpr std::uint32_t MAX_PATH = 260;
 // the hot-key control of the common controls.
 using DialogProc = std::intptr_t (*)(Hwnd, std::uint32_t, Wparam, Lparam);
 inline constexpr std::uint32_t WM_INITDIALOG = 0x0110, WM_SETFONT = 0x0030;
+// A dialog template's font styles, and the resource type of templates.
+inline constexpr std::uint32_t DS_SETFONT = 0x40, DS_FIXEDSYS = 0x08;
+inline constexpr std::uintptr_t RT_DIALOG = 5;
 inline constexpr std::int32_t IDOK = 1;
 inline constexpr std::uint32_t BN_CLICKED = 0, EN_CHANGE = 0x0300;
 inline constexpr std::uint32_t BM_GETCHECK = 0x00F0, BST_CHECKED = 1;
@@ -1052,6 +1062,9 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("MAX_PATH")
 #pragma pop_macro("WM_INITDIALOG")
 #pragma pop_macro("WM_SETFONT")
+#pragma pop_macro("DS_SETFONT")
+#pragma pop_macro("DS_FIXEDSYS")
+#pragma pop_macro("RT_DIALOG")
 #pragma pop_macro("IDOK")
 #pragma pop_macro("BN_CLICKED")
 #pragma pop_macro("EN_CHANGE")

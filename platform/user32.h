@@ -93,6 +93,9 @@ Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32
 // and their controls.
 std::intptr_t DialogBoxParamW(Hinstance instance, const char16_t* templateName, Hwnd owner, DialogProc proc,
                               Lparam initParam);  // -1 on failure, else what EndDialog was given
+// The same from a template in memory (a DLGTEMPLATEEX, DWORD-aligned).
+std::intptr_t DialogBoxIndirectParamW(Hinstance instance, const void* dialogTemplate, Hwnd owner, DialogProc proc,
+                                      Lparam initParam);
 Bool EndDialog(Hwnd dialog, std::intptr_t result);
 Hwnd GetDlgItem(Hwnd dialog, std::int32_t id);
 Bool SetDlgItemTextW(Hwnd dialog, std::int32_t id, const char16_t* text);

@@ -87,5 +87,15 @@ std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, co
   return ::MultiByteToWideChar(codePage, flags, text, length, W(wide), capacity);
 }
 Hinstance GetModuleHandleW(const char16_t* name) { return As<Hinstance>(::GetModuleHandleW(W(name))); }
+Hrsrc FindResourceW(Hinstance module, const char16_t* name, const char16_t* type) {
+  return As<Hrsrc>(::FindResourceW(As<HMODULE>(module), W(name), W(type)));
+}
+Hglobal LoadResource(Hinstance module, Hrsrc resource) {
+  return As<Hglobal>(::LoadResource(As<HMODULE>(module), As<HRSRC>(resource)));
+}
+const void* LockResource(Hglobal loaded) { return ::LockResource(As<HGLOBAL>(loaded)); }
+std::uint32_t SizeofResource(Hinstance module, Hrsrc resource) {
+  return ::SizeofResource(As<HMODULE>(module), As<HRSRC>(resource));
+}
 
 }  // namespace platform

@@ -148,6 +148,11 @@ std::intptr_t DialogBoxParamW(Hinstance instance, const char16_t* templateName, 
   return ::DialogBoxParamW(As<HINSTANCE>(instance), W(templateName), As<HWND>(owner), reinterpret_cast<DLGPROC>(proc),
                            initParam);
 }
+std::intptr_t DialogBoxIndirectParamW(Hinstance instance, const void* dialogTemplate, Hwnd owner, DialogProc proc,
+                                      Lparam initParam) {
+  return ::DialogBoxIndirectParamW(As<HINSTANCE>(instance), static_cast<const DLGTEMPLATE*>(dialogTemplate),
+                                   As<HWND>(owner), reinterpret_cast<DLGPROC>(proc), initParam);
+}
 Bool EndDialog(Hwnd dialog, std::intptr_t result) { return ::EndDialog(As<HWND>(dialog), result); }
 Hwnd GetDlgItem(Hwnd dialog, std::int32_t id) { return As<Hwnd>(::GetDlgItem(As<HWND>(dialog), id)); }
 Bool SetDlgItemTextW(Hwnd dialog, std::int32_t id, const char16_t* text) {

@@ -216,5 +216,10 @@ Bool GetFileSizeEx(Handle file, std::int64_t* size) {
   return 1;
 }
 Hinstance GetModuleHandleW(const char16_t* name) { record("GetModuleHandleW", name); return sim::handle<Hinstance>(); }
+// The simulated executable carries no resources.
+Hrsrc FindResourceW(Hinstance, const char16_t*, const char16_t*) { return nullptr; }
+Hglobal LoadResource(Hinstance, Hrsrc) { return nullptr; }
+const void* LockResource(Hglobal) { return nullptr; }
+std::uint32_t SizeofResource(Hinstance, Hrsrc) { return 0; }
 
 }  // namespace platform

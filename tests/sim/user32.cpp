@@ -466,6 +466,10 @@ std::intptr_t DialogBoxParamW(Hinstance, const char16_t* templateName, Hwnd owne
   record("DialogBoxParamW", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(templateName)), owner);
   return result<std::intptr_t>("DialogBoxParamW", IDCANCEL);
 }
+std::intptr_t DialogBoxIndirectParamW(Hinstance, const void*, Hwnd owner, DialogProc, Lparam) {
+  record("DialogBoxIndirectParamW", owner);
+  return result<std::intptr_t>("DialogBoxIndirectParamW", IDCANCEL);
+}
 Bool EndDialog(Hwnd dialog, std::intptr_t answer) {
   record("EndDialog", dialog, static_cast<std::int64_t>(answer));
   return 1;

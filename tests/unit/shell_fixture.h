@@ -29,6 +29,7 @@ inline const char* nameOf(State s) {
     case State::Dragging: return "Dragging";
     case State::MenuOpen: return "MenuOpen";
     case State::Busy: return "Busy";
+    case State::MarkingUp: return "MarkingUp";
   }
   return "?";
 }
