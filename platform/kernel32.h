@@ -55,4 +55,7 @@ std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, co
 
 Hinstance GetModuleHandleW(const char16_t* name);
 
+// The running process, to tell its own windows from other programs'.
+std::uint32_t GetCurrentProcessId();
+
 }  // namespace platform

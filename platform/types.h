@@ -402,6 +402,16 @@
 #undef COINIT_DISABLE_OLE1DDE
 #pragma push_macro("MAX_PATH")
 #undef MAX_PATH
+#pragma push_macro("DWMWA_EXTENDED_FRAME_BOUNDS")
+#undef DWMWA_EXTENDED_FRAME_BOUNDS
+#pragma push_macro("DWMWA_CLOAKED")
+#undef DWMWA_CLOAKED
+#pragma push_macro("GWL_EXSTYLE")
+#undef GWL_EXSTYLE
+#pragma push_macro("COLORONCOLOR")
+#undef COLORONCOLOR
+#pragma push_macro("VK_M")
+#undef VK_M
 // <windows.h> names hidden: end
 
 namespace platform {
@@ -750,6 +760,15 @@ inline constexpr std::uint32_t COINIT_APARTMENTTHREADED = 0x2, COINIT_DISABLE_OL
 
 inline constexpr std::uint32_t MAX_PATH = 260;
 
+// The window under the cursor in capture mode: the frame the desktop window
+// manager draws (without the invisible resize borders) and whether it hides
+// the window (cloaked: another virtual desktop, a suspended app); a window's
+// extended style; the magnifier's stretch mode and the key that toggles it.
+inline constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9, DWMWA_CLOAKED = 14;
+inline constexpr std::int32_t GWL_EXSTYLE = -20;
+inline constexpr std::int32_t COLORONCOLOR = 3;
+inline constexpr std::uint32_t VK_M = 0x4D;
+
 // Makes an integer resource or stock id into the name pointer the platform expects.
 inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_cast<const char16_t*>(id); }
 
@@ -953,4 +972,9 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("COINIT_APARTMENTTHREADED")
 #pragma pop_macro("COINIT_DISABLE_OLE1DDE")
 #pragma pop_macro("MAX_PATH")
+#pragma pop_macro("DWMWA_EXTENDED_FRAME_BOUNDS")
+#pragma pop_macro("DWMWA_CLOAKED")
+#pragma pop_macro("GWL_EXSTYLE")
+#pragma pop_macro("COLORONCOLOR")
+#pragma pop_macro("VK_M")
 // <windows.h> names restored: end

@@ -89,4 +89,17 @@ Bool KillTimer(Hwnd window, std::uintptr_t id);
 // Lets message through to window from less privileged processes (an elevated run).
 Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32_t action, void* filterStatus);
 
+// The top-level windows, for the window under the cursor: EnumWindows calls
+// proc for each, top of the Z order first, until proc returns 0.
+using WindowEnumProc = Bool (*)(Hwnd window, Lparam lParam);
+Bool EnumWindows(WindowEnumProc proc, Lparam lParam);
+Bool IsWindowVisible(Hwnd window);
+Bool IsIconic(Hwnd window);
+Bool GetWindowRect(Hwnd window, Rect* rect);
+std::int32_t GetWindowLongW(Hwnd window, std::int32_t index);
+// The process that made the window; processId may be null.
+std::uint32_t GetWindowThreadProcessId(Hwnd window, std::uint32_t* processId);
+// The shell's desktop window, null when no shell runs.
+Hwnd GetShellWindow();
+
 }  // namespace platform

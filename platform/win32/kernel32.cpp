@@ -88,4 +88,6 @@ std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, co
 }
 Hinstance GetModuleHandleW(const char16_t* name) { return As<Hinstance>(::GetModuleHandleW(W(name))); }
 
+std::uint32_t GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
 }  // namespace platform

@@ -216,5 +216,6 @@ Bool GetFileSizeEx(Handle file, std::int64_t* size) {
   return 1;
 }
 Hinstance GetModuleHandleW(const char16_t* name) { record("GetModuleHandleW", name); return sim::handle<Hinstance>(); }
+std::uint32_t GetCurrentProcessId() { return sim::kOurProcessId; }
 
 }  // namespace platform
