@@ -412,6 +412,8 @@
 #undef COLORONCOLOR
 #pragma push_macro("VK_M")
 #undef VK_M
+#pragma push_macro("SW_SHOWNA")
+#undef SW_SHOWNA
 // <windows.h> names hidden: end
 
 namespace platform {
@@ -768,6 +770,8 @@ inline constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9, DWMWA_CLOAKED = 
 inline constexpr std::int32_t GWL_EXSTYLE = -20;
 inline constexpr std::int32_t COLORONCOLOR = 3;
 inline constexpr std::uint32_t VK_M = 0x4D;
+// ShowWindow: shown without being activated, so the keyboard stays where it is.
+inline constexpr std::int32_t SW_SHOWNA = 8;
 
 // Makes an integer resource or stock id into the name pointer the platform expects.
 inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_cast<const char16_t*>(id); }
@@ -977,4 +981,5 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("GWL_EXSTYLE")
 #pragma pop_macro("COLORONCOLOR")
 #pragma pop_macro("VK_M")
+#pragma pop_macro("SW_SHOWNA")
 // <windows.h> names restored: end

@@ -203,6 +203,8 @@ Bool ShowWindow(Hwnd window, std::int32_t command) {
   if (w == nullptr) return 0;
   bool was = w->visible;
   w->visible = command != SW_HIDE;
+  // SW_SHOW activates the window: it takes the keyboard (SW_SHOWNA does not).
+  if (command == SW_SHOW) g_foreground = window;
   if (w->visible && !was) invalidateAll(*w);
   return was ? 1 : 0;
 }
