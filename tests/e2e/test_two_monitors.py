@@ -121,9 +121,16 @@ def test_after_a_layout_change_the_next_capture_covers_the_new_layout(screens):
         screens.xrandr("--output", "DUMMY1", "--left-of", "DUMMY0")
 
 
+def show_left_of(desk):
+    """The layout of the module and its desktop picture, whatever a test before changed."""
+    wait_for(lambda: desk.root_size() == (3200, 1080), 10, what="the layout with the left monitor")
+    desk.show_picture(desk.picture_path)
+
+
 def test_on_the_left_monitor_the_label_and_magnifier_show_and_the_arrow_keys_nudge(screens):
     from test_tray_and_capture import shows_loupe
     start, end = (300, 300), (520, 461)  # X root points on the left monitor
+    show_left_of(screens)
     screens.web.reset()
     screens.keys("alt+c")
     screens.wait_shown(MAIN_CLASS)
@@ -148,6 +155,7 @@ def test_on_the_left_monitor_the_label_and_magnifier_show_and_the_arrow_keys_nud
 
 def test_on_the_left_monitor_a_click_on_a_window_takes_that_window(screens):
     colour = (0x1F, 0x9D, 0x55)
+    show_left_of(screens)
     helper = e2e.Program(screens, screens.tools / "probe.exe", ["window", -900, 300, 237, 151, "1f9d55"])
     try:
         # X root 380..616 x 300..450.
