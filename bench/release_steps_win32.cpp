@@ -11,6 +11,13 @@
 //   release_steps_win32.exe RUNS PIXELS.ppm PICTURE.jpg
 // Prints one "step=<name> ms=<median>" line per step, and writes the grabbed
 // pixels (for a reference encoder) and one JPEG the product wrote.
+//
+//   release_steps_win32.exe feedback RUNS SAVEFOLDER
+// Capture mode's feedback instead: a mouse move before the press (the window
+// outline and the magnifier) and during a drag (the selection, its size label
+// and the magnifier) to its repaint done, and the release of a whole-screen
+// selection to the picture on the clipboard (Copy) and to the PNG written in
+// SAVEFOLDER (Save), through the product's own delivery.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +65,7 @@ struct CaptureSteps {
   void placeSelection(bool) {
     c.windows_.showSelection(normalise(c.selection_.startX, c.selection_.startY, c.selection_.endX, c.selection_.endY));
   }
+  void showSelectionOver(const platform::Rect& r) { c.windows_.showSelection(r); }
   // As a release hides it.
   void hideSelection() { c.windows_.hideSelection(); }
   // The main window over the virtual screen, showing the snapshot, as in capture mode.
@@ -72,6 +80,18 @@ struct CaptureSteps {
   void drop() {
     c.grab_.reset();
     c.snapshot_.reset();
+  }
+  // The release as the post-selection menu's choice ends it, without the menu's own loop.
+  void releaseAs(Choice choice, platform::Point client) {
+    const platform::Point at = c.onScreen(client);
+    c.mouse_.reset();
+    c.selection_.endX = at.x;
+    c.selection_.endY = at.y;
+    c.setOutline(std::nullopt);
+    c.dropLoupe();
+    c.grabRegion();
+    c.escape_.reset();
+    c.finish(choice);
   }
 };
 
@@ -142,8 +162,65 @@ int fail(const char* what) {
 
 }  // namespace
 
+// Moves of the cursor in small steps, as a hand makes them, each handled and
+// repainted before the next; then whole-screen releases delivered by Copy and Save.
+int feedback(int runs, const char* saveFolder) {
+  const auto instance = reinterpret_cast<platform::Hinstance>(GetModuleHandleW(nullptr));
+  registerWindowClasses(instance);
+  if (!createWindows(instance)) return fail("the windows could not be made");
+  capture().park();
+  settings.quickCapture = false;
+  const std::wstring folder(saveFolder, saveFolder + std::char_traits<char>::length(saveFolder));
+  const std::size_t room = sizeof settings.saveFolder / sizeof settings.saveFolder[0];
+  if (folder.size() + 1 > room) return fail("the save folder's name is too long");
+  std::copy(folder.begin(), folder.end(), settings.saveFolder);
+  settings.saveFolder[folder.size()] = 0;
+  CaptureSteps steps{capture()};
+  steps.readScreen();
+  const int width = steps.width(), height = steps.height();
+  constexpr int kMoves = 60;
+
+  Step hover{"mouse move before the press, outline and magnifier repainted", {}};
+  Step drag{"mouse move while dragging, selection, label and magnifier repainted", {}};
+  Step alone{"of which the selection window placed, alone", {}};
+  Step copy{"release to the picture on the clipboard (Copy)", {}};
+  Step save{"release to the PNG written (Save)", {}};
+  auto pump = [] {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+  };
+  for (int i = 0; i < runs; ++i) {
+    for (Step* release : {&copy, &save}) {
+      if (!capture().handle(CaptureEvent::Start) || capture().state() != CaptureState::Waiting)
+        return fail("capture mode did not begin");
+      pump();
+      for (int m = 0; m < kMoves; ++m)
+        timed(hover, [&] { capture().handle(CaptureEvent::Move, platform::Point{width / 3 + 3 * m, height / 3 + 2 * m}); });
+      capture().handle(CaptureEvent::Press, platform::Point{0, 0});
+      for (int m = 0; m < kMoves; ++m)
+        timed(drag, [&] { capture().handle(CaptureEvent::Move, platform::Point{width / 2 + 3 * m, height / 2 + 2 * m}); });
+      for (int m = 0; m < kMoves; ++m) {
+        const platform::Rect r{0, 0, width / 2 + 3 * m + 1, height / 2 + 2 * m + 1};
+        timed(alone, [&] { steps.showSelectionOver(r); });
+      }
+      timed(*release, [&] {
+        steps.releaseAs(release == &copy ? Choice::Copy : Choice::Save, platform::Point{width - 1, height - 1});
+      });
+      if (capture().state() != CaptureState::Idle) return fail("the release did not end capture mode");
+      pump();
+    }
+  }
+  trayIcon().reset();
+  DestroyWindow(reinterpret_cast<HWND>(app.mainWindow));
+  for (const Step* step : {&hover, &drag, &alone, &copy, &save})
+    std::printf("step=%s ms=%.2f\n", step->name, median(step->ms));
+  std::printf("size=%dx%d runs=%d\n", width, height, runs);
+  return 0;
+}
+
 int main(int argc, char** argv) {
-  if (argc != 4) return std::fprintf(stderr, "usage: %s RUNS PIXELS.ppm PICTURE.jpg\n", argv[0]), 2;
+  if (argc == 4 && std::strcmp(argv[1], "feedback") == 0) return feedback(std::max(1, std::atoi(argv[2])), argv[3]);
+  if (argc != 4) return std::fprintf(stderr, "usage: %s RUNS PIXELS.ppm PICTURE.jpg | feedback RUNS SAVEFOLDER\n", argv[0]), 2;
   const int runs = std::max(1, std::atoi(argv[1]));
 
   const auto instance = reinterpret_cast<platform::Hinstance>(GetModuleHandleW(nullptr));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 #include "platform/guards.h"
 #include "picture/jpeg.h"
 #include "platform/types.h"
@@ -22,6 +23,10 @@ inline platform::Rect normalise(std::int32_t startX, std::int32_t startY, std::i
 inline platform::Point clientPoint(platform::Lparam lParam) {
   return {static_cast<std::int16_t>(lParam & 0xFFFF), static_cast<std::int16_t>((lParam >> 16) & 0xFFFF)};
 }
+
+// Appends value in decimal digits, a minus sign before a negative one; room
+// for 12 characters is the caller's.
+void AppendNumber(char16_t* text, std::int32_t& length, std::int32_t value);
 
 struct Selection {
   std::int32_t startX, startY, endX, endY;  // virtual screen, drag order, not normalised
@@ -74,6 +79,11 @@ inline constexpr std::uint32_t IDM_CANCEL = 3;
 inline constexpr std::uint32_t IDM_COPY = 4;
 inline constexpr std::uint32_t IDM_SAVE = 5;
 inline constexpr std::uint32_t IDM_MARKUP = 6;
+
+// Whether capture mode shows the magnifier, kept in the registry value
+// "magnifier" (REG_DWORD, 0 = off; absent = on).
+bool ReadMagnifierSetting();
+void StoreMagnifierSetting(bool on);
 
 // The virtual screen as read when capture mode last began.
 struct ScreenArea {
@@ -163,6 +173,8 @@ class Capture {
     Action action;
   };
   static const Transition kTransitions[];
+  static constexpr std::int32_t kLabelPadding = 6;  // around the size label's text, inside its background
+  static constexpr std::int32_t kLabelGap = 4;      // between the selection and the label
 
   // The mark-up of the selection (capture/markup_window.cpp): shown over the
   // frozen desktop until the user finishes it, which ends as a menu entry would.
@@ -229,6 +241,22 @@ class Capture {
   void placeLabel();
   void dropLabel();
 
+  // The other programs' windows, listed as capture mode begins, and the one
+  // under a point: a click without a drag takes its bounds.
+  void listWindows();
+  std::optional<platform::Rect> windowAt(platform::Point at) const;
+  // The outline of the window under the cursor before the press; none to drop it.
+  void setOutline(const std::optional<platform::Rect>& bounds);
+  // The magnifier at the cursor (virtual screen), or gone.
+  void placeLoupe(platform::Point at);
+  void dropLoupe();
+  void toggleMagnifier();
+  // What capture mode draws over the desktop picture, inside the part being painted.
+  void paintOverlays(platform::Hdc dc) const;
+  void paintLoupe(platform::Hdc dc) const;
+  // Lengths in physical pixels at the full-screen window's scale.
+  std::int32_t scaled(std::int32_t length) const { return (length * dpi_ + 48) / 96; }
+
   bool takeSnapshot();
   void grabRegion();
   // The grab's pixels inside the snapshot; no pixels when the two do not meet.
@@ -255,6 +283,27 @@ class Capture {
   std::optional<Label> label_;
   // The system's message font, made as capture mode begins.
   platform::UniqueGdiObject labelFont_;
+  std::int32_t textHeight_ = 0;
+  std::uint32_t dpi_ = 96;
+  // Other programs' windows when capture mode began, the top one first: their
+  // visible bounds on the virtual screen, right and bottom outside.
+  std::vector<platform::Rect> windowsAtStart_;
+  // The window outlined before the press (virtual screen, right and bottom
+  // outside), and the one a press landed on: a release at the press point
+  // without a drag in between takes it.
+  std::optional<platform::Rect> outline_;
+  std::optional<platform::Rect> pressedWindow_;
+  bool dragged_ = false;
+  // The magnifier: on unless the user turned it off; where it is drawn
+  // (client coordinates, right and bottom outside) and the pixel it shows.
+  bool magnifierOn_ = true;
+  struct Loupe {
+    platform::Rect area{};
+    platform::Point at{};  // virtual screen
+    char16_t text[32]{};
+    std::int32_t length = 0;
+  };
+  std::optional<Loupe> loupe_;
   // Busy's loops nest only as the tray menu over another: Idle again when the outermost ends.
   int busyDepth_ = 0;
   // The session has ended: no capture starts again before the process ends.

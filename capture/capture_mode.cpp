@@ -8,22 +8,6 @@
 
 namespace corvane {
 
-namespace {
-constexpr std::int32_t kLabelPadding = 6;  // around the text, inside its background
-constexpr std::int32_t kLabelGap = 4;      // between the selection and the label
-
-void appendNumber(char16_t* text, std::int32_t& length, std::int32_t value) {
-  char16_t digits[12];
-  int count = 0;
-  auto v = static_cast<std::uint32_t>(value < 0 ? 0 : value);
-  do {
-    digits[count++] = static_cast<char16_t>(u'0' + v % 10);
-    v /= 10;
-  } while (v != 0 && count < 12);
-  while (count > 0) text[length++] = digits[--count];
-}
-}  // namespace
-
 Capture& capture() {
   static Capture instance;
   return instance;
@@ -42,6 +26,11 @@ void Capture::reset() {
   screen_ = {};
   selection_ = {};
   copyRequested_ = false;
+  windowsAtStart_.clear();
+  outline_.reset();
+  pressedWindow_.reset();
+  loupe_.reset();
+  label_.reset();
 }
 
 // Every row of the table of states and events. An event a state does not list
@@ -175,7 +164,20 @@ void Capture::start(const CaptureInput&) {
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
     labelFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+  {
+    const WindowDc dc(windows_.main());
+    const Selected font(dc.get(), labelFont_.get());
+    Size size{};
+    textHeight_ = GetTextExtentPoint32W(dc.get(), u"0", 1, &size) ? size.cy : 16;
+  }
+  const std::uint32_t dpi = GetDpiForWindow(windows_.main());
+  dpi_ = dpi != 0 ? dpi : 96;
+  magnifierOn_ = ReadMagnifierSetting();
+  listWindows();
   state_ = CaptureState::Waiting;
+  // What the cursor is over is drawn with the first paint.
+  Point cursor{};
+  if (GetCursorPos(&cursor)) hover({{cursor.x - screen_.left, cursor.y - screen_.top}});
   windows_.cover(screen_);
   // Fails when another program holds Escape; the right button still leaves.
   escape_ = HotKey(nullptr, HOTKEY_ESCAPE, 0, VK_ESCAPE);
@@ -188,6 +190,9 @@ void Capture::teardown(bool inUse) {
   mouse_.reset();
   escape_.reset();
   label_.reset();
+  loupe_.reset();
+  outline_.reset();
+  pressedWindow_.reset();
   windows_.park();
   if (inUse) {
     if (grab_) grab_->file.remove();
@@ -196,6 +201,7 @@ void Capture::teardown(bool inUse) {
   grab_.reset();
   snapshot_.reset();
   labelFont_.reset();
+  windowsAtStart_.clear();
   state_ = CaptureState::Idle;
 }
 
@@ -203,6 +209,10 @@ void Capture::press(const CaptureInput& input) {
   const platform::Point at = onScreen(input.point);
   selection_.startX = at.x;
   selection_.startY = at.y;
+  selection_.endX = at.x;
+  selection_.endY = at.y;
+  pressedWindow_ = windowAt(at);
+  dragged_ = false;
   mouse_.reset();  // a second press: the first one's capture goes before the new one is taken
   mouse_ = platform::MouseCapture(windows_.main());
   // From here Escape belongs to whatever program has the keyboard.
@@ -210,14 +220,35 @@ void Capture::press(const CaptureInput& input) {
   state_ = CaptureState::Dragging;
 }
 
-void Capture::hover(const CaptureInput&) {}
+// Before the press: the window under the cursor outlined, the magnifier beside it.
+void Capture::hover(const CaptureInput& input) {
+  const platform::Point at = onScreen(input.point);
+  setOutline(windowAt(at));
+  // Painted one at a time: a paint covers the box around what it repaints, and
+  // the outline and the magnifier may lie far apart.
+  platform::UpdateWindow(windows_.main());
+  placeLoupe(at);
+  platform::UpdateWindow(windows_.main());
+}
 
+// The outline stays while the button is down at the press point, where a
+// release takes the window; the first move away makes it a drag.
 void Capture::drag(const CaptureInput& input) {
   const platform::Point at = onScreen(input.point);
   selection_.endX = at.x;
   selection_.endY = at.y;
+  if (at.x != selection_.startX || at.y != selection_.startY) dragged_ = true;
+  if (!dragged_) {
+    placeLoupe(at);
+    platform::UpdateWindow(windows_.main());
+    return;
+  }
+  setOutline(std::nullopt);
   windows_.showSelection(normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY));
   placeLabel();
+  platform::UpdateWindow(windows_.main());
+  placeLoupe(at);
+  platform::UpdateWindow(windows_.main());
 }
 
 // The arrow keys move the cursor by one pixel, ten with Shift; during a drag
@@ -226,6 +257,10 @@ void Capture::drag(const CaptureInput& input) {
 // platform may or may not make of it.
 void Capture::key(const CaptureInput& input) {
   using namespace platform;
+  if (input.key == VK_M) {
+    toggleMagnifier();
+    return;
+  }
   const std::int32_t step = input.shift ? 10 : 1;
   Point delta{};
   switch (input.key) {
@@ -262,9 +297,9 @@ void Capture::placeLabel() {
   using namespace platform;
   const Rect r = normalise(selection_.startX, selection_.startY, selection_.endX, selection_.endY);
   Label next;
-  appendNumber(next.text, next.length, r.right - r.left + 1);
+  AppendNumber(next.text, next.length, r.right - r.left + 1);
   for (char16_t c : std::u16string_view(u" \u00D7 ")) next.text[next.length++] = c;
-  appendNumber(next.text, next.length, r.bottom - r.top + 1);
+  AppendNumber(next.text, next.length, r.bottom - r.top + 1);
   Size size{};
   {
     const WindowDc dc(windows_.main());
@@ -285,7 +320,6 @@ void Capture::placeLabel() {
   if (label_) InvalidateRect(windows_.main(), &label_->area, 0);
   InvalidateRect(windows_.main(), &next.area, 0);
   label_ = next;
-  UpdateWindow(windows_.main());
 }
 
 void Capture::dropLabel() {
@@ -339,16 +373,7 @@ bool Capture::paint(platform::Hwnd window) const {
     const platform::Rect& r = paint.area();
     platform::BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, snapshot_->dc.get(), r.left,
                      r.top, platform::SRCCOPY);
-    if (label_) {
-      using namespace platform;
-      const UniqueGdiObject background(CreateSolidBrush(Rgb(32, 32, 32)));
-      FillRect(paint.dc(), &label_->area, background.get());
-      const Selected font(paint.dc(), labelFont_.get());
-      SetBkMode(paint.dc(), TRANSPARENT);
-      SetTextColor(paint.dc(), Rgb(255, 255, 255));
-      TextOutW(paint.dc(), label_->area.left + kLabelPadding, label_->area.top + kLabelPadding / 2, label_->text,
-               label_->length);
-    }
+    paintOverlays(paint.dc());
   }
   return true;
 }

@@ -13,9 +13,18 @@ namespace corvane {
 
 void Capture::release(const CaptureInput& input) {
   const platform::Point at = onScreen(input.point);
+  // A click without a drag on another program's window takes the window.
+  const bool click = state_ == CaptureState::Dragging && !dragged_ && at.x == selection_.startX &&
+                     at.y == selection_.startY;
   mouse_.reset();
   selection_.endX = at.x;
   selection_.endY = at.y;
+  if (click && pressedWindow_) {
+    const platform::Rect& w = *pressedWindow_;
+    selection_ = {w.left, w.top, w.right - 1, w.bottom - 1};
+  }
+  setOutline(std::nullopt);
+  dropLoupe();
   grabRegion();
   // A release without a press (the button went down before capture mode
   // began) would otherwise leave Escape taken from every other program, and

@@ -18,12 +18,14 @@ void CaptureWindows::cover(const ScreenArea& s) const {
 }
 
 // The selection window is owned by the full-screen one and so lies above it.
+// Shown without activation: activated, it would take the keyboard from the
+// full-screen window, and the arrow keys and M of a drag would go nowhere.
 // Shown and painted first, then moved with a repaint: under Wine a layered
 // window placed and sized in one SetWindowPos was left unpainted after a drag
 // towards the top left.
 void CaptureWindows::showSelection(const platform::Rect& r) const {
   using namespace platform;
-  ShowWindow(selection_, SW_SHOW);
+  ShowWindow(selection_, SW_SHOWNA);
   UpdateWindow(selection_);
   MoveWindow(selection_, r.left, r.top, r.right - r.left + 1, r.bottom - r.top + 1, 1);
 }

@@ -25,6 +25,12 @@ Bool TextOutW(Hdc dc, std::int32_t x, std::int32_t y, const char16_t* text, std:
 Bool GetTextExtentPoint32W(Hdc dc, const char16_t* text, std::int32_t length, Size* size);
 Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
 
+// The magnifier: a part of the desktop picture drawn larger, pixel for pixel.
+Bool StretchBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
+                std::int32_t srcX, std::int32_t srcY, std::int32_t srcWidth, std::int32_t srcHeight,
+                std::uint32_t rop);
+std::int32_t SetStretchBltMode(Hdc dc, std::int32_t mode);
+
 inline constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return r | (g << 8) | (static_cast<std::uint32_t>(b) << 16);
 }

@@ -60,4 +60,7 @@ Hglobal LoadResource(Hinstance module, Hrsrc resource);
 const void* LockResource(Hglobal loaded);
 std::uint32_t SizeofResource(Hinstance module, Hrsrc resource);
 
+// The running process, to tell its own windows from other programs'.
+std::uint32_t GetCurrentProcessId();
+
 }  // namespace platform

@@ -468,6 +468,18 @@
 #undef HOTKEYF_EXT
 #pragma push_macro("ICC_HOTKEY_CLASS")
 #undef ICC_HOTKEY_CLASS
+#pragma push_macro("DWMWA_EXTENDED_FRAME_BOUNDS")
+#undef DWMWA_EXTENDED_FRAME_BOUNDS
+#pragma push_macro("DWMWA_CLOAKED")
+#undef DWMWA_CLOAKED
+#pragma push_macro("GWL_EXSTYLE")
+#undef GWL_EXSTYLE
+#pragma push_macro("COLORONCOLOR")
+#undef COLORONCOLOR
+#pragma push_macro("VK_M")
+#undef VK_M
+#pragma push_macro("SW_SHOWNA")
+#undef SW_SHOWNA
 // <windows.h> names hidden: end
 
 namespace platform {
@@ -843,6 +855,16 @@ struct InitCommonControlsRecord {
   std::uint32_t dwSize;
   std::uint32_t dwICC;
 };
+// The window under the cursor in capture mode: the frame the desktop window
+// manager draws (without the invisible resize borders) and whether it hides
+// the window (cloaked: another virtual desktop, a suspended app); a window's
+// extended style; the magnifier's stretch mode and the key that toggles it.
+inline constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9, DWMWA_CLOAKED = 14;
+inline constexpr std::int32_t GWL_EXSTYLE = -20;
+inline constexpr std::int32_t COLORONCOLOR = 3;
+inline constexpr std::uint32_t VK_M = 0x4D;
+// ShowWindow: shown without being activated, so the keyboard stays where it is.
+inline constexpr std::int32_t SW_SHOWNA = 8;
 
 // Makes an integer resource or stock id into the name pointer the platform expects.
 inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_cast<const char16_t*>(id); }
@@ -1080,4 +1102,10 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("HOTKEYF_ALT")
 #pragma pop_macro("HOTKEYF_EXT")
 #pragma pop_macro("ICC_HOTKEY_CLASS")
+#pragma pop_macro("DWMWA_EXTENDED_FRAME_BOUNDS")
+#pragma pop_macro("DWMWA_CLOAKED")
+#pragma pop_macro("GWL_EXSTYLE")
+#pragma pop_macro("COLORONCOLOR")
+#pragma pop_macro("VK_M")
+#pragma pop_macro("SW_SHOWNA")
 // <windows.h> names restored: end

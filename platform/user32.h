@@ -104,5 +104,17 @@ std::uint32_t GetDlgItemTextW(Hwnd dialog, std::int32_t id, char16_t* text, std:
 Lresult SendDlgItemMessageW(Hwnd dialog, std::int32_t id, std::uint32_t message, Wparam wParam, Lparam lParam);
 Bool EnableWindow(Hwnd window, Bool enable);
 Hwnd SetFocus(Hwnd window);
+// The top-level windows, for the window under the cursor: EnumWindows calls
+// proc for each, top of the Z order first, until proc returns 0.
+using WindowEnumProc = Bool (*)(Hwnd window, Lparam lParam);
+Bool EnumWindows(WindowEnumProc proc, Lparam lParam);
+Bool IsWindowVisible(Hwnd window);
+Bool IsIconic(Hwnd window);
+Bool GetWindowRect(Hwnd window, Rect* rect);
+std::int32_t GetWindowLongW(Hwnd window, std::int32_t index);
+// The process that made the window; processId may be null.
+std::uint32_t GetWindowThreadProcessId(Hwnd window, std::uint32_t* processId);
+// The shell's desktop window, null when no shell runs.
+Hwnd GetShellWindow();
 
 }  // namespace platform

@@ -45,4 +45,11 @@ Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, 
   return ::Rectangle(As<HDC>(dc), left, top, right, bottom);
 }
 
+Bool StretchBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
+                std::int32_t srcX, std::int32_t srcY, std::int32_t srcWidth, std::int32_t srcHeight,
+                std::uint32_t rop) {
+  return ::StretchBlt(As<HDC>(dest), x, y, width, height, As<HDC>(src), srcX, srcY, srcWidth, srcHeight, rop);
+}
+std::int32_t SetStretchBltMode(Hdc dc, std::int32_t mode) { return ::SetStretchBltMode(As<HDC>(dc), mode); }
+
 }  // namespace platform

@@ -98,4 +98,6 @@ std::uint32_t SizeofResource(Hinstance module, Hrsrc resource) {
   return ::SizeofResource(As<HMODULE>(module), As<HRSRC>(resource));
 }
 
+std::uint32_t GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
 }  // namespace platform

@@ -166,5 +166,16 @@ Lresult SendDlgItemMessageW(Hwnd dialog, std::int32_t id, std::uint32_t message,
 }
 Bool EnableWindow(Hwnd window, Bool enable) { return ::EnableWindow(As<HWND>(window), enable); }
 Hwnd SetFocus(Hwnd window) { return As<Hwnd>(::SetFocus(As<HWND>(window))); }
+// On x64 there is one calling convention: the portable callback is WNDENUMPROC's.
+Bool EnumWindows(WindowEnumProc proc, Lparam lParam) { return ::EnumWindows(As<WNDENUMPROC>(proc), lParam); }
+Bool IsWindowVisible(Hwnd window) { return ::IsWindowVisible(As<HWND>(window)); }
+Bool IsIconic(Hwnd window) { return ::IsIconic(As<HWND>(window)); }
+Bool GetWindowRect(Hwnd window, Rect* rect) { return ::GetWindowRect(As<HWND>(window), As<RECT*>(rect)); }
+std::int32_t GetWindowLongW(Hwnd window, std::int32_t index) { return ::GetWindowLongW(As<HWND>(window), index); }
+std::uint32_t GetWindowThreadProcessId(Hwnd window, std::uint32_t* processId) {
+  static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+  return ::GetWindowThreadProcessId(As<HWND>(window), reinterpret_cast<DWORD*>(processId));
+}
+Hwnd GetShellWindow() { return As<Hwnd>(::GetShellWindow()); }
 
 }  // namespace platform

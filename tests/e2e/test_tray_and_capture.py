@@ -53,12 +53,19 @@ def test_tray_left_click_enters_capture_mode(desktop, resident):
 
 def test_alt_c_covers_the_screen_with_the_desktop_as_it_was(desktop, resident, shots):
     desktop.show_picture(desktop.picture_path)
+    # The magnifier lies right of and below the cursor: left out of the comparison.
+    cursor = (900, 500)
+    desktop.move(*cursor)
     main = enter_capture_mode(desktop)
     try:
         assert main.rect == (0, 0) + SCREEN, "the main window does not cover the virtual screen"
         assert not desktop.shown(SELECTION_CLASS)
         screen = shots("capture-mode")
-        seen, expected = screen.crop(BELOW_TRAY), desktop.picture.crop(BELOW_TRAY)
+        loupe = (cursor[0], cursor[1], cursor[0] + 200, cursor[1] + 220)
+        screen.paste((0, 0, 0), loupe)
+        expected = desktop.picture.copy()
+        expected.paste((0, 0, 0), loupe)
+        seen, expected = screen.crop(BELOW_TRAY), expected.crop(BELOW_TRAY)
         assert max(seen.convert("L").getextrema()) > 16, "capture mode shows a black screen"
         assert e2e.mean_difference(seen, expected) < 2.0, "capture mode does not show the desktop"
     finally:
@@ -87,7 +94,8 @@ def test_a_drag_shows_the_selection_over_the_normalised_rectangle(desktop, resid
         inside = screen.getpixel(((left + right) // 2, (top + bottom) // 2))
         assert inside != desktop.picture.getpixel(((left + right) // 2, (top + bottom) // 2)), \
             f"the selection does not show over the desktop: {selection}"
-        outside = (max(0, left - 60), max(40, top - 60))
+        # Right of the selection's top row: clear of the magnifier, which lies away from the selection.
+        outside = (right + 60, max(40, top))
         assert screen.getpixel(outside) == desktop.picture.getpixel(outside)
         # The size label below the selection: light text on its own dark background.
         label = {colour for _, colour in screen.crop((left, bottom + 6, left + 60, bottom + 20)).getcolors(4096)}
@@ -170,3 +178,120 @@ def test_a_tray_click_during_the_file_dialog_starts_no_capture(desktop, resident
     assert not desktop.shown(), "a window of ours stays up"
     assert escape_reaches_another_program(desktop), "Escape does not reach another program"
     assert resident.running()
+
+
+# ---- the size, the magnifier, the arrow keys and the window under the cursor --------------
+
+SETTINGS_KEY = r"HKCU\SOFTWARE\Corvane\Corvane1"
+# The magnifier lies 20 pixels right of and below the cursor when there is room:
+# a one-pixel frame, then 15 x 15 cells of 8 x 8 pixels, the cursor's in the middle.
+LOUPE_GAP, CELL = 20, 8
+OUTLINE = (0, 120, 215)
+
+
+def loupe_cell(cursor, dx=0, dy=0):
+    """The middle of the magnifier's cell for the pixel (dx, dy) away from the cursor's."""
+    first = (cursor[0] + LOUPE_GAP + 1, cursor[1] + LOUPE_GAP + 1)
+    return (first[0] + (7 + dx) * CELL + CELL // 2, first[1] + (7 + dy) * CELL + CELL // 2)
+
+
+def shows_loupe(screen, picture, cursor):
+    """Whether the magnifier beside the cursor shows the cursor's pixel and its neighbours."""
+    return all(screen.getpixel(loupe_cell(cursor, dx, dy)) == picture.getpixel((cursor[0] + dx, cursor[1] + dy))
+               for dx, dy in ((0, 0), (1, 0), (0, 1), (-3, -2), (5, 4)))
+
+
+def magnifier_value(desktop):
+    return (desktop.reg_query(SETTINGS_KEY) or {}).get("magnifier")
+
+
+def save_from_menu(desktop):
+    """Chooses Save in the post-selection menu; the PNG it wrote, read and removed."""
+    import test_upload_road as road
+    menu = desktop.wait_shown(e2e.MENU_CLASS)
+    entries = dict(zip(road.MENU_ENTRIES, desktop.menu_entries(menu, desktop.screenshot(desktop.workdir / "menu.png"))))
+    folder = desktop.unixpath(desktop.profile + "\\ReDoda")
+    before = set(folder.glob("capture-*.png"))
+    road.choose(desktop, menu, entries, "Save")
+    (saved,) = wait_for(lambda: set(folder.glob("capture-*.png")) - before, 10, what="the saved picture")
+    desktop.wait_gone(MAIN_CLASS)
+    from PIL import Image
+    with Image.open(saved) as image:
+        picture = image.convert("RGB")
+    saved.unlink()
+    return picture
+
+
+def same_pixels(picture, expected):
+    from PIL import ImageChops
+    return picture.size == expected.size and ImageChops.difference(picture, expected.convert("RGB")).getbbox() is None
+
+
+def test_while_dragging_the_magnifier_shows_the_cursors_pixel_the_arrows_nudge_and_m_turns_it_off(
+        desktop, resident, shots):
+    desktop.show_picture(desktop.picture_path)
+    start, end = (300, 200), (520, 361)
+    enter_capture_mode(desktop)
+    try:
+        desktop.press_button(*start)
+        desktop.drag_to(*end)
+        wait_for(lambda: shows_loupe(desktop.screenshot(desktop.workdir / "loupe.png"), desktop.picture, end), 5,
+                 what="the magnifier beside the cursor")
+        screen = shots("magnifier")
+        label = {colour for _, colour in screen.crop((300, 366, 360, 380)).getcolors(4096)}
+        assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
+        # Three pixels to the right, one at a time: the corner goes with the cursor.
+        desktop.keys("right", "right", "right")
+        wait_for(lambda: [w for w in desktop.shown(SELECTION_CLASS) if w.rect == (300, 200, 524, 362)], 5,
+                 what="the selection three pixels wider")
+        moved = (end[0] + 3, end[1])
+        wait_for(lambda: shows_loupe(desktop.screenshot(desktop.workdir / "loupe.png"), desktop.picture, moved), 5,
+                 what="the magnifier at the moved cursor")
+        desktop.keys("m")
+        wait_for(lambda: magnifier_value(desktop) == ("REG_DWORD", "0x0"), 10, what="magnifier 0 in the registry")
+        screen = desktop.screenshot(desktop.workdir / "no-loupe.png")
+        middle = loupe_cell(moved)
+        assert screen.getpixel(middle) == desktop.picture.getpixel(middle), "the magnifier is still shown"
+        desktop.release_button()
+        # Neither the label nor the magnifier is in the picture: exactly the dragged pixels, three wider.
+        picture = save_from_menu(desktop)
+        assert same_pixels(picture, desktop.picture.crop((300, 200, 524, 362))), "not the dragged pixels"
+        # The next capture keeps it off; M brings it back, and the registry keeps that too.
+        enter_capture_mode(desktop)
+        desktop.move(*end)
+        wait_for(lambda: desktop.screenshot(desktop.workdir / "off.png").getpixel(end) == desktop.picture.getpixel(end),
+                 5, what="the frozen desktop under the cursor")
+        assert not shows_loupe(desktop.screenshot(desktop.workdir / "off.png"), desktop.picture, end)
+        desktop.keys("m")
+        wait_for(lambda: magnifier_value(desktop) == ("REG_DWORD", "0x1"), 10, what="magnifier 1 in the registry")
+        wait_for(lambda: shows_loupe(desktop.screenshot(desktop.workdir / "loupe.png"), desktop.picture, end), 5,
+                 what="the magnifier back")
+    finally:
+        desktop.release_button()
+        desktop.back_to_idle()
+
+
+def test_a_click_on_another_programs_window_takes_exactly_that_window(desktop, resident, shots):
+    desktop.show_picture(desktop.picture_path)
+    box, colour = (610, 330, 610 + 237, 330 + 151), (0x1F, 0x9D, 0x55)
+    helper = e2e.Program(desktop, desktop.tools / "probe.exe", ["window", 610, 330, 237, 151, "1f9d55"])
+    try:
+        wait_for(lambda: desktop.screenshot(desktop.workdir / "helper.png").getpixel((700, 400)) == colour, 10,
+                 what="the helper window")
+        enter_capture_mode(desktop)
+        try:
+            desktop.move(700, 400)
+            wait_for(lambda: desktop.screenshot(desktop.workdir / "outline.png").getpixel((700, 331)) == OUTLINE, 5,
+                     what="the window under the cursor outlined")
+            screen = shots("outline")
+            assert screen.getpixel((611, 400)) == OUTLINE and screen.getpixel((845, 479)) == OUTLINE
+            assert screen.getpixel((606, 400)) == desktop.picture.getpixel((606, 400)), "outlined beyond the window"
+            desktop.click(700, 400)
+            picture = save_from_menu(desktop)
+        finally:
+            desktop.back_to_idle()
+        assert picture.size == (box[2] - box[0], box[3] - box[1]), f"not the window's size: {picture.size}"
+        assert picture.getcolors(4) == [(picture.size[0] * picture.size[1], colour)], \
+            "not exactly the window's pixels (the outline or the desktop in them)"
+    finally:
+        helper.kill()

@@ -119,3 +119,58 @@ def test_after_a_layout_change_the_next_capture_covers_the_new_layout(screens):
         assert e2e.mean_difference(seen, picture.crop(box)) < MATCH
     finally:
         screens.xrandr("--output", "DUMMY1", "--left-of", "DUMMY0")
+
+
+def show_left_of(desk):
+    """The layout of the module and its desktop picture, whatever a test before changed."""
+    wait_for(lambda: desk.root_size() == (3200, 1080), 10, what="the layout with the left monitor")
+    desk.show_picture(desk.picture_path)
+
+
+def test_on_the_left_monitor_the_label_and_magnifier_show_and_the_arrow_keys_nudge(screens):
+    from test_tray_and_capture import shows_loupe
+    start, end = (300, 300), (520, 461)  # X root points on the left monitor
+    show_left_of(screens)
+    screens.web.reset()
+    screens.keys("alt+c")
+    screens.wait_shown(MAIN_CLASS)
+    try:
+        screens.press_button(*start)
+        screens.drag_to(*end)
+        wait_for(lambda: shows_loupe(shot(screens, "loupe"), screens.picture, end), 5,
+                 what="the magnifier beside the cursor on the left monitor")
+        label = {colour for _, colour in shot(screens, "left-drag").crop((300, 466, 360, 480)).getcolors(4096)}
+        assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
+        screens.keys("right", "right", "right")
+        wait_for(lambda: [w for w in screens.shown(e2e.SELECTION_CLASS) if w.rect == (300 - 1280, 300, 524 - 1280, 462)],
+                 5, what="the selection three pixels wider")
+    finally:
+        screens.release_button()
+    (upload,) = wait_for(lambda: screens.web.uploads, 30, what="the upload")
+    screens.wait_gone(MAIN_CLASS)
+    picture = Image.open(io.BytesIO(upload["bytes"])).convert("RGB")
+    assert picture.size == (224, 162)
+    assert e2e.mean_difference(picture, screens.picture.crop((300, 300, 524, 462))) < MATCH
+
+
+def test_on_the_left_monitor_a_click_on_a_window_takes_that_window(screens):
+    colour = (0x1F, 0x9D, 0x55)
+    show_left_of(screens)
+    helper = e2e.Program(screens, screens.tools / "probe.exe", ["window", -900, 300, 237, 151, "1f9d55"])
+    try:
+        # X root 380..616 x 300..450.
+        wait_for(lambda: shot(screens, "helper").getpixel((500, 400)) == colour, 10, what="the helper window")
+        screens.web.reset()
+        screens.keys("alt+c")
+        screens.wait_shown(MAIN_CLASS)
+        screens.move(500, 400)
+        wait_for(lambda: shot(screens, "outline").getpixel((500, 301)) == (0, 120, 215), 5,
+                 what="the window outlined")
+        screens.click(500, 400)
+        (upload,) = wait_for(lambda: screens.web.uploads, 30, what="the upload")
+        screens.wait_gone(MAIN_CLASS)
+    finally:
+        helper.kill()
+    picture = Image.open(io.BytesIO(upload["bytes"])).convert("RGB")
+    assert picture.size == (237, 151), picture.size
+    assert e2e.mean_difference(picture, Image.new("RGB", picture.size, colour)) < 2.0

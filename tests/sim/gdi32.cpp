@@ -181,5 +181,15 @@ Bool Rectangle(Hdc dc, std::int32_t left, std::int32_t top, std::int32_t right, 
   record("Rectangle", dc, left, top, right, bottom);
   return 1;
 }
+Bool StretchBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Hdc src,
+                std::int32_t srcX, std::int32_t srcY, std::int32_t srcWidth, std::int32_t srcHeight,
+                std::uint32_t rop) {
+  record("StretchBlt", dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop);
+  return 1;
+}
+std::int32_t SetStretchBltMode(Hdc dc, std::int32_t mode) {
+  record("SetStretchBltMode", dc, mode);
+  return 1;
+}
 
 }  // namespace platform

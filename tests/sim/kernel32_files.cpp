@@ -221,5 +221,6 @@ Hrsrc FindResourceW(Hinstance, const char16_t*, const char16_t*) { return nullpt
 Hglobal LoadResource(Hinstance, Hrsrc) { return nullptr; }
 const void* LockResource(Hglobal) { return nullptr; }
 std::uint32_t SizeofResource(Hinstance, Hrsrc) { return 0; }
+std::uint32_t GetCurrentProcessId() { return sim::kOurProcessId; }
 
 }  // namespace platform

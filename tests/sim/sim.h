@@ -271,6 +271,24 @@ std::size_t queuedMessages(bool countNull = true);  // countNull false: WM_NULL,
 void dropQueuedMessages();
 void runModalLoop();  // dispatches queued messages up to the quit message
 
+// Another program's top-level window (user32.cpp), put above the other
+// programs' windows and below ours. frame is what the desktop window manager
+// reports as drawn (DWMWA_EXTENDED_FRAME_BOUNDS), rect what GetWindowRect does.
+struct OtherWindow {
+  platform::Rect rect, frame;
+  bool visible = true, minimised = false, cloaked = false;
+  std::uint32_t exStyle = 0;
+  bool shell = false;  // the shell's desktop window
+};
+platform::Hwnd putOtherWindow(const OtherWindow& window);
+inline constexpr std::uint32_t kOurProcessId = 1000, kOtherProcessId = 2000;
+// The monitors, the primary first; after reset one of 1920 x 1080 at (0, 0).
+// GetSystemMetrics' virtual screen is scripted apart.
+void setMonitors(std::vector<platform::Rect> monitors);
+// The areas that BitBlt copies from source covered, in the order of the log:
+// what the paints that draw from it repainted.
+std::vector<platform::Rect> paintAreas(platform::Hdc source);
+
 // GDI objects (gdi32.cpp) made and not yet released, as "kind h<N>": memory,
 // screen, window and paint DCs, bitmaps, pens and brushes. A bitmap, pen or
 // brush deleted while still selected into a DC stays live, as on the platform.

@@ -2,6 +2,7 @@
 // State is kept where the logic depends on it: windows (procedure, visibility,
 // rectangle, pending paint), the thread's message queue, hot keys and mouse capture.
 #include "platform/user32.h"
+#include "platform/dwmapi.h"
 #include <algorithm>
 #include <iterator>
 #include <map>
@@ -21,7 +22,18 @@ struct Window {
   bool needsPaint;
   platform::Rect rect;
   bool topmost = false;
+  // What the next paint covers: the union of the invalidated parts, or all of it.
+  platform::Rect dirty{};
+  bool dirtyAll = false, hasDirty = false;
 };
+// Other programs' top-level windows, below ours, the top one first.
+struct OtherWindow {
+  Hwnd handle;
+  sim::OtherWindow is;
+};
+std::vector<OtherWindow> g_others;
+const std::vector<platform::Rect> kOneMonitor{{0, 0, 1920, 1080}};
+std::vector<platform::Rect> g_monitors = kOneMonitor;
 std::map<std::u16string, platform::WindowProc> g_classes;
 std::map<Hwnd, Window> g_windows;
 std::deque<platform::Msg> g_queue;
@@ -48,12 +60,23 @@ const bool g_registered = (sim::onReset([] {
                              g_timers.clear();
                              g_foreground = nullptr;
                              g_cursor = {400, 300};
+                             g_others.clear();
+                             g_monitors = kOneMonitor;
                            }),
                            true);
 
 Window* find(Hwnd window) {
   auto it = g_windows.find(window);
   return it == g_windows.end() ? nullptr : &it->second;
+}
+const sim::OtherWindow* findOther(Hwnd window) {
+  for (const auto& o : g_others)
+    if (o.handle == window) return &o.is;
+  return nullptr;
+}
+void invalidateAll(Window& w) {
+  w.needsPaint = true;
+  w.dirtyAll = true;
 }
 // Sent messages run the window procedure at once, as on the platform.
 platform::Lresult deliver(Hwnd window, std::uint32_t message, platform::Wparam wParam, platform::Lparam lParam) {
@@ -111,6 +134,21 @@ std::size_t queuedMessages(bool countNull) {
   return n;
 }
 void dropQueuedMessages() { g_queue.clear(); }
+platform::Hwnd putOtherWindow(const OtherWindow& window) {
+  const auto h = sim::handle<Hwnd>();
+  g_others.insert(g_others.begin(), ::OtherWindow{h, window});
+  return h;
+}
+void setMonitors(std::vector<platform::Rect> monitors) { g_monitors = std::move(monitors); }
+std::vector<platform::Rect> paintAreas(platform::Hdc source) {
+  std::vector<platform::Rect> areas;
+  for (const auto& c : log())
+    if (c.name == "BitBlt" && c.args[5] == arg(static_cast<const void*>(source))) {
+      const int x = std::stoi(c.args[1]), y = std::stoi(c.args[2]);
+      areas.push_back({x, y, x + std::stoi(c.args[3]), y + std::stoi(c.args[4])});
+    }
+  return areas;
+}
 void runModalLoop() {
   while (!g_queue.empty() && g_queue.front().message != platform::WM_QUIT) {
     platform::Msg m = g_queue.front();
@@ -168,7 +206,9 @@ Bool ShowWindow(Hwnd window, std::int32_t command) {
   if (w == nullptr) return 0;
   bool was = w->visible;
   w->visible = command != SW_HIDE;
-  if (w->visible && !was) w->needsPaint = true;
+  // SW_SHOW activates the window: it takes the keyboard (SW_SHOWNA does not).
+  if (command == SW_SHOW) g_foreground = window;
+  if (w->visible && !was) invalidateAll(*w);
   return was ? 1 : 0;
 }
 // Place, size, showing and hiding; a window is topmost once placed there.
@@ -183,7 +223,7 @@ Bool SetWindowPos(Hwnd window, Hwnd insertAfter, std::int32_t x, std::int32_t y,
   if (flags & SWP_HIDEWINDOW) w->visible = false;
   if ((flags & SWP_SHOWWINDOW) && !w->visible) {
     w->visible = true;
-    w->needsPaint = true;
+    invalidateAll(*w);
   }
   if ((flags & SWP_SHOWWINDOW) && !(flags & SWP_NOACTIVATE)) g_foreground = window;
   return 1;
@@ -371,7 +411,18 @@ std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* capti
 Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase) {
   record("InvalidateRect", window, rect ? rect->left : -1, rect ? rect->top : -1, rect ? rect->right : -1,
          rect ? rect->bottom : -1, erase);
-  if (Window* w = find(window)) w->needsPaint = true;
+  if (Window* w = find(window)) {
+    if (rect == nullptr) {
+      invalidateAll(*w);
+    } else if (!w->hasDirty) {
+      w->dirty = *rect;
+    } else {
+      w->dirty = {std::min(w->dirty.left, rect->left), std::min(w->dirty.top, rect->top),
+                  std::max(w->dirty.right, rect->right), std::max(w->dirty.bottom, rect->bottom)};
+    }
+    w->hasDirty = rect != nullptr || w->hasDirty;
+    w->needsPaint = true;
+  }
   return 1;
 }
 std::int32_t FillRect(Hdc dc, const Rect* rect, Hgdiobj brush) {
@@ -389,15 +440,28 @@ Bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* valu
   return 1;
 }
 // One monitor, the 1920 x 1080 screen at (0, 0), unless a test says otherwise.
+// The monitor that holds the point, else the nearest (by the distance to its rectangle).
 Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) {
   record("MonitorFromPoint", point.x, point.y, flags);
-  return reinterpret_cast<Hmonitor>(static_cast<std::uintptr_t>(1));
+  std::size_t best = 0;
+  std::int64_t bestDistance = -1;
+  for (std::size_t i = 0; i < g_monitors.size(); ++i) {
+    const Rect& m = g_monitors[i];
+    const std::int64_t dx = point.x < m.left ? m.left - point.x : point.x >= m.right ? point.x - m.right + 1 : 0;
+    const std::int64_t dy = point.y < m.top ? m.top - point.y : point.y >= m.bottom ? point.y - m.bottom + 1 : 0;
+    if (bestDistance < 0 || dx * dx + dy * dy < bestDistance) {
+      best = i;
+      bestDistance = dx * dx + dy * dy;
+    }
+  }
+  return reinterpret_cast<Hmonitor>(best + 1);
 }
 Bool GetMonitorInfoW(Hmonitor monitor, MonitorInfo* info) {
   record("GetMonitorInfoW", static_cast<const void*>(monitor));
-  if (info->cbSize != sizeof *info) return 0;
-  info->rcMonitor = info->rcWork = {0, 0, 1920, 1080};
-  info->dwFlags = 1;
+  const auto index = reinterpret_cast<std::uintptr_t>(monitor);
+  if (info->cbSize != sizeof *info || index == 0 || index > g_monitors.size()) return 0;
+  info->rcMonitor = info->rcWork = g_monitors[index - 1];
+  info->dwFlags = index == 1 ? 1 : 0;
   return 1;
 }
 Hdc GetDC(Hwnd window) {
@@ -415,8 +479,10 @@ Hdc BeginPaint(Hwnd window, PaintStruct* paint) {
   record("BeginPaint", window);
   *paint = {};
   if (Window* w = find(window)) {
-    paint->rcPaint = {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    const Rect all{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    paint->rcPaint = w->dirtyAll || !w->hasDirty ? all : w->dirty;
     w->needsPaint = false;
+    w->dirtyAll = w->hasDirty = false;
   }
   paint->hdc = sim::handle<Hdc>();
   sim::gdi::made(paint->hdc, sim::gdi::Kind::PaintDc, window);
@@ -498,6 +564,67 @@ Bool EnableWindow(Hwnd window, Bool enable) {
 Hwnd SetFocus(Hwnd window) {
   record("SetFocus", window);
   return nullptr;
+}
+// Ours first, as they lie above the others (capture mode's are topmost), then
+// the other programs' from the top.
+Bool EnumWindows(WindowEnumProc proc, Lparam lParam) {
+  record("EnumWindows");
+  std::vector<Hwnd> order;
+  for (const auto& [h, w] : g_windows) order.push_back(h);
+  for (const auto& o : g_others) order.push_back(o.handle);
+  for (Hwnd h : order)
+    if (!proc(h, lParam)) break;
+  return 1;
+}
+Bool IsWindowVisible(Hwnd window) {
+  if (const auto* o = findOther(window)) return o->visible;
+  return sim::windowVisible(window);
+}
+Bool IsIconic(Hwnd window) {
+  const auto* o = findOther(window);
+  return o != nullptr && o->minimised;
+}
+Bool GetWindowRect(Hwnd window, Rect* rect) {
+  if (const auto* o = findOther(window)) {
+    *rect = o->rect;
+    return 1;
+  }
+  if (Window* w = find(window)) {
+    *rect = w->rect;
+    return 1;
+  }
+  return 0;
+}
+std::int32_t GetWindowLongW(Hwnd window, std::int32_t index) {
+  const auto* o = findOther(window);
+  return o != nullptr && index == GWL_EXSTYLE ? static_cast<std::int32_t>(o->exStyle) : 0;
+}
+std::uint32_t GetWindowThreadProcessId(Hwnd window, std::uint32_t* processId) {
+  const std::uint32_t process = findOther(window) != nullptr ? sim::kOtherProcessId : sim::kOurProcessId;
+  if (processId != nullptr) *processId = process;
+  return 1;
+}
+Hwnd GetShellWindow() {
+  for (const auto& o : g_others)
+    if (o.is.shell) return o.handle;
+  return nullptr;
+}
+// The desktop window manager, here for the windows it describes: a script of
+// "DwmGetWindowAttribute" is the HRESULT of the next call (none: composition is off).
+std::int32_t DwmGetWindowAttribute(Hwnd window, std::uint32_t attribute, void* value, std::uint32_t size) {
+  record("DwmGetWindowAttribute", window, attribute, size);
+  const auto failed = result<std::int32_t>("DwmGetWindowAttribute", 0);
+  const auto* o = findOther(window);
+  if (failed != 0 || o == nullptr) return failed != 0 ? failed : static_cast<std::int32_t>(0x80070057);  // E_INVALIDARG
+  if (attribute == DWMWA_EXTENDED_FRAME_BOUNDS && size == sizeof(Rect)) {
+    *static_cast<Rect*>(value) = o->frame;
+    return 0;
+  }
+  if (attribute == DWMWA_CLOAKED && size == sizeof(std::uint32_t)) {
+    *static_cast<std::uint32_t*>(value) = o->cloaked ? 1 : 0;
+    return 0;
+  }
+  return static_cast<std::int32_t>(0x80070057);
 }
 
 }  // namespace platform

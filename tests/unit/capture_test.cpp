@@ -321,9 +321,12 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
     send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
     auto r = sim::windowRect(app.selectionWindow);
-    EXPECT_TRUE(sim::windowVisible(app.selectionWindow));
-    EXPECT_EQ((std::vector<int>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-              (std::vector<int>{c.left, c.top, c.width, c.height}));
+    // A click shows no selection: it may yet take the window under it.
+    const bool click = c.startX == c.endX && c.startY == c.endY;
+    EXPECT_EQ(sim::windowVisible(app.selectionWindow), !click);
+    if (!click)
+      EXPECT_EQ((std::vector<int>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                (std::vector<int>{c.left, c.top, c.width, c.height}));
     EXPECT_EQ(capture().selection().startX, c.startX + c.originX);
     EXPECT_EQ(capture().selection().endY, c.endY + c.originY);
 
@@ -779,7 +782,7 @@ TEST(Selection, ItsSizeShowsBesideItInsideTheMonitor) {
   } cases[] = {
       {100, 50, 739, 529, u"640 \u00D7 480", 100, 534},
       {739, 529, 100, 50, u"640 \u00D7 480", 100, 534},   // towards the top left: the same
-      {33, 44, 33, 44, u"1 \u00D7 1", 33, 49},             // a click
+      {33, 44, 33, 45, u"1 \u00D7 2", 33, 50},             // one pixel moved
       {10, 1000, 200, 1079, u"191 \u00D7 80", 10, 975},    // at the monitor's bottom: above
       {1900, 10, 1919, 30, u"20 \u00D7 21", 1920 - 2 * 6 - 7 * 7, 35},  // at its right: moved in
   };
@@ -792,12 +795,17 @@ TEST(Selection, ItsSizeShowsBesideItInsideTheMonitor) {
     send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
     sim::log().clear();
     send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
-    const auto* text = sim::last("TextOutW");
+    // The label's text and, just before it, its background; the magnifier's come after.
+    const sim::Call* text = nullptr;
+    const sim::Call* fill = nullptr;
+    for (const auto& call : sim::log()) {
+      if (call.name == "FillRect" && text == nullptr) fill = &call;
+      if (call.name == "TextOutW" && call.args[3].find("\xC3\x97") != std::string::npos) text = &call;
+    }
     ASSERT_NE(text, nullptr) << "painted with the move";
     EXPECT_EQ(text->args[3], sim::arg(c.text));
     EXPECT_EQ(text->args[1], std::to_string(c.labelX + 6));
     EXPECT_EQ(text->args[2], std::to_string(c.labelY + 3));
-    const auto* fill = sim::last("FillRect");
     ASSERT_NE(fill, nullptr);
     EXPECT_EQ(fill->args[1], std::to_string(c.labelX));
     EXPECT_EQ(fill->args[2], std::to_string(c.labelY));
@@ -809,6 +817,196 @@ TEST(Selection, ItsSizeShowsBesideItInsideTheMonitor) {
     sim::log().clear();
     EXPECT_TRUE(capture().paint(app.mainWindow));
     EXPECT_EQ(sim::count("TextOutW"), 0);
+  }
+}
+
+}  // namespace
+}  // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+using platform::Rect;
+
+// The part of the snapshot the encoder was handed: x, y, width, height.
+std::vector<int> encodedArea(const std::uint8_t* snapshot) {
+  const auto* picture = sim::last("GdipCreateBitmapFromScan0");
+  if (picture == nullptr) return {};
+  for (int offset = 0; offset < 1920 * 1080; ++offset)
+    if (picture->args[4] == sim::arg(static_cast<const void*>(snapshot + offset * 4)))
+      return {offset % 1920, offset / 1920, std::stoi(picture->args[0]), std::stoi(picture->args[1])};
+  return {-1};
+}
+
+bool filled(const Rect& r) {
+  for (const auto& c : sim::log())
+    if (c.name == "FillRect" && c.args[1] == std::to_string(r.left) && c.args[2] == std::to_string(r.top) &&
+        c.args[3] == std::to_string(r.right) && c.args[4] == std::to_string(r.bottom))
+      return true;
+  return false;
+}
+
+// Before the press the window under the cursor is outlined; a click without a
+// drag takes what Windows draws of it, clipped to the screen; a drag is a
+// rectangle as ever. Windows the user cannot see or click are passed over, and
+// so are ours, which cover the whole screen.
+TEST(WindowUnderTheCursor, IsOutlinedAndAClickTakesItsVisibleBounds) {
+  using W = sim::OtherWindow;
+  const Rect big{100, 100, 500, 400}, drawn{107, 100, 493, 393};  // drawn: without the invisible resize borders
+  struct Row {
+    const char* name;
+    std::vector<W> windows;  // from the bottom up
+    platform::Point press, release;
+    std::vector<platform::Point> moves = {};  // with the button down
+    std::vector<int> picture;                // x, y, width, height
+    bool outlined = true;                    // the picture's window outlined before the press
+    bool noWindowManager = false;
+  };
+  const Row rows[] = {
+      {.name = "a click on a window", .windows = {{big, drawn}}, .press = {300, 200}, .release = {300, 200},
+       .picture = {107, 100, 386, 293}},
+      {.name = "no window manager: its rectangle", .windows = {{big, drawn}}, .press = {300, 200},
+       .release = {300, 200}, .picture = {100, 100, 400, 300}, .noWindowManager = true},
+      {.name = "the top one of two", .windows = {{big, big}, {{300, 150, 700, 450}, {300, 150, 700, 450}}},
+       .press = {350, 200}, .release = {350, 200}, .picture = {300, 150, 400, 300}},
+      {.name = "the lower one where the top one does not reach",
+       .windows = {{big, big}, {{300, 150, 700, 450}, {300, 150, 700, 450}}}, .press = {150, 120},
+       .release = {150, 120}, .picture = {100, 100, 400, 300}},
+      {.name = "passed over: hidden, minimised, cloaked, click-through, the desktop",
+       .windows = {{big, big},
+                   {.rect = {0, 0, 1920, 1080}, .frame = {0, 0, 1920, 1080}, .shell = true},
+                   {.rect = {0, 0, 900, 900}, .frame = {0, 0, 900, 900}, .visible = false},
+                   {.rect = {0, 0, 900, 900}, .frame = {0, 0, 900, 900}, .minimised = true},
+                   {.rect = {0, 0, 900, 900}, .frame = {0, 0, 900, 900}, .cloaked = true},
+                   {.rect = {0, 0, 900, 900}, .frame = {0, 0, 900, 900}, .exStyle = platform::WS_EX_TRANSPARENT}},
+       .press = {300, 200}, .release = {300, 200}, .picture = {100, 100, 400, 300}},
+      {.name = "partly off the screen: clipped", .windows = {{{-100, -50, 300, 200}, {-100, -50, 300, 200}}},
+       .press = {10, 10}, .release = {10, 10}, .picture = {0, 0, 300, 200}},
+      {.name = "maximised, its frame past the screen: the screen",
+       .windows = {{{-8, -8, 1928, 1088}, {-8, -8, 1928, 1088}}}, .press = {10, 10}, .release = {10, 10},
+       .picture = {0, 0, 1920, 1080}},
+      {.name = "a click where no window is: one pixel", .windows = {{big, drawn}}, .press = {800, 600},
+       .release = {800, 600}, .picture = {800, 600, 1, 1}, .outlined = false},
+      {.name = "a drag over a window: the rectangle", .windows = {{big, drawn}}, .press = {300, 200},
+       .release = {310, 215}, .moves = {{310, 215}}, .picture = {300, 200, 11, 16}, .outlined = false},
+      {.name = "moved and back to the press point: one pixel", .windows = {{big, drawn}}, .press = {300, 200},
+       .release = {300, 200}, .moves = {{305, 205}, {300, 200}}, .picture = {300, 200, 1, 1}, .outlined = false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    startIdle();
+    settings.quickCapture = true;
+    for (const W& w : r.windows) sim::putOtherWindow(w);
+    if (r.noWindowManager)
+      for (int i = 0; i < 2 * static_cast<int>(r.windows.size()); ++i)
+        sim::script("DwmGetWindowAttribute", static_cast<std::int32_t>(0x80263001));  // composition off
+    send(UM_CAPTURE);
+    const auto* snapshot = static_cast<const std::uint8_t*>(sim::lastDibBits());
+    sim::log().clear();
+    send(WM_MOUSEMOVE, 0, point(r.press.x, r.press.y));
+    const auto& p = r.picture;
+    const Rect top{p[0], p[1], p[0] + p[2], p[1] + 3};  // the outline's top edge, inside the window
+    EXPECT_EQ(filled(top), r.outlined) << "the window outlined before the press";
+    send(WM_LBUTTONDOWN, 0, point(r.press.x, r.press.y));
+    for (const auto& m : r.moves) send(WM_MOUSEMOVE, 0, point(m.x, m.y));
+    send(WM_LBUTTONUP, 0, point(r.release.x, r.release.y));
+    EXPECT_EQ(encodedArea(snapshot), r.picture);
+    EXPECT_EQ(stateOf(), State::Idle);
+  }
+}
+
+// The magnifier: the snapshot around the cursor's pixel, about eight times,
+// beside the cursor and never over its pixel, inside the cursor's monitor, and
+// clear of the size label; M turns it off or on and the registry keeps it.
+TEST(Magnifier, ShowsThePixelsAroundTheCursorInsideItsMonitor) {
+  const std::u16string key = kSettingsKey;
+  struct Row {
+    const char* name;
+    std::optional<std::uint32_t> stored;  // the "magnifier" value before, absent when none
+    int presses = 0;                      // of M, before the cursor moves
+    platform::Point at;
+    bool shown;
+    std::optional<std::uint32_t> storedAfter;
+    std::vector<Rect> monitors = {{0, 0, 1920, 1080}};
+    std::vector<int> screen = {0, 0, 1920, 1080};  // the virtual screen
+    bool dragFrom = false;                          // pressed at (100, 50) and dragged to at
+  };
+  const Row rows[] = {
+      {.name = "never set: on", .at = {400, 300}, .shown = true},
+      {.name = "stored off", .stored = 0, .at = {400, 300}, .shown = false, .storedAfter = 0},
+      {.name = "stored on", .stored = 1, .at = {400, 300}, .shown = true, .storedAfter = 1},
+      {.name = "M: off, and kept", .presses = 1, .at = {400, 300}, .shown = false, .storedAfter = 0},
+      {.name = "M twice: on again", .presses = 2, .at = {400, 300}, .shown = true, .storedAfter = 1},
+      {.name = "stored off, M: on", .stored = 0, .presses = 1, .at = {400, 300}, .shown = true, .storedAfter = 1},
+      {.name = "at the bottom right corner", .at = {1919, 1079}, .shown = true},
+      {.name = "at the top left corner", .at = {0, 0}, .shown = true},
+      {.name = "dragging towards the bottom right", .at = {700, 400}, .shown = true, .dragFrom = true},
+      {.name = "dragging, near the bottom", .at = {700, 1060}, .shown = true, .dragFrom = true},
+      {.name = "on the left monitor, at its right edge", .at = {-5, 500}, .shown = true,
+       .monitors = {{0, 0, 1920, 1080}, {-1280, 0, 0, 1024}}, .screen = {-1280, 0, 3200, 1080}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    startIdle();
+    sim::setMonitors(r.monitors);
+    if (r.stored) sim::regPutDword(key, u"magnifier", *r.stored);
+    for (int v : r.screen) sim::script("GetSystemMetrics", v);
+    send(UM_CAPTURE);
+    const std::string snapshot = h(capture().snapshotDc());
+    for (int i = 0; i < r.presses; ++i) send(platform::WM_KEYDOWN, platform::VK_M);
+    const int ox = r.screen[0], oy = r.screen[1];
+    if (r.dragFrom) send(WM_LBUTTONDOWN, 0, point(100 - ox, 50 - oy));
+    sim::setCursorPos(r.at);
+    sim::log().clear();
+    send(WM_MOUSEMOVE, 0, point(r.at.x - ox, r.at.y - oy));
+    const sim::Call* loupe = sim::last("StretchBlt");
+    EXPECT_EQ(loupe != nullptr, r.shown);
+    const auto after = sim::regGet(key, u"magnifier");
+    EXPECT_EQ(after ? std::optional<std::uint32_t>(static_cast<std::uint8_t>(after->bytes[0])) : std::nullopt,
+              r.storedAfter);
+    if (loupe == nullptr) continue;
+    auto n = [&](int i) { return std::stoi(loupe->args[i]); };
+    // Drawn from the snapshot: the pixels around the cursor's, cut to the screen, each 8 x 8.
+    EXPECT_EQ(loupe->args[5], snapshot);
+    const int sx = n(6) + ox, sy = n(7) + oy;
+    EXPECT_EQ(sx, std::max(r.at.x - 7, ox));
+    EXPECT_EQ(sy, std::max(r.at.y - 7, oy));
+    EXPECT_EQ(sx + n(8), std::min(r.at.x + 8, ox + r.screen[2]));
+    EXPECT_EQ(sy + n(9), std::min(r.at.y + 8, oy + r.screen[3]));
+    EXPECT_EQ(n(3), 8 * n(8));
+    EXPECT_EQ(n(4), 8 * n(9));
+    // Its background: all of it on the cursor's monitor, the cursor's pixel outside it.
+    const sim::Call* back = nullptr;
+    for (const auto& c : sim::log())
+      if (c.name == "FillRect" && std::stoi(c.args[3]) - std::stoi(c.args[1]) == 15 * 8 + 2) back = &c;
+    ASSERT_NE(back, nullptr);
+    const Rect area{std::stoi(back->args[1]) + ox, std::stoi(back->args[2]) + oy, std::stoi(back->args[3]) + ox,
+                    std::stoi(back->args[4]) + oy};
+    const Rect& m = r.monitors[r.at.x < 0 ? 1 : 0];
+    EXPECT_TRUE(area.left >= m.left && area.top >= m.top && area.right <= m.right && area.bottom <= m.bottom)
+        << area.left << "," << area.top << " " << area.right << "," << area.bottom;
+    EXPECT_FALSE(r.at.x >= area.left && r.at.x < area.right && r.at.y >= area.top && r.at.y < area.bottom);
+    // The cells start where the cursor's pixel's neighbours would lie outside the screen.
+    EXPECT_EQ(n(1) + ox - (area.left + 1), (sx - (r.at.x - 7)) * 8);
+    // The position below, in virtual-screen pixels.
+    EXPECT_TRUE(called("TextOutW(" + loupe->args[0] + ", " + std::to_string(area.left - ox + 1 + 6) + ", " +
+                       std::to_string(area.top - oy + 1 + 120 + 1 + 3) + ", \"" + std::to_string(r.at.x) + ", " +
+                       std::to_string(r.at.y) + "\")"));
+    if (r.dragFrom) {
+      // Away from the selection and clear of its size label.
+      EXPECT_GT(area.left, r.at.x);
+      for (const auto& c : sim::log())
+        if (c.name == "TextOutW" && c.args[3].find("\xC3\x97") != std::string::npos) {
+          const int lx = std::stoi(c.args[1]) + ox, ly = std::stoi(c.args[2]) + oy;
+          EXPECT_FALSE(lx >= area.left && lx < area.right && ly >= area.top && ly < area.bottom) << "over the label";
+        }
+    }
+    // A move repaints the magnifier where it was and is, not the screen.
+    sim::log().clear();
+    send(WM_MOUSEMOVE, 0, point(r.at.x - ox, r.at.y - oy));
+    const auto painted = sim::paintAreas(capture().snapshotDc());
+    EXPECT_FALSE(painted.empty());
+    for (const Rect& p : painted) EXPECT_LT((p.right - p.left) * (p.bottom - p.top), 300 * 300);
   }
 }
 
