@@ -343,13 +343,7 @@ bool Capture::takeSnapshot() {
   snapshot_.reset();
   WindowDc screen(nullptr);
   Snapshot shot;
-  BitmapInfo info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = screen_.width;
-  info.bmiHeader.biHeight = -screen_.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BitmapInfo info = TopDownRgb32(screen_.width, screen_.height);
   void* bits = nullptr;
   shot.dc.reset(CreateCompatibleDC(screen.get()));
   shot.bitmap.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));

@@ -288,13 +288,7 @@ bool MarkupSession::scratchFor(std::int32_t width, std::int32_t height) {
   scratch_.pixels = nullptr;
   scratch_.width = scratch_.height = 0;
   const WindowDc screen(nullptr);
-  BitmapInfo info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BitmapInfo info = TopDownRgb32(width, height);
   void* bits = nullptr;
   scratch_.dc.reset(CreateCompatibleDC(screen.get()));
   scratch_.bitmap.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -662,13 +656,7 @@ markup::Glyphs MarkupSession::renderText(const markup::Mark& m) const {
   }
   if (size.cx <= 0 || size.cy <= 0) return g;
   const std::int32_t w = size.cx + 2, h = size.cy;
-  BitmapInfo info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BitmapInfo info = TopDownRgb32(w, h);
   void* bits = nullptr;
   const UniqueBitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) return g;

@@ -779,6 +779,17 @@ inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 // With the copy: layered (and other composited) windows on the screen come along, as the user sees them.
 inline constexpr std::uint32_t CAPTUREBLT = 0x40000000;
 inline constexpr std::uint32_t BI_RGB = 0, DIB_RGB_COLORS = 0;
+// The header of a 32-bit DIB of width x height, its first row the top one.
+inline BitmapInfo TopDownRgb32(std::int32_t width, std::int32_t height) {
+  BitmapInfo info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
 inline constexpr std::uint32_t CF_TEXT = 1, CF_DIB = 8, CF_UNICODETEXT = 13;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258;
 inline constexpr std::uint32_t STACK_SIZE_PARAM_IS_A_RESERVATION = 0x10000;

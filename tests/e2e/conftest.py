@@ -128,3 +128,36 @@ def resident(desktop, service):
 
 def pytest_report_header(config):
     return f"corvane build: {e2e.build_dir()}"
+
+
+def two_monitor_session(quick_capture):
+    """The two-monitor desktop of a module's tests: its own X server and prefix, a
+    service double behind the proxy setting, and a resident program; skipped
+    where the layout cannot be made."""
+    if not e2e.TwoMonitorDesktop.available():
+        pytest.skip("two monitors need root and Xorg with the dummy driver")
+    workdir = e2e.temp_workdir()
+    desk = e2e.TwoMonitorDesktop(workdir)
+    service = None
+    runs = Runs(desk)
+    try:
+        desk.start()
+        desk.picture_path = workdir / "desktop.png"
+        desk.picture = e2e.make_desktop_picture(desk.picture_path, desk.root_size())
+        desk.show_picture(desk.picture_path)
+        store = workdir / "store"
+        store.mkdir()
+        service = ServiceDouble(port=0, store_dir=str(store))
+        service.start()
+        desk.use_proxy(service.port)
+        desk.reset_settings(version_check=False, quick_capture=quick_capture, autostart=False)
+        desk.run = runs.start_resident()
+        desk.web = service
+        yield desk
+    finally:
+        runs.stop_all()
+        if service:
+            service.stop()
+        desk.stop()
+        if not os.environ.get("CORVANE_E2E_KEEP"):
+            e2e.remove_tree(workdir)

@@ -11,7 +11,6 @@ import conftest
 import corvane_e2e as e2e
 import test_upload_road as road
 from corvane_e2e import DIALOG_CLASS, MAIN_CLASS, MENU_CLASS, wait_for
-from service_double import ServiceDouble
 
 MARKUP_CLASS = "CorvaneMarkup"
 TOOLBAR_CLASS = "CorvaneMarkupTools"
@@ -184,33 +183,7 @@ def test_escape_with_marks_asks_first(desktop, resident, web, shots):
 
 @pytest.fixture(scope="module")
 def screens():
-    if not e2e.TwoMonitorDesktop.available():
-        pytest.skip("two monitors need root and Xorg with the dummy driver")
-    workdir = e2e.temp_workdir()
-    desk = e2e.TwoMonitorDesktop(workdir)
-    service = None
-    runs = conftest.Runs(desk)
-    try:
-        desk.start()
-        desk.picture_path = workdir / "desktop.png"
-        desk.picture = e2e.make_desktop_picture(desk.picture_path, desk.root_size())
-        desk.show_picture(desk.picture_path)
-        store = workdir / "store"
-        store.mkdir()
-        service = ServiceDouble(port=0, store_dir=str(store))
-        service.start()
-        desk.use_proxy(service.port)
-        desk.reset_settings(version_check=False, quick_capture=False, autostart=False)
-        desk.run = runs.start_resident()
-        desk.web = service
-        yield desk
-    finally:
-        runs.stop_all()
-        if service:
-            service.stop()
-        desk.stop()
-        if not e2e.os.environ.get("CORVANE_E2E_KEEP"):
-            e2e.remove_tree(workdir)
+    yield from conftest.two_monitor_session(quick_capture=False)
 
 
 def test_marks_on_the_left_monitor(screens):

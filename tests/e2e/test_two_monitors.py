@@ -11,7 +11,6 @@ from PIL import Image
 import conftest
 import corvane_e2e as e2e
 from corvane_e2e import MAIN_CLASS, wait_for
-from service_double import ServiceDouble
 
 # X's root coordinates: the left monitor is 0..1279, the primary 1280..3199.
 # Windows': the left monitor is -1280..-1, the primary 0..1919.
@@ -22,33 +21,7 @@ MATCH = 6.0
 
 @pytest.fixture(scope="module")
 def screens():
-    if not e2e.TwoMonitorDesktop.available():
-        pytest.skip("two monitors need root and Xorg with the dummy driver")
-    workdir = e2e.temp_workdir()
-    desk = e2e.TwoMonitorDesktop(workdir)
-    service = None
-    runs = conftest.Runs(desk)
-    try:
-        desk.start()
-        desk.picture_path = workdir / "desktop.png"
-        desk.picture = e2e.make_desktop_picture(desk.picture_path, desk.root_size())
-        desk.show_picture(desk.picture_path)
-        store = workdir / "store"
-        store.mkdir()
-        service = ServiceDouble(port=0, store_dir=str(store))
-        service.start()
-        desk.use_proxy(service.port)
-        desk.reset_settings(version_check=False, quick_capture=True, autostart=False)
-        desk.run = runs.start_resident()
-        desk.web = service
-        yield desk
-    finally:
-        runs.stop_all()
-        if service:
-            service.stop()
-        desk.stop()
-        if not e2e.os.environ.get("CORVANE_E2E_KEEP"):
-            e2e.remove_tree(workdir)
+    yield from conftest.two_monitor_session(quick_capture=True)
 
 
 def shot(desk, name):
