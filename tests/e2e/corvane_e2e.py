@@ -242,7 +242,15 @@ class Desktop:
         self.tool("probe", *args)
 
     def tips(self):
-        return self.tool("probe", "tip").splitlines()
+        """The tooltip texts on screen now. The probe reads them out of their owners'
+        memory while a balloon may be going: a read that fails is tried again, twice."""
+        for attempt in range(3):
+            try:
+                return self.tool("probe", "tip").splitlines()
+            except RuntimeError:
+                if attempt == 2:
+                    raise
+        return []
 
     def tray(self):
         found = [w for w in self.windows() if w.title == TRAY_TITLE and w.visible]
