@@ -481,9 +481,8 @@ def test_a_store_that_refuses_a_conditional_write_still_gets_the_picture_once(fi
 
 
 CREDENTIALS = {  # where the instance finds its credentials -> the upload's status and reason
-    "the shared credentials file": ("file", 200, None),
+    "the shared credentials file": ("file", 200, b""),
     "a wrong secret": ("wrong", 503, b"the store refused to store the picture: SignatureDoesNotMatch (HTTP 403)\n"),
-    "none anywhere": ("none", 503, b"the store does not answer (store the picture): no credentials found\n"),
 }
 
 
@@ -494,26 +493,17 @@ def test_the_s3_store_signs_with_the_credentials_found_where_aws_tools_look(swif
     for variable in ("AWS_ACCESS_KEY_ID", "AWS_SECRET_ACCESS_KEY", "AWS_SESSION_TOKEN", "AWS_PROFILE"):
         monkeypatch.delenv(variable, raising=False)
     monkeypatch.setenv("AWS_EC2_METADATA_DISABLED", "true")
-    monkeypatch.setenv("AWS_CONFIG_FILE", str(tmp_path / "config"))
     monkeypatch.setenv("AWS_SHARED_CREDENTIALS_FILE", str(tmp_path / "credentials"))
-    if where == "file":
-        (tmp_path / "credentials").write_text("[default]\naws_access_key_id = %s\naws_secret_access_key = %s\n" % (
-            swift.access_key, swift.secret_key))
-    elif where == "wrong":
-        monkeypatch.setenv("AWS_ACCESS_KEY_ID", swift.access_key)
-        monkeypatch.setenv("AWS_SECRET_ACCESS_KEY", "not-" + swift.secret_key)
+    secret = swift.secret_key if where == "file" else "not-" + swift.secret_key
+    (tmp_path / "credentials").write_text(f"[default]\naws_access_key_id = {swift.access_key}\n"
+                                          f"aws_secret_access_key = {secret}\n")
     store = webservice.S3Store(name, "team/", endpoint=swift.endpoint)
     reply = Client(webservice.Service(store)).post("/upload.php", data=upload_body(key=None),
                                                    content_type=CONTENT_TYPE.decode())
-    assert (reply.status_code, reply.get_data() if reason else None) == (status, reason)
-    stored = swift.client().list_objects_v2(Bucket=name).get("Contents", [])
-    if status != 200:
-        assert stored == []
-    else:
-        picture = reply.get_data(as_text=True).rsplit("/", 1)[1]
-        got = swift.client().get_object(Bucket=name, Key="team/%s.jpg" % picture)
-        assert (got["Body"].read(), got["ContentType"], len(got["Metadata"]["deletekey-sha256"])) == (
-            JPEG, "image/jpeg", 64)
+    assert (reply.status_code, reply.get_data() if status != 200 else b"") == (status, reason)
+    stored = [(o["Key"], swift.client().get_object(Bucket=name, Key=o["Key"])["Body"].read())
+              for o in swift.client().list_objects_v2(Bucket=name).get("Contents", [])]
+    assert stored == ([("team/%s.jpg" % reply.get_data(as_text=True).rsplit("/", 1)[1], JPEG)] if status == 200 else [])
 
 
 def test_a_store_that_stops_answering_refuses_with_503_and_stores_again_when_it_is_back(swift, tmp_path):
