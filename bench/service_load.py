@@ -5,8 +5,10 @@ loopback. Prints figures; asserts nothing about time.
 1. Burst: `clients` parallel clients (default 20) upload `uploads-per-client`
    pictures each (default 10) over two instances, each upload on a connection of
    its own as the tool makes it; then every link is fetched back from the other
-   instance and compared byte for byte. Once on a folder, once on a bucket of an
-   S3 store (Swift on loopback), and the ratio of their uploads per second.
+   instance and compared byte for byte. On a folder and on a bucket of an S3
+   store (Swift on loopback, set up as its .settings line says), both warmed up
+   alike and then measured in turns, `rounds` times (default 3), and the ratio
+   of their median uploads per second.
 2. Serving: the memory of an instance on the bucket while 20 clients fetch
    10 MB pictures.
 3. Slow clients: `slow-clients` connections (default 50) send an upload one byte
@@ -19,7 +21,7 @@ loopback. Prints figures; asserts nothing about time.
    before and meanwhile.
 
   /usr/bin/python3 bench/service_load.py [clients] [uploads-per-client] [slow-clients] [idle-clients]
-                                         [trickling-clients]
+                                         [trickling-clients] [rounds]
 """
 
 import http.client
@@ -122,8 +124,11 @@ def cpu_seconds(pids):
     return total
 
 
-def burst(ports, stored_count, clients, per_client, what, service_pids=(), store_pids=()):
-    pictures = [picture(i) for i in range(clients * per_client)]
+def burst(ports, stored, pictures, clients, per_client, what, service_pids=(), store_pids=()):
+    """clients upload per_client pictures each over the instances at ports, and
+    every link is fetched back from the other instance; stored(names) is how many
+    of the names the store holds. (uploads per second, instances' CPU per upload)."""
+    pictures = pictures[:clients * per_client]
     results = [None] * len(pictures)
     errors = []
 
@@ -145,6 +150,7 @@ def burst(ports, stored_count, clients, per_client, what, service_pids=(), store
         w.join()
     elapsed = time.monotonic() - started
     cpu_service, cpu_store = cpu_seconds(service_pids) - cpu_before[0], cpu_seconds(store_pids) - cpu_before[1]
+    load = os.getloadavg()[0]
     done = [r for r in results if r is not None]
     ok = [r for r in done if r[0] == 200]
     identical = sum(1 for i, r in enumerate(results)
@@ -155,19 +161,29 @@ def burst(ports, stored_count, clients, per_client, what, service_pids=(), store
           f"({sum(map(len, pictures)) / len(pictures) / 1024:.0f} KB each) in {elapsed:.2f} s, "
           f"{len(pictures) / elapsed:.0f} uploads/s")
     print(f"  answered 200: {len(ok)}; other statuses: {len(done) - len(ok)}; connection errors: {len(errors)} "
-          f"(resets {resets})")
-    print(f"  pictures in the store: {stored_count()}; served back byte-identical by the other instance: "
-          f"{identical}")
+          f"(resets {resets}); in the store: {stored([r[1].rsplit('/', 1)[1] for r in ok])}; served back "
+          f"byte-identical by the other instance: {identical}")
     print(f"  CPU while uploading: the instances {cpu_service:.2f} s"
           + (f", the object store {cpu_store:.2f} s" if store_pids else "")
-          + f"; the machine's load average {os.getloadavg()[0]:.1f}")
+          + f"; the machine's load average {load:.1f}")
     if latencies:
         print(f"  upload time: median {statistics.median(latencies) * 1000:.0f} ms, "
               f"95th percentile {latencies[int(len(latencies) * 0.95) - 1] * 1000:.0f} ms, "
               f"longest {latencies[-1] * 1000:.0f} ms")
     for error in errors[:5]:
         print("  error:", error)
-    return len(pictures) / elapsed, cpu_service / len(pictures)
+    return len(pictures) / elapsed, cpu_service / len(pictures), cpu_store / len(pictures)
+
+
+def warm_up(ports, clients):
+    """What a service that has been running has done: each client's first upload
+    (a connection pool filled, a store's first answers cached), on every instance."""
+    pictures = [picture(100000 + c) for c in range(clients)]
+    workers = [threading.Thread(target=upload, args=(ports[c % len(ports)], pictures[c])) for c in range(clients)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
 
 
 def memory_of(pid):
@@ -394,32 +410,56 @@ def main():
     slow = int(sys.argv[3]) if len(sys.argv) > 3 else 50
     idle = int(sys.argv[4]) if len(sys.argv) > 4 else 1000
     trickling = int(sys.argv[5]) if len(sys.argv) > 5 else 500
+    rounds = int(sys.argv[6]) if len(sys.argv) > 6 else 3
     procs, swift = [], None
     with tempfile.TemporaryDirectory(prefix="corvane-load-") as work:
         try:
+            # Both stores are set up before either is measured, and measured in turns, so that
+            # each meets the same machine: the same clients, pictures, warm-up and neighbours.
             store = Path(work) / "store"
-            for tag in ("folder1", "folder2"):
-                procs.append(start(work, tag, str(store)))
-            pid, port = procs[0][0].pid, procs[0][1]
-            print(f"service: pid {pid}, port {port}, defaults (4 threads, 2000 connections, backlog 1024); "
-                  f"threads at rest: {threads_of(pid)}")
-            folder_rate, folder_cpu = burst([p for _, p in procs], lambda: len(list(store.glob("*.jpg"))), clients,
-                                            per_client, "a folder", service_pids=[p.pid for p, _ in procs])
             swift = SwiftS3(Path(work) / "swift")
             swift.client().create_bucket(Bucket="load")
+            for tag in ("folder1", "folder2"):
+                procs.append(start(work, tag, str(store)))
             env = dict(swift.environment(), CORVANE_S3_ENDPOINT=swift.endpoint)
             on_bucket = [start(work, tag, "s3://load", env) for tag in ("s3a", "s3b")]
             procs += on_bucket
+            pid, port = procs[0][0].pid, procs[0][1]
+            print(f"service: pid {pid}, port {port}, defaults (4 threads, 2000 connections, backlog 1024); "
+                  f"threads at rest: {threads_of(pid)}")
+            print(f"object store: {swift.settings}")
 
-            def in_bucket():
-                return sum(len(page.get("Contents", [])) for page in
-                           swift.client().get_paginator("list_objects_v2").paginate(Bucket="load"))
-            s3_rate, s3_cpu = burst([p for _, p in on_bucket], in_bucket, clients, per_client, "an S3 bucket",
-                                    service_pids=[p.pid for p, _ in on_bucket],
-                                    store_pids=[p.pid for p, _ in swift.procs])
-            print(f"  uploads per second on the bucket against the folder: {s3_rate / folder_rate:.2f}; the "
-                  f"instances' CPU per upload: {s3_cpu * 1000:.1f} ms on the bucket, {folder_cpu * 1000:.1f} ms "
-                  f"on the folder")
+            def in_folder(names):
+                return sum((store / (name + ".jpg")).is_file() for name in names)
+
+            def in_bucket(names):
+                keys = {item["Key"] for page in swift.client().get_paginator("list_objects_v2").paginate(Bucket="load")
+                        for item in page.get("Contents", [])}
+                return sum(name + ".jpg" in keys for name in names)
+            pictures = [picture(i) for i in range(clients * per_client)]
+            folder_ports, bucket_ports = [p for _, p in procs[:2]], [p for _, p in on_bucket]
+            warm_up(folder_ports, clients)
+            warm_up(bucket_ports, clients)
+            figures = []
+            for turn in range(1, rounds + 1):
+                print(f"round {turn} of {rounds}:")
+                folder = burst(folder_ports, in_folder, pictures, clients, per_client, "a folder",
+                               service_pids=[p.pid for p, _ in procs[:2]])
+                bucket = burst(bucket_ports, in_bucket, pictures, clients, per_client, "an S3 bucket",
+                               service_pids=[p.pid for p, _ in on_bucket], store_pids=[p.pid for p, _ in swift.procs])
+                figures.append((folder, bucket))
+                print(f"  uploads per second on the bucket against the folder: {bucket[0] / folder[0]:.2f}")
+            folder_rate = statistics.median(f[0] for f, _ in figures)
+            s3_rate = statistics.median(b[0] for _, b in figures)
+            on_bucket_cpu, on_folder_cpu = (statistics.median(b[1] for _, b in figures),
+                                            statistics.median(f[1] for f, _ in figures))
+            print(f"uploads per second, the median of {rounds} rounds: {folder_rate:.0f} on the folder, "
+                  f"{s3_rate:.0f} on the bucket: {s3_rate / folder_rate:.2f}")
+            # The folder's uploads are bound by this machine's CPU, and on the bucket the object
+            # store, which a deployment runs on machines of its own, takes its part of the same cores.
+            print(f"  CPU per upload: the instances {on_bucket_cpu * 1000:.1f} ms on the bucket, "
+                  f"{on_folder_cpu * 1000:.1f} ms on the folder ({on_folder_cpu / on_bucket_cpu:.2f}); the object "
+                  f"store {statistics.median(b[2] for _, b in figures) * 1000:.1f} ms more on the same cores")
             serving(on_bucket[0][1], on_bucket[0][0].pid)
             slow_clients(port, pid, slow)
             idle_clients(port, pid, idle)

@@ -410,8 +410,10 @@ def test_two_instances_on_one_bucket_store_serve_and_delete_each_others_pictures
 
 class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
     """An S3 endpoint that answers a conditional write with first_answer, once, as
-    a store without conditional writes (or with the name taken) may: with or without
-    a body to read a code from. Every other write is stored in .objects."""
+    a store without conditional writes (or with the name taken, or failing for a
+    moment) may: with or without a body to read a code from, or by dropping the
+    connection unanswered (status None). Every other write is stored in .objects,
+    and whether it came with the condition in .conditional."""
     protocol_version = "HTTP/1.1"
 
     def log_message(self, *_):
@@ -419,19 +421,22 @@ class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
 
     def do_PUT(self):
         server = self.server
+        data = self.rfile.read(int(self.headers["Content-Length"]))
         if server.first_answer is not None and "If-None-Match" in self.headers:
             status, body = server.first_answer
             server.first_answer = None
             server.refused.append(self.path)
+            self.close_connection = True
+            if status is None:
+                return
             self.send_response(status)
             self.send_header("Content-Length", str(len(body)))
             self.send_header("Connection", "close")
             self.end_headers()
             self.wfile.write(body)
-            self.close_connection = True
             return
-        data = self.rfile.read(int(self.headers["Content-Length"]))
         server.objects[self.path] = data
+        server.conditional.append("If-None-Match" in self.headers)
         self.send_response(200)
         self.send_header("ETag", '"%s"' % hashlib.md5(data).hexdigest())
         self.send_header("Content-Length", "0")
@@ -442,20 +447,23 @@ def s3_error(code):
     return b"<?xml version='1.0' encoding='UTF-8'?><Error><Code>%s</Code><Message>no</Message></Error>" % code
 
 
-NO_CONDITIONS = {
-    "501 without a body": ((501, b""), "sent again without the condition"),
-    "501 NotImplemented": ((501, s3_error(b"NotImplemented")), "sent again without the condition"),
-    "412 without a body": ((412, b""), "stored under another name"),
-    "412 PreconditionFailed": ((412, s3_error(b"PreconditionFailed")), "stored under another name"),
+NO_CONDITIONS = {  # the first answer -> how the picture is stored, and whether still under the condition
+    "501 without a body": ((501, b""), "sent again", False),
+    "501 NotImplemented": ((501, s3_error(b"NotImplemented")), "sent again", False),
+    "412 without a body": ((412, b""), "stored under another name", True),
+    "412 PreconditionFailed": ((412, s3_error(b"PreconditionFailed")), "stored under another name", True),
+    "503 SlowDown": ((503, s3_error(b"SlowDown")), "sent again", True),
+    "the connection dropped": ((None, b""), "sent again", True),
 }
 
 
-@pytest.mark.parametrize("first_answer, outcome", list(NO_CONDITIONS.values()), ids=list(NO_CONDITIONS))
-def test_a_store_that_refuses_a_conditional_write_still_gets_the_picture_once(first_answer, outcome, monkeypatch):
+@pytest.mark.parametrize("first_answer, outcome, conditional", list(NO_CONDITIONS.values()), ids=list(NO_CONDITIONS))
+def test_a_store_that_refuses_a_conditional_write_still_gets_the_picture_once(first_answer, outcome, conditional,
+                                                                              monkeypatch):
     monkeypatch.setenv("AWS_ACCESS_KEY_ID", "tests")
     monkeypatch.setenv("AWS_SECRET_ACCESS_KEY", "tests-secret")
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), StoreWithoutConditions)
-    server.first_answer, server.refused, server.objects = first_answer, [], {}
+    server.first_answer, server.refused, server.objects, server.conditional = first_answer, [], {}, []
     threading.Thread(target=server.serve_forever, daemon=True).start()
     try:
         store = webservice.S3Store("pics", "team/", endpoint="http://127.0.0.1:%d" % server.server_port)
@@ -467,8 +475,35 @@ def test_a_store_that_refuses_a_conditional_write_still_gets_the_picture_once(fi
     assert reply.status_code == 200, reply.get_data()
     name = reply.get_data(as_text=True).rsplit("/", 1)[1]
     assert server.objects == {"/pics/team/%s.jpg" % name: JPEG}  # the picture, whole, once
+    assert server.conditional == [conditional]  # a store failing for a moment keeps the condition
     (refused,) = server.refused
-    assert (refused == "/pics/team/%s.jpg" % name) == (outcome == "sent again without the condition")
+    assert (refused == "/pics/team/%s.jpg" % name) == (outcome == "sent again")
+
+
+CREDENTIALS = {  # where the instance finds its credentials -> the upload's status and reason
+    "the shared credentials file": ("file", 200, b""),
+    "a wrong secret": ("wrong", 503, b"the store refused to store the picture: SignatureDoesNotMatch (HTTP 403)\n"),
+}
+
+
+@pytest.mark.parametrize("where, status, reason", list(CREDENTIALS.values()), ids=list(CREDENTIALS))
+def test_the_s3_store_signs_with_the_credentials_found_where_aws_tools_look(swift, where, status, reason,
+                                                                            tmp_path, monkeypatch):
+    name = bucket(swift, "signed-" + where)[5:]
+    for variable in ("AWS_ACCESS_KEY_ID", "AWS_SECRET_ACCESS_KEY", "AWS_SESSION_TOKEN", "AWS_PROFILE"):
+        monkeypatch.delenv(variable, raising=False)
+    monkeypatch.setenv("AWS_EC2_METADATA_DISABLED", "true")
+    monkeypatch.setenv("AWS_SHARED_CREDENTIALS_FILE", str(tmp_path / "credentials"))
+    secret = swift.secret_key if where == "file" else "not-" + swift.secret_key
+    (tmp_path / "credentials").write_text(f"[default]\naws_access_key_id = {swift.access_key}\n"
+                                          f"aws_secret_access_key = {secret}\n")
+    store = webservice.S3Store(name, "team/", endpoint=swift.endpoint)
+    reply = Client(webservice.Service(store)).post("/upload.php", data=upload_body(key=None),
+                                                   content_type=CONTENT_TYPE.decode())
+    assert (reply.status_code, reply.get_data() if status != 200 else b"") == (status, reason)
+    stored = [(o["Key"], swift.client().get_object(Bucket=name, Key=o["Key"])["Body"].read())
+              for o in swift.client().list_objects_v2(Bucket=name).get("Contents", [])]
+    assert stored == ([("team/%s.jpg" % reply.get_data(as_text=True).rsplit("/", 1)[1], JPEG)] if status == 200 else [])
 
 
 def test_a_store_that_stops_answering_refuses_with_503_and_stores_again_when_it_is_back(swift, tmp_path):

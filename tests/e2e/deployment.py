@@ -7,9 +7,11 @@ import os
 import pwd
 import re
 import shlex
+import shutil
 import signal
 import socket
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 
@@ -165,13 +167,20 @@ class SwiftS3:
     container and object servers, the proxy with its s3api and tempauth, and
     memcached), in a folder of its own. .endpoint, .access_key and .secret_key
     are what an S3 client needs; .pause() and .resume() stop and continue every
-    process of it, as a store that stops answering."""
+    process of it, as a store that stops answering; .settings says how it is set up.
+
+    It stands in for an object store on machines of its own, so it is set up to
+    cost this machine little: its disk on tmpfs where there is room (Swift syncs
+    every object and container update to disk, which tmpfs makes free), one
+    worker a server, and access log lines cut to a word (there is no syslog
+    here to take them)."""
 
     def __init__(self, folder):
         self.folder = Path(folder)
         self.folder.mkdir(parents=True, exist_ok=True)
         self.procs = []
         self.access_key, self.secret_key = f"{SWIFT_ACCOUNT}:{SWIFT_USER}", SWIFT_KEY
+        self.memory_disk = _memory_folder()
         try:
             self._start()
         except BaseException:
@@ -179,7 +188,10 @@ class SwiftS3:
             raise
 
     def _start(self):
-        conf, devices = self.folder / "etc", self.folder / "devices"
+        conf = self.folder / "etc"
+        devices = self.memory_disk / "devices" if self.memory_disk else self.folder / "devices"
+        self.settings = ("Swift all-in-one: one worker a server, devices on %s, access log lines cut to a word" %
+                         ("tmpfs" if self.memory_disk else "the disk (no tmpfs with room here)"))
         (devices / "d1").mkdir(parents=True, exist_ok=True)
         conf.mkdir(exist_ok=True)
         ports = {kind: free_port() for kind in ("proxy", "account", "container", "object", "memcached")}
@@ -202,7 +214,7 @@ class SwiftS3:
         for kind in ("account", "container", "object"):
             (conf / f"{kind}-server.conf").write_text(
                 common + f"bind_port = {ports[kind]}\n[pipeline:main]\npipeline = {kind}-server\n"
-                f"[app:{kind}-server]\nuse = egg:swift#{kind}\n")
+                f"[app:{kind}-server]\nuse = egg:swift#{kind}\nlog_requests = false\n")
         (conf / "proxy-server.conf").write_text(
             common + f"bind_port = {ports['proxy']}\n[pipeline:main]\n"
             "pipeline = catch_errors gatekeeper healthcheck proxy-logging cache listing_formats s3api tempauth "
@@ -211,9 +223,10 @@ class SwiftS3:
             f"[filter:tempauth]\nuse = egg:swift#tempauth\nuser_{SWIFT_ACCOUNT}_{SWIFT_USER} = {SWIFT_KEY} .admin\n"
             "[filter:s3api]\nuse = egg:swift#s3api\n"
             f"[filter:cache]\nuse = egg:swift#memcache\nmemcache_servers = 127.0.0.1:{ports['memcached']}\n"
+            # The access log line of each request, made and then dropped for want of a syslog, cut to a word.
+            + "[filter:proxy-logging]\nuse = egg:swift#proxy_logging\nlog_msg_template = {method}\n"
             + "".join(f"[filter:{f}]\nuse = egg:swift#{f.replace('-', '_')}\n" for f in
-                      ("catch_errors", "gatekeeper", "healthcheck", "proxy-logging", "listing_formats", "copy",
-                       "slo", "dlo")))
+                      ("catch_errors", "gatekeeper", "healthcheck", "listing_formats", "copy", "slo", "dlo")))
         # Each in a process group of its own, so that pause() reaches the workers too.
         self._spawn(["memcached", "-l", "127.0.0.1", "-p", str(ports["memcached"]), "-U", "0", "-m", "16"]
                     + (["-u", "root"] if os.geteuid() == 0 else []), "memcached")
@@ -265,6 +278,27 @@ class SwiftS3:
             except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait(timeout=10)
+        if self.memory_disk is not None:
+            shutil.rmtree(self.memory_disk, ignore_errors=True)
+
+
+def _memory_folder(room=2 * 1024 ** 3):
+    """A new folder on tmpfs (/dev/shm) with room free and extended attributes,
+    which Swift keeps an object's metadata in; None where there is none."""
+    shm = Path("/dev/shm")
+    try:
+        st = os.statvfs(shm)
+        if st.f_bavail * st.f_frsize < room:
+            return None
+        folder = Path(tempfile.mkdtemp(prefix="corvane-swift-", dir=shm))
+    except OSError:
+        return None
+    try:
+        os.setxattr(folder, "user.corvane", b"1")
+        return folder
+    except OSError:
+        shutil.rmtree(folder, ignore_errors=True)
+        return None
 
 
 _shared_swift = None
@@ -276,8 +310,6 @@ def shared_swift():
     global _shared_swift
     if _shared_swift is None:
         import atexit
-        import shutil
-        import tempfile
         folder = tempfile.mkdtemp(prefix="corvane-swift-")
         _shared_swift = SwiftS3(folder)
         atexit.register(lambda: (_shared_swift.stop(), shutil.rmtree(folder, ignore_errors=True)))
