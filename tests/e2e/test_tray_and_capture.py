@@ -295,3 +295,25 @@ def test_a_click_on_another_programs_window_takes_exactly_that_window(desktop, r
             "not exactly the window's pixels (the outline or the desktop in them)"
     finally:
         helper.kill()
+
+
+
+# ---- a balloon and the tray menu -----------------------------------------------------
+
+def test_opening_the_tray_menu_takes_a_showing_balloon_away_so_every_entry_can_be_read(
+        desktop, corvane, shots):
+    desktop.reset_settings(version_check=False, quick_capture=False, autostart=False)
+    holder = desktop.hold_hot_key("alt+c")  # told at start, in a balloon beside the tray icon
+    try:
+        run = corvane.start_resident()
+        notice = "Alt+C is used by another program."
+        wait_for(lambda: any(notice in tip for tip in desktop.tips()), 20, what="the hot-key balloon")
+        shots("balloon")
+        # The balloon lives for seconds of its own; it is gone as soon as the menu shows.
+        menu, entries = desktop.tray_menu(desktop.workdir / "shots" / "menu-over-balloon.png")
+        assert not any(notice in tip for tip in desktop.tips()), "the balloon still shows with the menu"
+        assert len(entries) == len(e2e.TRAY_ENTRIES), f"the menu shows {len(entries)} entries: {entries}"
+        desktop.close_menus()
+        assert run.running()
+    finally:
+        holder.kill()
