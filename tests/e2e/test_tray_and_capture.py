@@ -298,22 +298,26 @@ def test_a_click_on_another_programs_window_takes_exactly_that_window(desktop, r
 
 
 
+
 # ---- a balloon and the tray menu -----------------------------------------------------
 
 def test_opening_the_tray_menu_takes_a_showing_balloon_away_so_every_entry_can_be_read(
-        desktop, corvane, shots):
-    desktop.reset_settings(version_check=False, quick_capture=False, autostart=False)
-    holder = desktop.hold_hot_key("alt+c")  # told at start, in a balloon beside the tray icon
+        desktop, resident, shots):
+    enter_capture_mode(desktop)
     try:
-        run = corvane.start_resident()
-        notice = "Alt+C is used by another program."
-        wait_for(lambda: any(notice in tip for tip in desktop.tips()), 20, what="the hot-key balloon")
-        shots("balloon")
-        # The balloon lives for seconds of its own; it is gone as soon as the menu shows.
-        menu, entries = desktop.tray_menu(desktop.workdir / "shots" / "menu-over-balloon.png")
-        assert not any(notice in tip for tip in desktop.tips()), "the balloon still shows with the menu"
-        assert len(entries) == len(e2e.TRAY_ENTRIES), f"the menu shows {len(entries)} entries: {entries}"
-        desktop.close_menus()
-        assert run.running()
+        desktop.drag(300, 200, 420, 300)
+        save_from_menu(desktop)  # told in a balloon beside the tray icon, naming the file
     finally:
-        holder.kill()
+        desktop.back_to_idle()
+
+    def balloon():
+        return [tip for tip in desktop.tips() if "capture-" in tip]
+
+    wait_for(balloon, 20, what="the balloon naming the saved picture")
+    shots("balloon")
+    # The balloon lives for seconds of its own; it is gone as soon as the menu shows.
+    menu, entries = desktop.tray_menu(desktop.workdir / "shots" / "menu-over-balloon.png")
+    assert not balloon(), "the balloon still shows with the menu"
+    assert len(entries) == len(e2e.TRAY_ENTRIES), f"the menu shows {len(entries)} entries: {entries}"
+    desktop.close_menus()
+    assert resident.running()
