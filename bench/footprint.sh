@@ -347,8 +347,8 @@ BEGIN {
   if (two != "") {
     split(size2, d, "x"); px1 = w * h / 1e6; px2 = d[1] * d[2] / 1e6
     printf "\ntwo monitors (Xorg dummy driver, display %s): virtual screen %s against %dx%d, medians of %d\n", two, size2, w, h, runs
-    # The first column is the Xvfb run's: a figure per Mpixel also holds the
-    # two servers' difference. The judgement below is within the Xorg server.
+    # The first column is from the Xvfb run: a figure per Mpixel also holds the
+    # difference of the two servers. The judgement below is within the Xorg server.
     printf "  %-44s %10s %10s %14s\n", "", w "x" h " Xvfb", size2 " Xorg", "ms per Mpixel"
     printf "  %-44s %10.1f %10.1f %14.2f\n", "Alt+C to window shown, corvane.exe (ms)", hc, hc2, (hc2 - hc) / (px2 - px1)
     printf "  %-44s %10.1f %10.1f %14.2f\n", "hot key to window shown, bare tray (ms)", hb, hb2, (hb2 - hb) / (px2 - px1)
@@ -370,7 +370,7 @@ BEGIN {
   printf "  %-20s %8d -> %8d -> %8d KB\n", "resident size", ri, rw, ra
   printf "  %-20s %8d KB a minute later, %+d KB against idle\n", "private memory", pr, pr - pi
   # A leak grows with every capture; what the first captures make once (the
-  # system's cached device contexts, GDI+ loaded) stays and is told apart.
+  # cached device contexts of the system, GDI+ loaded) stays and is told apart.
   printf "  %-20s %8d -> %8d -> %8d      %+d at the first %d, then flat %s\n", "GDI objects", gi, gw, ga,
          gw - gi, warm, ok(gw == ga)
   printf "  %-20s %8d -> %8d -> %8d      %+d at the first %d, then flat %s\n", "USER objects", ui, uw, ua,
