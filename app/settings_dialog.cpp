@@ -93,12 +93,8 @@ struct DialogState {
   HotKeyChord openedCapture, openedFile;  // as the fields were filled
   std::uint16_t passwordChar = u'*';      // the key field's mask, as the control chose it
   ServiceTest* test = nullptr;            // the one running, held by the dialog
+  platform::Hwnd window = nullptr;        // once it is made
 };
-
-// The hot-key control tells of a typed key (EN_CHANGE) but not of one cleared
-// with Backspace: the note is looked at again this often as well.
-constexpr std::uintptr_t kNoteTimer = 1;
-constexpr std::uint32_t kNoteTimerMs = 300;
 
 // One dialog at a time: the modal gate lets no second one open.
 DialogState* g_open = nullptr;
@@ -218,8 +214,8 @@ std::intptr_t settingsDialogProc(platform::Hwnd dialog, std::uint32_t message, p
   if (state == nullptr) return 0;
   switch (message) {
     case platform::WM_INITDIALOG:
+      state->window = dialog;
       FillFields(dialog, *state);
-      platform::SetTimer(dialog, kNoteTimer, kNoteTimerMs, nullptr);
       // Opened from the tray: in front, where the user looks for it.
       platform::SetForegroundWindow(dialog);
       return 1;  // the focus goes to the first field, the address
@@ -244,9 +240,6 @@ std::intptr_t settingsDialogProc(platform::Hwnd dialog, std::uint32_t message, p
       }
       return 1;
     }
-    case platform::WM_TIMER:
-      if (wParam == kNoteTimer) ShowPrintScreenNote(dialog, *state);
-      return 1;
     case UM_SERVICE_TESTED:
       TestAnswered(dialog, *state, lParam);
       return 1;
@@ -312,6 +305,10 @@ HotKeyChord ChordFromHotKeyControl(std::uint16_t value, HotKeyChord shown) {
 
 bool TakesPrintScreen(HotKeyChord capture, HotKeyChord fileUpload) {
   return capture.key == kPrintScreenKey || fileUpload.key == kPrintScreenKey;
+}
+
+void settingsDialogIdle(platform::Hwnd dialog) {
+  if (g_open != nullptr && dialog != nullptr && dialog == g_open->window) ShowPrintScreenNote(dialog, *g_open);
 }
 
 void runSettingsDialog() {

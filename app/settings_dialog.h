@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include "platform/types.h"
 #include "settings/hotkey_text.h"
 
 namespace corvane {
@@ -11,6 +12,13 @@ namespace corvane {
 // Shows the dialog, owned by the main window, inside the program's modal gate;
 // does nothing while capture mode or another of our loops runs.
 void runSettingsDialog();
+
+// The hot-key control documents no notification: it tells of a typed key
+// (EN_CHANGE) where the system sends one, and of a key cleared with Backspace
+// nowhere. Every change comes from a key the dialog's loop has handled, after
+// which the loop goes idle and tells its owner, the main window, which calls
+// this: the Print Screen note is put in step with the fields.
+void settingsDialogIdle(platform::Hwnd dialog);
 
 // What the dialog's fields hold when OK is pressed; texts with the blanks
 // around them already taken off.

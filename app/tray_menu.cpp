@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
+#include "desktop/balloon.h"
 #include "net/upload.h"
 #include "picture/file_upload.h"
 #include "platform/guards.h"
@@ -81,6 +82,11 @@ bool showTrayMenu(const platform::Point* anchor) {
     if (e.checkedBy != nullptr && *e.checkedBy) flags |= platform::MF_CHECKED;
     platform::InsertMenuW(menu.get(), static_cast<std::uint32_t>(-1), flags, e.id, e.label);
   }
+  // A balloon of ours lies over the icon, where the menu opens, and over its
+  // top entries. None can start while the menu is open: every balloon is
+  // raised on this thread, which the menu's loop holds until it closes, so
+  // the menu's submenus are clear too.
+  HideBalloon(app.mainWindow);
   // The menu only closes on a click elsewhere when our window is in the foreground.
   platform::SetForegroundWindow(app.mainWindow);
   // The chosen command arrives later as WM_COMMAND; the menu itself is done with.

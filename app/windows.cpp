@@ -1,5 +1,6 @@
 // The two window classes, the two windows, the tray icon, and the main window
 // procedure with its idle branch.
+#include "app/settings_dialog.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "capture/capture.h"
@@ -225,6 +226,9 @@ platform::Lresult mainWindowProc(platform::Hwnd window, std::uint32_t message, p
     case UM_TRAYICON:
       if (handleTrayEvent(wParam, lParam)) return 0;
       break;
+    case platform::WM_ENTERIDLE:
+      if (wParam == platform::MSGF_DIALOGBOX) settingsDialogIdle(reinterpret_cast<platform::Hwnd>(lParam));
+      return 0;
   }
   return platform::DefWindowProcW(window, message, wParam, lParam);
 }

@@ -73,7 +73,7 @@ timeout 180 wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be ma
 
 # Its links begin with the program's built-in address, which reaches it through
 # the proxy: the program takes no link that begins with another.
-"$PY" service/webservice.py --port-file "$WORK/service.port" --store "$WORK/store" \
+"$PY" service/webservice.py --port 0 --port-file "$WORK/service.port" --store "$WORK/store" \
   --public-base http://corvane.net >"$WORK/service.log" 2>&1 &
 SERVICE_PID=$!
 for _ in $(seq 100); do [ -s "$WORK/service.port" ] && break; sleep 0.1; done
@@ -347,7 +347,9 @@ BEGIN {
   if (two != "") {
     split(size2, d, "x"); px1 = w * h / 1e6; px2 = d[1] * d[2] / 1e6
     printf "\ntwo monitors (Xorg dummy driver, display %s): virtual screen %s against %dx%d, medians of %d\n", two, size2, w, h, runs
-    printf "  %-44s %10s %10s %14s\n", "", w "x" h, size2, "ms per Mpixel"
+    # The first column is from the Xvfb run: a figure per Mpixel also holds the
+    # difference of the two servers. The judgement below is within the Xorg server.
+    printf "  %-44s %10s %10s %14s\n", "", w "x" h " Xvfb", size2 " Xorg", "ms per Mpixel"
     printf "  %-44s %10.1f %10.1f %14.2f\n", "Alt+C to window shown, corvane.exe (ms)", hc, hc2, (hc2 - hc) / (px2 - px1)
     printf "  %-44s %10.1f %10.1f %14.2f\n", "hot key to window shown, bare tray (ms)", hb, hb2, (hb2 - hb) / (px2 - px1)
     printf "  %-44s %10.2f %10.2f %14.2f\n", "one screen-sized BitBlt (ms)", blit, blit2, (blit2 - blit) / (px2 - px1)
@@ -367,8 +369,12 @@ BEGIN {
          "private memory", pi, pw, pa, pa - pi, pa - pw, warm, ok(pa - pw <= 1024)
   printf "  %-20s %8d -> %8d -> %8d KB\n", "resident size", ri, rw, ra
   printf "  %-20s %8d KB a minute later, %+d KB against idle\n", "private memory", pr, pr - pi
-  printf "  %-20s %8d -> %8d -> %8d      flat %s\n", "GDI objects", gi, gw, ga, ok(gi == ga)
-  printf "  %-20s %8d -> %8d -> %8d      flat %s\n", "USER objects", ui, uw, ua, ok(ui == ua)
+  # A leak grows with every capture; what the first captures make once (the
+  # cached device contexts of the system, GDI+ loaded) stays and is told apart.
+  printf "  %-20s %8d -> %8d -> %8d      %+d at the first %d, then flat %s\n", "GDI objects", gi, gw, ga,
+         gw - gi, warm, ok(gw == ga)
+  printf "  %-20s %8d -> %8d -> %8d      %+d at the first %d, then flat %s\n", "USER objects", ui, uw, ua,
+         uw - ui, warm, ok(uw == ua)
   printf "  %-20s %s -> %s -> %s\n", "GDI objects by type", ti, tw, ta
   printf "  loaded after the captures, not at idle: %s\n", loaded
   printf "  still loaded a minute later: %s\n", kept

@@ -28,4 +28,15 @@ bool ShowBalloon(platform::Hwnd window, std::u16string_view title, std::u16strin
   return Shell_NotifyIconW(NIM_MODIFY, &record) != 0;
 }
 
+bool HideBalloon(platform::Hwnd window) {
+  using namespace platform;
+  if (window == nullptr) return false;
+  NotifyIconData record{};
+  record.cbSize = kTrayIconRecordSize;
+  record.hWnd = window;
+  record.uID = kTrayIconId;
+  record.uFlags = NIF_INFO;  // with an empty text: the shell removes the balloon
+  return Shell_NotifyIconW(NIM_MODIFY, &record) != 0;
+}
+
 }  // namespace corvane

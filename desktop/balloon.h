@@ -26,4 +26,9 @@ enum class BalloonIcon : std::uint32_t { Info = 1, Warning = 2, Error = 3 };  //
 bool ShowBalloon(platform::Hwnd window, std::u16string_view title, std::u16string_view text,
                  BalloonIcon icon = BalloonIcon::Info);
 
+// Takes away the balloon of the tray icon (window, kTrayIconId) if one shows,
+// as before a menu of the icon opens, which a balloon would cover. False when
+// the shell did not take the change (no icon, no shell).
+bool HideBalloon(platform::Hwnd window);
+
 }  // namespace corvane

@@ -480,6 +480,10 @@
 #undef VK_M
 #pragma push_macro("SW_SHOWNA")
 #undef SW_SHOWNA
+#pragma push_macro("WM_ENTERIDLE")
+#undef WM_ENTERIDLE
+#pragma push_macro("MSGF_DIALOGBOX")
+#undef MSGF_DIALOGBOX
 // <windows.h> names hidden: end
 
 namespace platform {
@@ -876,6 +880,9 @@ inline constexpr std::int32_t COLORONCOLOR = 3;
 inline constexpr std::uint32_t VK_M = 0x4D;
 // ShowWindow: shown without being activated, so the keyboard stays where it is.
 inline constexpr std::int32_t SW_SHOWNA = 8;
+// Sent to a modal dialog's owner each time the dialog's loop has emptied its
+// queue (wParam MSGF_DIALOGBOX, lParam the dialog).
+inline constexpr std::uint32_t WM_ENTERIDLE = 0x0121, MSGF_DIALOGBOX = 0;
 
 // Makes an integer resource or stock id into the name pointer the platform expects.
 inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_cast<const char16_t*>(id); }
@@ -1119,4 +1126,6 @@ inline const char16_t* MakeIntResource(std::uintptr_t id) { return reinterpret_c
 #pragma pop_macro("COLORONCOLOR")
 #pragma pop_macro("VK_M")
 #pragma pop_macro("SW_SHOWNA")
+#pragma pop_macro("WM_ENTERIDLE")
+#pragma pop_macro("MSGF_DIALOGBOX")
 // <windows.h> names restored: end

@@ -179,8 +179,15 @@ def bmp_image(size):
     return bytes(image)
 
 
+# Images from 32 pixels up are stored as PNG, which icon resources may hold
+# since Windows Vista at any size: a tenth of the bytes of a 32-bit bitmap with
+# its mask. The tray's and small icons' sizes stay bitmaps, the form every
+# part of the shell has always drawn.
+PNG_FROM = 32
+
+
 def png_image(size):
-    """The large image as PNG, as icon files hold 256-pixel images since Windows Vista."""
+    """An image as PNG: 8 bits a channel, with alpha, rows top to bottom."""
     import zlib
     raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in icon_pixels(size))
 
@@ -193,7 +200,7 @@ def png_image(size):
 
 def icon_file():
     assert len(ICON) == 32 and all(len(row) == 32 for row in ICON)
-    images = [png_image(size) if size >= 256 else bmp_image(size) for size in ICON_SIZES]
+    images = [png_image(size) if size >= PNG_FROM else bmp_image(size) for size in ICON_SIZES]
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries = b""

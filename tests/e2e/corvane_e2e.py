@@ -21,6 +21,7 @@ MENU_CLASS = "#32768"
 DIALOG_CLASS = "#32770"
 TRAY_TITLE = "Wine System Tray"
 TRAY_TIP = "Corvane Tool 2.6 - Left click to enter capture mode"
+TRAY_ICON_ID = 100  # the program's one tray icon, on its main window
 
 SETTINGS_KEY = r"HKCU\Software\Corvane\Corvane1"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
@@ -257,11 +258,17 @@ class Desktop:
         return found[0] if found else None
 
     def tray_icon_point(self):
-        """The middle of the first icon in the tray (icons fill it from the left)."""
+        """The middle of the program's tray icon, where the shell or the tray window puts it
+        (at any scale); without either, of the first icon in a tray strip one icon high."""
         tray = wait_for(self.tray, 10, what="the tray window")
-        left, top, _, bottom = tray.rect
-        side = bottom - top
-        return left + side // 2, top + side // 2
+        try:
+            out = self.tool("probe", "trayicon", MAIN_CLASS, TRAY_ICON_ID).split()
+            left, top, right, bottom = map(int, out[:4])
+            return (left + right) // 2, (top + bottom) // 2
+        except (RuntimeError, ValueError):
+            left, top, _, bottom = tray.rect
+            side = bottom - top
+            return left + side // 2, top + side // 2
 
     # ---- menus ---------------------------------------------------------------
     def menu_entries(self, menu, picture):

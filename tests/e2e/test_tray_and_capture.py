@@ -295,3 +295,29 @@ def test_a_click_on_another_programs_window_takes_exactly_that_window(desktop, r
             "not exactly the window's pixels (the outline or the desktop in them)"
     finally:
         helper.kill()
+
+
+
+
+# ---- a balloon and the tray menu -----------------------------------------------------
+
+def test_opening_the_tray_menu_takes_a_showing_balloon_away_so_every_entry_can_be_read(
+        desktop, resident, shots):
+    enter_capture_mode(desktop)
+    try:
+        desktop.drag(300, 200, 420, 300)
+        save_from_menu(desktop)  # told in a balloon beside the tray icon, naming the file
+    finally:
+        desktop.back_to_idle()
+
+    def balloon():
+        return [tip for tip in desktop.tips() if "capture-" in tip]
+
+    wait_for(balloon, 20, what="the balloon naming the saved picture")
+    shots("balloon")
+    # The balloon lives for seconds of its own; it is gone as soon as the menu shows.
+    menu, entries = desktop.tray_menu(desktop.workdir / "shots" / "menu-over-balloon.png")
+    assert not balloon(), "the balloon still shows with the menu"
+    assert len(entries) == len(e2e.TRAY_ENTRIES), f"the menu shows {len(entries)} entries: {entries}"
+    desktop.close_menus()
+    assert resident.running()

@@ -36,7 +36,8 @@ Bool Shell_NotifyIconW(std::uint32_t message, NotifyIconData* data) {
   if (message == NIM_DELETE) return g_icons.erase(icon) != 0;
   // An icon that is not shown can be neither changed nor made to speak.
   if (!g_icons.count(icon)) return 0;
-  if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
+  // An empty text takes a balloon away and shows none.
+  if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0 && data->szInfo[0] != 0)
     g_balloons.push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags});
   if (message == NIM_SETVERSION) g_icons[icon] = data->uTimeoutOrVersion;
   return 1;

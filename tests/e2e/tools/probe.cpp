@@ -25,6 +25,10 @@
 //                                    prints the longest wait in ms
 //   probe.exe holdclipboard MS       open the clipboard as another program would and keep it
 //                                    open for MS ms; prints "held" once it is open
+//   probe.exe trayicon CLASS ID      the screen rectangle of the tray icon ID of the window of
+//                                    class CLASS: "left top right bottom how=shell", or under a
+//                                    shell without Shell_NotifyIconGetRect the leftmost icon window
+//                                    of Wine's tray window, "... how=tray-child"
 //
 // Exit code 0 on success, 1 when nothing matched, 2 on a usage error.
 #include <windows.h>
@@ -460,6 +464,32 @@ int showWindow(int x, int y, int width, int height, COLORREF rgb) {
   for (;;) pump(1000);
 }
 
+// The icon's place as the shell tells it; Wine's shell does not (E_NOTIMPL), and
+// its stand-alone tray window holds one child window per icon, filled from the left.
+int trayIcon(const wchar_t* windowClass, UINT id) {
+  HWND owner = FindWindowW(windowClass, nullptr);
+  if (!owner) return 1;
+  NOTIFYICONIDENTIFIER icon{};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = owner;
+  icon.uID = id;
+  RECT rect{};
+  const char* how = "shell";
+  if (FAILED(Shell_NotifyIconGetRect(&icon, &rect)) || IsRectEmpty(&rect)) {
+    HWND tray = FindWindowW(nullptr, L"Wine System Tray");
+    bool found = false;
+    for (HWND child = tray ? GetWindow(tray, GW_CHILD) : nullptr; child; child = GetWindow(child, GW_HWNDNEXT)) {
+      RECT r{};
+      if (IsWindowVisible(child) && GetWindowRect(child, &r) && !IsRectEmpty(&r) && (!found || r.left < rect.left))
+        rect = r, found = true;
+    }
+    if (!found) return 1;
+    how = "tray-child";
+  }
+  printf("%ld %ld %ld %ld how=%s\n", rect.left, rect.top, rect.right, rect.bottom, how);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -479,12 +509,14 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"holdclipboard" && argc >= 3) return holdClipboard(static_cast<DWORD>(_wtoi(argv[2])));
   if (command == L"clipdib" && argc >= 3) return clipDib(argv[2]);
   if (command == L"cancelmode" && argc >= 3) return cancelMode(argv[2]);
+  if (command == L"trayicon" && argc >= 4) return trayIcon(argv[2], _wtoi(argv[3]));
   if (command == L"window" && argc >= 7)
     return showWindow(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]),
                       static_cast<COLORREF>(wcstoul(argv[6], nullptr, 16)));
   fputs("usage: probe.exe list | tip | press LABEL [TITLE] | openfile PATH [TITLE] | move TITLE X Y | escapebox TITLE"
         " | trayremove CLASS ID | taskbarcreated | launch COMMANDLINE | close CLASS | endsession CLASS"
-        " | answers CLASS SECONDS | holdclipboard MS | clipdib PATH | cancelmode CLASS | window X Y W H COLOUR\n",
+        " | answers CLASS SECONDS | holdclipboard MS | clipdib PATH | cancelmode CLASS | window X Y W H COLOUR"
+        " | trayicon CLASS ID\n",
         stderr);
   return 2;
 }
