@@ -3,6 +3,9 @@
 # (libFuzzer, a few seconds per target), win32
 # (the real adapter under Wine) and e2e (the real program under Wine on Xvfb).
 # Installs what the machine lacks first. Ends with "N passed, N failed".
+# The e2e layer mostly waits on the program under Wine: it starts as soon as
+# corvane.exe is built and runs beside the other layers, whose builds then take
+# one core (CORVANE_TEST_SERIAL=1 runs the layers one after another instead).
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -16,11 +19,13 @@ JOBS=2
 WORK=$(mktemp -d /tmp/corvane-test.XXXXXX)
 XVFB_PID=""
 SERVICE_PID=""
+E2E_PID=""
 export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 cleanup() {
   local code=$?
   trap - EXIT INT TERM
+  if [ -n "$E2E_PID" ]; then stop_pid "$E2E_PID"; fi
   if [ -n "$SERVICE_PID" ]; then stop_pid "$SERVICE_PID"; fi
   if [ -d "$WINEPREFIX" ] && command -v wineserver >/dev/null; then
     timeout 30 wineserver -k >/dev/null 2>&1
@@ -60,14 +65,14 @@ build() {
   [ $# -gt 0 ] && targets=(--target "$@")
   start=$(now)
   if cmake --preset "$preset" >"$WORK/configure-$preset.log" 2>&1 &&
-     cmake --build --preset "$preset" -j"$JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
+     cmake --build --preset "$preset" -j"$BUILD_JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
     note "build $preset: ok ($(( $(now) - start ))s)"
     return 0
   fi
   # A build folder configured before a toolchain change keeps the old compilers: start it afresh once.
   note "build $preset failed; configuring it afresh"
   if cmake --preset "$preset" --fresh >"$WORK/configure-$preset.log" 2>&1 &&
-     cmake --build --preset "$preset" -j"$JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
+     cmake --build --preset "$preset" -j"$BUILD_JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
     note "build $preset: ok ($(( $(now) - start ))s)"
     return 0
   fi
@@ -83,8 +88,61 @@ for source in bench/*_native.cpp; do
   [ -f "$source" ] || continue
   NATIVE_BENCH_OBJECTS+=("CMakeFiles/$(basename "$source" .cpp).dir/$source.o")
 done
-build native corvane_unit_tests "${NATIVE_BENCH_OBJECTS[@]}" && NATIVE_OK=1
+BUILD_JOBS=$JOBS
 build windows && WINDOWS_OK=1
+
+# ---- e2e, started now, counted at the end ------------------------------------------
+# start_pytest NAME ARGS...: runs pytest in the background into $WORK/NAME.log.
+start_pytest() {
+  local name=$1
+  shift
+  E2E_START=$(now)
+  # The harness bounds each of its waits; this bounds the whole run besides.
+  timeout -k 30 1800 "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1 &
+  E2E_PID=$!
+  E2E_NAME=$name E2E_ARGS="$*"
+}
+# finish_pytest: waits for the run start_pytest began and counts it as a layer.
+finish_pytest() {
+  local name=$E2E_NAME code p f s e
+  wait "$E2E_PID"
+  code=$?
+  E2E_PID=""
+  [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $E2E_ARGS"
+  local last
+  last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
+           "$WORK/$name.log" | tail -1)
+  count() { echo "$last" | grep -oE "[0-9]+ $1" | head -1 | grep -oE '^[0-9]+' || echo 0; }
+  p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
+  f=$((f + e))
+  case "$code" in
+    0) ;;
+    5) f=$((f + 1)); echo "pytest collected no tests in $E2E_ARGS" ;;  # test files exist: none ran is a fault
+    1) tail -n 80 "$WORK/$name.log" ;;
+    *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
+  esac
+  layer "$name" $(( $(now) - E2E_START )) "$p" "$f" "$s"
+}
+E2E_NAME=""
+if [ "$WINDOWS_OK" = 1 ]; then
+  targets=()
+  [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ] && targets+=(tests/e2e)
+  [ -f service/test_webservice.py ] && targets+=(service/test_webservice.py)
+  if [ ${#targets[@]} -gt 0 ]; then
+    # The harness makes its own display and prefix.
+    start_pytest e2e "${targets[@]}"
+    if [ "${CORVANE_TEST_SERIAL:-0}" = 1 ]; then
+      finish_pytest
+    else
+      # One core stays with the programs under test while the rest builds.
+      BUILD_JOBS=1
+    fi
+  else
+    layer e2e 0 0 0 0 "no test files"
+  fi
+fi
+
+build native corvane_unit_tests "${NATIVE_BENCH_OBJECTS[@]}" && NATIVE_OK=1
 
 # A second compiler over the product alone (its preset builds only the exe): a
 # build that fails counts as a failed layer; its warnings are shown either way.
@@ -182,40 +240,8 @@ if [ "$WINDOWS_OK" = 1 ]; then
   fi
 fi
 
-# ---- e2e -------------------------------------------------------------------------
-run_pytest() {
-  local name=$1 start code p f s e
-  shift
-  start=$(now)
-  # The harness bounds each of its waits; this bounds the whole run besides.
-  timeout -k 30 1800 "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1
-  code=$?
-  [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $*"
-  local last
-  last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
-           "$WORK/$name.log" | tail -1)
-  count() { echo "$last" | grep -oE "[0-9]+ $1" | head -1 | grep -oE '^[0-9]+' || echo 0; }
-  p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
-  f=$((f + e))
-  case "$code" in
-    0) ;;
-    5) f=$((f + 1)); echo "pytest collected no tests in $*" ;;  # test files exist: none ran is a fault
-    1) tail -n 80 "$WORK/$name.log" ;;
-    *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
-  esac
-  layer "$name" $(( $(now) - start )) "$p" "$f" "$s"
-}
-if [ "$WINDOWS_OK" = 1 ]; then
-  targets=()
-  [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ] && targets+=(tests/e2e)
-  [ -f service/test_webservice.py ] && targets+=(service/test_webservice.py)
-  if [ ${#targets[@]} -gt 0 ]; then
-    # The harness makes its own display and prefix.
-    run_pytest e2e "${targets[@]}"
-  else
-    layer e2e 0 0 0 0 "no test files"
-  fi
-fi
+# ---- e2e: the run started after the windows build ------------------------------
+if [ -n "$E2E_PID" ]; then finish_pytest; fi
 
 echo
 for line in "${SUMMARY[@]}"; do echo "$line"; done
