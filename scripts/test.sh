@@ -4,8 +4,9 @@
 # (the real adapter under Wine) and e2e (the real program under Wine on Xvfb).
 # Installs what the machine lacks first. Ends with "N passed, N failed".
 # The e2e layer mostly waits on the program under Wine: it starts as soon as
-# corvane.exe is built and runs beside the other layers, whose builds then take
-# one core (CORVANE_TEST_SERIAL=1 runs the layers one after another instead).
+# corvane.exe is built, in two sessions side by side, and runs beside the other
+# layers, whose builds then take one core (CORVANE_TEST_SERIAL=1 waits for the
+# e2e layer before the others start).
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -19,13 +20,14 @@ JOBS=2
 WORK=$(mktemp -d /tmp/corvane-test.XXXXXX)
 XVFB_PID=""
 SERVICE_PID=""
-E2E_PID=""
+E2E_PIDS=()
 export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 cleanup() {
   local code=$?
   trap - EXIT INT TERM
-  if [ -n "$E2E_PID" ]; then stop_pid "$E2E_PID"; fi
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do stop_pid "$pid"; done
   if [ -n "$SERVICE_PID" ]; then stop_pid "$SERVICE_PID"; fi
   if [ -d "$WINEPREFIX" ] && command -v wineserver >/dev/null; then
     timeout 30 wineserver -k >/dev/null 2>&1
@@ -92,45 +94,57 @@ BUILD_JOBS=$JOBS
 build windows && WINDOWS_OK=1
 
 # ---- e2e, started now, counted at the end ------------------------------------------
+# Two sessions, each with its own display, prefix and service: the files whose
+# tests mostly wait on the service (held, failing or silent uploads, the service
+# itself) run in the second, beside the rest.
+E2E_BESIDE=(tests/e2e/test_service_replies.py tests/e2e/test_busy_and_shell.py tests/e2e/test_failed_upload.py
+            tests/e2e/test_own_service.py tests/e2e/test_service_double.py service/test_webservice.py)
+E2E_LOGS=() E2E_START=0
 # start_pytest NAME ARGS...: runs pytest in the background into $WORK/NAME.log.
 start_pytest() {
   local name=$1
   shift
-  E2E_START=$(now)
   # The harness bounds each of its waits; this bounds the whole run besides.
   timeout -k 30 1800 "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1 &
-  E2E_PID=$!
-  E2E_NAME=$name E2E_ARGS="$*"
+  E2E_PIDS+=($!) E2E_LOGS+=("$name")
 }
-# finish_pytest: waits for the run start_pytest began and counts it as a layer.
+# finish_pytest: waits for the runs start_pytest began and counts them as one layer.
 finish_pytest() {
-  local name=$E2E_NAME code p f s e
-  wait "$E2E_PID"
-  code=$?
-  E2E_PID=""
-  [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $E2E_ARGS"
-  local last
-  last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
-           "$WORK/$name.log" | tail -1)
+  local i name code p f s e tp=0 tf=0 ts=0 last
   count() { echo "$last" | grep -oE "[0-9]+ $1" | head -1 | grep -oE '^[0-9]+' || echo 0; }
-  p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
-  f=$((f + e))
-  case "$code" in
-    0) ;;
-    5) f=$((f + 1)); echo "pytest collected no tests in $E2E_ARGS" ;;  # test files exist: none ran is a fault
-    1) tail -n 80 "$WORK/$name.log" ;;
-    *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
-  esac
-  layer "$name" $(( $(now) - E2E_START )) "$p" "$f" "$s"
+  for i in "${!E2E_PIDS[@]}"; do
+    name=${E2E_LOGS[$i]}
+    wait "${E2E_PIDS[$i]}"
+    code=$?
+    [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $name"
+    last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
+             "$WORK/$name.log" | tail -1)
+    p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
+    f=$((f + e))
+    case "$code" in
+      0) ;;
+      5) f=$((f + 1)); echo "pytest collected no tests ($name)" ;;  # test files exist: none ran is a fault
+      1) tail -n 80 "$WORK/$name.log" ;;
+      *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
+    esac
+    note "$name: $p passed, $f failed, ended after $(( $(now) - E2E_START ))s"
+    tp=$((tp + p)) tf=$((tf + f)) ts=$((ts + s))
+  done
+  E2E_PIDS=()
+  layer e2e $(( $(now) - E2E_START )) "$tp" "$tf" "$ts"
 }
-E2E_NAME=""
 if [ "$WINDOWS_OK" = 1 ]; then
-  targets=()
-  [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ] && targets+=(tests/e2e)
-  [ -f service/test_webservice.py ] && targets+=(service/test_webservice.py)
-  if [ ${#targets[@]} -gt 0 ]; then
-    # The harness makes its own display and prefix.
-    start_pytest e2e "${targets[@]}"
+  if [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ]; then
+    E2E_START=$(now)
+    ignored=() beside=()
+    for file in "${E2E_BESIDE[@]}"; do
+      [ -f "$file" ] || continue
+      beside+=("$file")
+      case "$file" in tests/e2e/*) ignored+=(--ignore="$file") ;; esac
+    done
+    # The harness makes its own display and prefix, one per session.
+    start_pytest e2e tests/e2e "${ignored[@]}"
+    [ ${#beside[@]} -gt 0 ] && start_pytest e2e-beside "${beside[@]}"
     if [ "${CORVANE_TEST_SERIAL:-0}" = 1 ]; then
       finish_pytest
     else
@@ -241,7 +255,7 @@ if [ "$WINDOWS_OK" = 1 ]; then
 fi
 
 # ---- e2e: the run started after the windows build ------------------------------
-if [ -n "$E2E_PID" ]; then finish_pytest; fi
+if [ ${#E2E_PIDS[@]} -gt 0 ]; then finish_pytest; fi
 
 echo
 for line in "${SUMMARY[@]}"; do echo "$line"; done
