@@ -5,8 +5,7 @@
 # Installs what the machine lacks first. Ends with "N passed, N failed".
 # The e2e layer mostly waits on the program under Wine: it starts as soon as
 # corvane.exe is built, in two sessions side by side, and runs beside the other
-# layers, whose builds then take one core (CORVANE_TEST_SERIAL=1 waits for the
-# e2e layer before the others start).
+# layers (CORVANE_TEST_SERIAL=1 waits for it before the others start).
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -67,14 +66,14 @@ build() {
   [ $# -gt 0 ] && targets=(--target "$@")
   start=$(now)
   if cmake --preset "$preset" >"$WORK/configure-$preset.log" 2>&1 &&
-     cmake --build --preset "$preset" -j"$BUILD_JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
+     cmake --build --preset "$preset" -j"$JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
     note "build $preset: ok ($(( $(now) - start ))s)"
     return 0
   fi
   # A build folder configured before a toolchain change keeps the old compilers: start it afresh once.
   note "build $preset failed; configuring it afresh"
   if cmake --preset "$preset" --fresh >"$WORK/configure-$preset.log" 2>&1 &&
-     cmake --build --preset "$preset" -j"$BUILD_JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
+     cmake --build --preset "$preset" -j"$JOBS" "${targets[@]}" >"$WORK/build-$preset.log" 2>&1; then
     note "build $preset: ok ($(( $(now) - start ))s)"
     return 0
   fi
@@ -90,7 +89,6 @@ for source in bench/*_native.cpp; do
   [ -f "$source" ] || continue
   NATIVE_BENCH_OBJECTS+=("CMakeFiles/$(basename "$source" .cpp).dir/$source.o")
 done
-BUILD_JOBS=$JOBS
 build windows && WINDOWS_OK=1
 
 # ---- e2e, started now, counted at the end ------------------------------------------
@@ -127,7 +125,7 @@ finish_pytest() {
       1) tail -n 80 "$WORK/$name.log" ;;
       *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
     esac
-    note "$name: $p passed, $f failed, ended after $(( $(now) - E2E_START ))s"
+    note "$name: $p passed, $f failed ($(grep -oE ' in [0-9.]+s' "$WORK/$name.log" | tail -1 | sed 's/^ in //'))"
     tp=$((tp + p)) tf=$((tf + f)) ts=$((ts + s))
   done
   E2E_PIDS=()
@@ -145,12 +143,7 @@ if [ "$WINDOWS_OK" = 1 ]; then
     # The harness makes its own display and prefix, one per session.
     start_pytest e2e tests/e2e "${ignored[@]}"
     [ ${#beside[@]} -gt 0 ] && start_pytest e2e-beside "${beside[@]}"
-    if [ "${CORVANE_TEST_SERIAL:-0}" = 1 ]; then
-      finish_pytest
-    else
-      # One core stays with the programs under test while the rest builds.
-      BUILD_JOBS=1
-    fi
+    [ "${CORVANE_TEST_SERIAL:-0}" = 1 ] && finish_pytest
   else
     layer e2e 0 0 0 0 "no test files"
   fi
