@@ -3,6 +3,9 @@
 # (libFuzzer, a few seconds per target), win32
 # (the real adapter under Wine) and e2e (the real program under Wine on Xvfb).
 # Installs what the machine lacks first. Ends with "N passed, N failed".
+# The e2e layer mostly waits on the program under Wine: it starts as soon as
+# corvane.exe is built, in two sessions side by side, and runs beside the other
+# layers (CORVANE_TEST_SERIAL=1 waits for it before the others start).
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -16,11 +19,14 @@ JOBS=2
 WORK=$(mktemp -d /tmp/corvane-test.XXXXXX)
 XVFB_PID=""
 SERVICE_PID=""
+E2E_PIDS=()
 export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 cleanup() {
   local code=$?
   trap - EXIT INT TERM
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do stop_pid "$pid"; done
   if [ -n "$SERVICE_PID" ]; then stop_pid "$SERVICE_PID"; fi
   if [ -d "$WINEPREFIX" ] && command -v wineserver >/dev/null; then
     timeout 30 wineserver -k >/dev/null 2>&1
@@ -83,8 +89,67 @@ for source in bench/*_native.cpp; do
   [ -f "$source" ] || continue
   NATIVE_BENCH_OBJECTS+=("CMakeFiles/$(basename "$source" .cpp).dir/$source.o")
 done
-build native corvane_unit_tests "${NATIVE_BENCH_OBJECTS[@]}" && NATIVE_OK=1
 build windows && WINDOWS_OK=1
+
+# ---- e2e, started now, counted at the end ------------------------------------------
+# Two sessions, each with its own display, prefix and service: the files whose
+# tests mostly wait on the service (held, failing or silent uploads, the service
+# itself) run in the second, beside the rest.
+E2E_BESIDE=(tests/e2e/test_service_replies.py tests/e2e/test_busy_and_shell.py tests/e2e/test_failed_upload.py
+            tests/e2e/test_own_service.py tests/e2e/test_service_double.py service/test_webservice.py)
+E2E_LOGS=() E2E_START=0
+# start_pytest NAME ARGS...: runs pytest in the background into $WORK/NAME.log.
+start_pytest() {
+  local name=$1
+  shift
+  # The harness bounds each of its waits; this bounds the whole run besides.
+  timeout -k 30 1800 "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1 &
+  E2E_PIDS+=($!) E2E_LOGS+=("$name")
+}
+# finish_pytest: waits for the runs start_pytest began and counts them as one layer.
+finish_pytest() {
+  local i name code p f s e tp=0 tf=0 ts=0 last
+  count() { echo "$last" | grep -oE "[0-9]+ $1" | head -1 | grep -oE '^[0-9]+' || echo 0; }
+  for i in "${!E2E_PIDS[@]}"; do
+    name=${E2E_LOGS[$i]}
+    wait "${E2E_PIDS[$i]}"
+    code=$?
+    [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $name"
+    last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
+             "$WORK/$name.log" | tail -1)
+    p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
+    f=$((f + e))
+    case "$code" in
+      0) ;;
+      5) f=$((f + 1)); echo "pytest collected no tests ($name)" ;;  # test files exist: none ran is a fault
+      1) tail -n 80 "$WORK/$name.log" ;;
+      *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
+    esac
+    note "$name: $p passed, $f failed ($(grep -oE ' in [0-9.]+s' "$WORK/$name.log" | tail -1 | sed 's/^ in //'))"
+    tp=$((tp + p)) tf=$((tf + f)) ts=$((ts + s))
+  done
+  E2E_PIDS=()
+  layer e2e $(( $(now) - E2E_START )) "$tp" "$tf" "$ts"
+}
+if [ "$WINDOWS_OK" = 1 ]; then
+  if [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ]; then
+    E2E_START=$(now)
+    ignored=() beside=()
+    for file in "${E2E_BESIDE[@]}"; do
+      [ -f "$file" ] || continue
+      beside+=("$file")
+      case "$file" in tests/e2e/*) ignored+=(--ignore="$file") ;; esac
+    done
+    # The harness makes its own display and prefix, one per session.
+    start_pytest e2e tests/e2e "${ignored[@]}"
+    [ ${#beside[@]} -gt 0 ] && start_pytest e2e-beside "${beside[@]}"
+    [ "${CORVANE_TEST_SERIAL:-0}" = 1 ] && finish_pytest
+  else
+    layer e2e 0 0 0 0 "no test files"
+  fi
+fi
+
+build native corvane_unit_tests "${NATIVE_BENCH_OBJECTS[@]}" && NATIVE_OK=1
 
 # A second compiler over the product alone (its preset builds only the exe): a
 # build that fails counts as a failed layer; its warnings are shown either way.
@@ -182,40 +247,8 @@ if [ "$WINDOWS_OK" = 1 ]; then
   fi
 fi
 
-# ---- e2e -------------------------------------------------------------------------
-run_pytest() {
-  local name=$1 start code p f s e
-  shift
-  start=$(now)
-  # The harness bounds each of its waits; this bounds the whole run besides.
-  timeout -k 30 1800 "$PY" -m pytest -q -p no:cacheprovider -rfEs "$@" >"$WORK/$name.log" 2>&1
-  code=$?
-  [ "$code" -eq 124 ] && echo "pytest did not end within 30 minutes: $*"
-  local last
-  last=$(grep -E '^(=+ )?[0-9]+ (passed|failed|skipped|error|errors|deselected|xfailed|xpassed)' \
-           "$WORK/$name.log" | tail -1)
-  count() { echo "$last" | grep -oE "[0-9]+ $1" | head -1 | grep -oE '^[0-9]+' || echo 0; }
-  p=$(count passed); f=$(count failed); s=$(count skipped); e=$(count 'errors?')
-  f=$((f + e))
-  case "$code" in
-    0) ;;
-    5) f=$((f + 1)); echo "pytest collected no tests in $*" ;;  # test files exist: none ran is a fault
-    1) tail -n 80 "$WORK/$name.log" ;;
-    *) [ "$f" -gt 0 ] || f=1; tail -n 40 "$WORK/$name.log" ;;
-  esac
-  layer "$name" $(( $(now) - start )) "$p" "$f" "$s"
-}
-if [ "$WINDOWS_OK" = 1 ]; then
-  targets=()
-  [ -n "$(find tests/e2e -name 'test_*.py' 2>/dev/null)" ] && targets+=(tests/e2e)
-  [ -f service/test_webservice.py ] && targets+=(service/test_webservice.py)
-  if [ ${#targets[@]} -gt 0 ]; then
-    # The harness makes its own display and prefix.
-    run_pytest e2e "${targets[@]}"
-  else
-    layer e2e 0 0 0 0 "no test files"
-  fi
-fi
+# ---- e2e: the run started after the windows build ------------------------------
+if [ ${#E2E_PIDS[@]} -gt 0 ]; then finish_pytest; fi
 
 echo
 for line in "${SUMMARY[@]}"; do echo "$line"; done

@@ -311,8 +311,17 @@ class Desktop:
     def tray_menu(self, shot_path=None):
         """Opens the tray menu and reads it: [(label, checked)] for its seven entries."""
         menu = self.open_tray_menu()
-        picture = self.screenshot(shot_path or self.workdir / "menu.png")
-        entries = self.menu_entries(menu, picture)
+        path = shot_path or self.workdir / "menu.png"
+
+        def whole():
+            # A menu shown is not yet painted whole on a loaded machine: read it again.
+            entries = self.menu_entries(menu, self.screenshot(path))
+            return entries if len(entries) == len(TRAY_ENTRIES) else None
+
+        try:
+            entries = wait_for(whole, 5, interval=0.2, what="the tray menu painted")
+        except Timeout:
+            entries = self.menu_entries(menu, self.screenshot(path))
         return menu, entries
 
     def choose_tray_entry(self, label):
@@ -472,7 +481,7 @@ class Desktop:
         logged before it. A launch the program made before this call started out
         ahead of the marker, so it is among them."""
         marker = f"http://marker.invalid/{time.monotonic_ns()}"
-        self.wine("start", marker)
+        self._again(lambda: self.wine("start", marker))
         launches = wait_for(lambda: marker in self.browser_launches() and self.browser_launches(), 20,
                             what="the marker launch")
         return launches[:launches.index(marker)]

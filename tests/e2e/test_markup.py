@@ -57,6 +57,20 @@ def draw(desk, start, end):
     wait_for(lambda: desk.screenshot(path).getpixel(end) == RED, 10, what=f"the mark drawn to {end}")
 
 
+def draw_both(desk, rectangle, redact):
+    """A rectangle, then a redact box (the X key's tool), each dragged to its last pixel."""
+    draw(desk, rectangle[:2], (rectangle[2] - 1, rectangle[3] - 1))
+    desk.keys("x")
+    draw(desk, redact[:2], (redact[2] - 1, redact[3] - 1))
+
+
+def copied_picture(desk):
+    desk.keys("ctrl+c")
+    assert_idle(desk)
+    png = wait_for(lambda: desk.clipboard_bytes("image/png"), 10, what="a PNG on the clipboard")
+    return Image.open(io.BytesIO(png)).convert("RGB")
+
+
 def assert_idle(desk):
     wait_for(lambda: not desk.shown(MAIN_CLASS) and not desk.shown(MARKUP_CLASS), 30, what="capture mode to end")
 
@@ -107,9 +121,7 @@ def test_marks_leave_with_the_picture(desktop, resident, web, shots, undo, finis
     assert tx1 <= start[0] or tx0 > end[0] or ty1 <= start[1] or ty0 > end[1], f"the toolbar lies over the selection: {toolbar}"
     rectangle = (340, 240, 461, 331)     # dragged from (340, 240) to (460, 330)
     redact = (500, 260, 621, 301)
-    draw(desk, rectangle[:2], (rectangle[2] - 1, rectangle[3] - 1))
-    desk.keys("x")
-    draw(desk, redact[:2], (redact[2] - 1, redact[3] - 1))
+    draw_both(desk, rectangle, redact)
     shots("marked")
     if undo:
         desk.keys("ctrl+z")
@@ -125,10 +137,7 @@ def test_marks_leave_with_the_picture(desktop, resident, web, shots, undo, finis
             return False
     wait_for(shown, 10, what="the marks on screen")
     if finish == "copy":
-        desk.keys("ctrl+c")
-        assert_idle(desk)
-        png = wait_for(lambda: desk.clipboard_bytes("image/png"), 10, what="a PNG on the clipboard")
-        picture = Image.open(io.BytesIO(png)).convert("RGB")
+        picture = copied_picture(desk)
         exact = True
         assert not web.requests
     elif finish == "kept":
@@ -196,13 +205,8 @@ def test_marks_on_the_left_monitor(screens):
     assert tx1 <= 0 and tx0 >= -1280, f"the toolbar is not on the selection's monitor: {toolbar}"
     rectangle = (260, 360, 401, 461)
     redact = (450, 380, 601, 421)
-    draw(desk, rectangle[:2], (rectangle[2] - 1, rectangle[3] - 1))
-    desk.keys("x")
-    draw(desk, redact[:2], (redact[2] - 1, redact[3] - 1))
-    desk.keys("ctrl+c")
-    assert_idle(desk)
-    png = wait_for(lambda: desk.clipboard_bytes("image/png"), 10, what="a PNG on the clipboard")
-    picture = Image.open(io.BytesIO(png)).convert("RGB")
+    draw_both(desk, rectangle, redact)
+    picture = copied_picture(desk)
     expected = desk.picture.crop((start[0], start[1], end[0] + 1, end[1] + 1))
     assert picture.size == expected.size
     check_marks(picture, expected, rectangle, redact, start, exact=True)

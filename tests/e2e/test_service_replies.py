@@ -79,7 +79,6 @@ BAD_REPLIES = {
     **{"name " + "".join(c if c.isalnum() else f"-{ord(c):02x}-" for c in name): f"http://{HOST}/{name}"
        for name in PATH_LIKE_NAMES},
     "1 MB": f"http://{HOST}/" + "x" * (1 << 20),
-    "another host": "http://evil.example/x.exe",
     "a look-alike host": f"http://{HOST}.evil.example/x",
     "empty": "",
 }

@@ -144,56 +144,64 @@ TEST(Marks, ArrowHasItsHeadAtTheEnd) {
   }
 }
 
-TEST(Marks, UndoAndRedoChangeWhatIsShownAndLeaves) {
-  // Each step, then the marks shown (their tools in order) and how many can be redone.
+std::vector<int> corners(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+TEST(Marks, UndoAndRedoChangeWhatIsShownAndThePixelsBelow) {
+  // Each step, then the marks shown (their tools in order), how many can be
+  // redone, and the shown marks burned into an untouched picture: an undone
+  // redact box leaves the original pixels.
   enum Op { Box, Line, Undo, Redo, Extend };
   struct Row {
     std::vector<Op> ops;
     std::string shown;
     std::size_t redoable;
+    std::string art;
   };
+  const std::string none = lines({"......", "......", "......", "......", "......", "......"});
+  const std::string box = lines({"......", ".####.", ".####.", ".####.", "......", "......"});
+  const std::string both = lines({"......", ".####.", ".####.", ".####.", "......", "#####."});
+  const std::string line = lines({"......", "......", "......", "......", "......", "#####."});
   const Row rows[] = {
-      {{Box, Line}, "RP", 0},
-      {{Box, Line, Undo}, "R", 1},
-      {{Box, Line, Undo, Undo, Undo}, "", 2},
-      {{Box, Line, Undo, Undo, Redo}, "R", 1},
-      {{Box, Line, Undo, Redo, Redo}, "RP", 0},
-      {{Box, Undo, Line}, "P", 0},               // a new mark drops what was undone
-      {{Box, Line, Extend}, "RP", 1},            // a stroke of many points is one step
+      {{Box, Line}, "RP", 0, both},
+      {{Box, Line, Undo}, "R", 1, box},
+      {{Box, Line, Undo, Undo, Undo}, "", 2, none},
+      {{Box, Line, Undo, Undo, Redo}, "R", 1, box},
+      {{Box, Line, Undo, Redo, Redo}, "RP", 0, both},
+      {{Box, Undo, Line}, "P", 0, line},  // a new mark drops what was undone
+      {{Box, Line, Extend}, "RP", 1, both},  // a stroke of many points is one step
   };
   for (const Row& row : rows) {
     Marks marks;
     for (Op op : row.ops) {
       switch (op) {
-        case Box: marks.begin(Tool::Rectangle, kInk, 2, {1, 1}), marks.extend({5, 5}), marks.commit(); break;
-        case Line: marks.begin(Tool::Pen, kInk, 2, {0, 8}), marks.extend({4, 8}), marks.commit(); break;
-        case Extend: marks.begin(Tool::Pen, kInk, 2, {0, 9}), marks.extend({3, 9}), marks.extend({6, 9}), marks.commit(); marks.undo(); break;
-        case Undo: marks.undo(); break;
-        case Redo: marks.redo(); break;
+        case Box:
+          marks.begin(Tool::Redact, kInk, 1, {1, 1});
+          EXPECT_EQ(corners(marks.extend({4, 3})), (std::vector<int>{1, 1, 5, 4})) << "the area to repaint";
+          marks.commit();
+          break;
+        case Line: marks.begin(Tool::Pen, kInk, 1, {0, 5}), marks.extend({4, 5}), marks.commit(); break;
+        case Extend: marks.begin(Tool::Pen, kInk, 1, {0, 4}), marks.extend({3, 4}), marks.extend({5, 4}), marks.commit(); marks.undo(); break;
+        case Undo: {
+          const Rect gone = marks.undoable() > 0 ? bounds(marks.done().back()) : Rect{};
+          EXPECT_EQ(corners(marks.undo()), corners(gone)) << "the area to repaint";
+          break;
+        }
+        case Redo: {
+          const Rect back = marks.redo();
+          if (!isEmpty(back)) EXPECT_EQ(corners(back), corners(bounds(marks.done().back())));
+          break;
+        }
       }
     }
     std::string shown;
-    marks.each([&](const Mark& m) { shown += m.tool == Tool::Rectangle ? 'R' : 'P'; });
+    marks.each([&](const Mark& m) { shown += m.tool == Tool::Redact ? 'R' : 'P'; });
     EXPECT_EQ(shown, row.shown);
     EXPECT_EQ(marks.redoable(), row.redoable);
+    EXPECT_EQ(marks.any(), !row.shown.empty());
+    Picture picture(6, 6);
+    marks.each([&](const Mark& m) { burn(m, picture.canvas(), {0, 0, 6, 6}); });
+    EXPECT_EQ(picture.art(), row.art) << row.shown;
   }
-}
-
-TEST(Marks, AnUndoneRedactBoxLeavesTheOriginalPixels) {
-  Marks marks;
-  marks.begin(Tool::Redact, kInk, 1, {1, 1});
-  const Rect grown = marks.extend({4, 3});
-  EXPECT_EQ((std::vector<int>{grown.left, grown.top, grown.right, grown.bottom}), (std::vector<int>{1, 1, 5, 4}));
-  marks.commit();
-  const Rect changed = marks.undo();
-  EXPECT_EQ((std::vector<int>{changed.left, changed.top, changed.right, changed.bottom}), (std::vector<int>{1, 1, 5, 4}));
-  Picture picture(6, 5);
-  marks.each([&](const Mark& m) { burn(m, picture.canvas(), {0, 0, 6, 5}); });
-  EXPECT_EQ(picture.art(), lines({"......", "......", "......", "......", "......"}));
-  EXPECT_FALSE(marks.any() && marks.undoable() > 0);
-  EXPECT_TRUE(marks.redo().right == 5);
-  marks.each([&](const Mark& m) { burn(m, picture.canvas(), {0, 0, 6, 5}); });
-  EXPECT_EQ(picture.art(), lines({"......", ".####.", ".####.", ".####.", "......"}));
 }
 
 TEST(Marks, TheHistoryKeepsItsBoundAndFlattensWhatFallsOut) {
