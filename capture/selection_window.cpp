@@ -32,12 +32,46 @@ void CaptureWindows::showSelection(const platform::Rect& r) const {
 
 void CaptureWindows::hideSelection() const { platform::ShowWindow(selection_, platform::SW_HIDE); }
 
+namespace {
+
+struct Above {
+  platform::Hwnd window;
+  platform::Rect area;
+  bool covered = false;
+};
+
+// Top of the Z order first, until the window itself: whether a visible window
+// over part of it lies above it.
+platform::Bool stopAtWindow(platform::Hwnd other, platform::Lparam lParam) {
+  using namespace platform;
+  auto& above = *reinterpret_cast<Above*>(lParam);
+  if (other == above.window) return 0;
+  Rect r{};
+  if (!IsWindowVisible(other) || !GetWindowRect(other, &r)) return 1;
+  above.covered = r.left < above.area.right && r.right > above.area.left && r.top < above.area.bottom &&
+                  r.bottom > above.area.top;
+  return above.covered ? 0 : 1;
+}
+
+bool coveredByAnother(platform::Hwnd window) {
+  using namespace platform;
+  Above above{window, {}};
+  if (!GetWindowRect(window, &above.area)) return true;
+  EnumWindows(&stopAtWindow, reinterpret_cast<Lparam>(&above));
+  return above.covered;
+}
+
+}  // namespace
+
 // Up already, and painted but for what the selection window covered: brought
-// to the top (a window shown meanwhile may lie over it) and the rest painted,
-// without the unmapping and mapping of a hide and a show.
+// to the top only when a window shown meanwhile lies over it (under Wine even
+// a placement that changes nothing costs the release a few milliseconds), and
+// the rest painted, without the unmapping and mapping of a hide and a show.
+// Not activated: it has been the active window since capture mode began.
 void CaptureWindows::raiseForWork() const {
   using namespace platform;
-  SetWindowPos(main_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  if (!IsWindowVisible(main_) || coveredByAnother(main_))
+    SetWindowPos(main_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
   UpdateWindow(main_);
 }
 
