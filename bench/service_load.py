@@ -99,29 +99,40 @@ def threads_of(pid):
     return -1
 
 
-def cpu_seconds(pids):
-    """CPU time used so far by the processes and their children (workers too)."""
-    tick, total, seen = os.sysconf("SC_CLK_TCK"), 0.0, set()
-    parents = {}
+def family(pids):
+    """{pid: /proc stat fields} of the processes and their children (workers too)."""
+    parents, fields_of = {}, {}
     for entry in Path("/proc").iterdir():
         try:
             fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
-            parents.setdefault(int(fields[1]), []).append((int(entry.name), fields))
+            parents.setdefault(int(fields[1]), []).append(int(entry.name))
+            fields_of[int(entry.name)] = fields
         except (OSError, ValueError):
             continue
-    own = {}
-    for group in parents.values():
-        for pid, fields in group:
-            own[pid] = (int(fields[11]) + int(fields[12])) / tick
-    todo = list(pids)
+    seen, todo = {}, list(pids)
     while todo:
         pid = todo.pop()
-        if pid in seen:
+        if pid in seen or pid not in fields_of:
             continue
-        seen.add(pid)
-        total += own.get(pid, 0.0)
-        todo += [child for child, _ in parents.get(pid, [])]
-    return total
+        seen[pid] = fields_of[pid]
+        todo += parents.get(pid, [])
+    return seen
+
+
+def cpu_seconds(pids):
+    """CPU time used so far by the processes and their children."""
+    tick = os.sysconf("SC_CLK_TCK")
+    return sum(int(f[11]) + int(f[12]) for f in family(pids).values()) / tick
+
+
+def pin(pids, cpus):
+    """The processes, their children and every thread of theirs kept to the cpus."""
+    for pid in family(pids):
+        try:
+            for task in Path(f"/proc/{pid}/task").iterdir():
+                os.sched_setaffinity(int(task.name), cpus)
+        except OSError:
+            continue
 
 
 def burst(ports, stored, pictures, clients, per_client, what, service_pids=(), store_pids=()):
@@ -460,6 +471,32 @@ def main():
             print(f"  CPU per upload: the instances {on_bucket_cpu * 1000:.1f} ms on the bucket, "
                   f"{on_folder_cpu * 1000:.1f} ms on the folder ({on_folder_cpu / on_bucket_cpu:.2f}); the object "
                   f"store {statistics.median(b[2] for _, b in figures) * 1000:.1f} ms more on the same cores")
+            # A deployment runs its object store on machines of its own. Here it can have a
+            # core of its own: the instances and the clients keep to the other one, on both
+            # stores alike, so the service side has the same machine in both measurements.
+            cores = sorted(os.sched_getaffinity(0))
+            if len(cores) >= 2:
+                service_side, store_side = {cores[0]}, set(cores[1:])
+                everything = set(cores)
+                pin([os.getpid()] + [p.pid for p, _ in procs], service_side)
+                pin([p.pid for p, _ in swift.procs], store_side)
+                split = []
+                for turn in range(1, rounds + 1):
+                    print(f"round {turn} of {rounds}, the object store on its own core(s) {sorted(store_side)}, "
+                          f"the instances and clients on core {cores[0]}:")
+                    folder = burst(folder_ports, in_folder, pictures, clients, per_client, "a folder",
+                                   service_pids=[p.pid for p, _ in procs[:2]])
+                    bucket = burst(bucket_ports, in_bucket, pictures, clients, per_client, "an S3 bucket",
+                                   service_pids=[p.pid for p, _ in on_bucket],
+                                   store_pids=[p.pid for p, _ in swift.procs])
+                    split.append((folder[0], bucket[0]))
+                    print(f"  uploads per second on the bucket against the folder: {bucket[0] / folder[0]:.2f}")
+                pin([os.getpid()] + [p.pid for p, _ in procs] + [p.pid for p, _ in swift.procs], everything)
+                split_folder, split_bucket = (statistics.median(f for f, _ in split),
+                                              statistics.median(b for _, b in split))
+                print(f"uploads per second with the object store on a core of its own, the median of {rounds} "
+                      f"rounds: {split_folder:.0f} on the folder, {split_bucket:.0f} on the bucket: "
+                      f"{split_bucket / split_folder:.2f}")
             serving(on_bucket[0][1], on_bucket[0][0].pid)
             slow_clients(port, pid, slow)
             idle_clients(port, pid, idle)
