@@ -16,6 +16,7 @@ Capture& capture() {
 void Capture::reset() {
   markup_.reset();
   grab_.reset();
+  canvas_.reset();
   snapshot_.reset();
   state_ = CaptureState::Idle;
   busyDepth_ = 0;
@@ -160,6 +161,7 @@ void Capture::start(const CaptureInput&) {
     MessageBoxW(nullptr, u"Could not capture the screen", u"Error", MB_ICONERROR);
     return;
   }
+  makeCanvas();
   NonClientMetrics metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
@@ -199,6 +201,7 @@ void Capture::teardown(bool inUse) {
     return;
   }
   grab_.reset();
+  canvas_.reset();
   snapshot_.reset();
   labelFont_.reset();
   windowsAtStart_.clear();
@@ -317,7 +320,16 @@ void Capture::placeLabel() {
   if (y < m.top) y = std::min(std::max(r.top, m.top), m.bottom - height);
   const std::int32_t x = std::max(m.left, std::min(r.left, m.right - width));
   next.area = {x - screen_.left, y - screen_.top, x - screen_.left + width, y - screen_.top + height};
-  if (label_) InvalidateRect(windows_.main(), &label_->area, 0);
+  if (label_) {
+    const Rect was = label_->area;
+    InvalidateRect(windows_.main(), &was, 0);
+    // Painted apart when it jumps: one paint would cover the box around both.
+    if (was.right <= next.area.left || next.area.right <= was.left || was.bottom <= next.area.top ||
+        next.area.bottom <= was.top) {
+      label_.reset();
+      UpdateWindow(windows_.main());
+    }
+  }
   InvalidateRect(windows_.main(), &next.area, 0);
   label_ = next;
 }
@@ -365,9 +377,8 @@ bool Capture::paint(platform::Hwnd window) const {
   // The main window lies exactly over the virtual screen, as the snapshot does.
   if (paint.dc() != nullptr) {
     const platform::Rect& r = paint.area();
-    platform::BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, snapshot_->dc.get(), r.left,
-                     r.top, platform::SRCCOPY);
-    paintOverlays(paint.dc());
+    paintPart(paint.dc(), {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, screen_.width),
+                           std::min(r.bottom, screen_.height)});
   }
   return true;
 }

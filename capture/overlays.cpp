@@ -170,7 +170,11 @@ void Capture::placeLoupe(Point at) {
                    std::max(m.top - area.top, std::min(0, m.bottom - area.bottom)));
   }
   next.area = shifted(area, -screen_.left, -screen_.top);
+  // Where it was and where it goes, painted apart when they lie apart: one
+  // paint would cover the box around both.
+  const bool apart = loupe_ && !meet(loupe_->area, next.area);
   dropLoupe();
+  if (apart) UpdateWindow(windows_.main());
   InvalidateRect(windows_.main(), &next.area, 0);
   loupe_ = next;
 }
@@ -195,12 +199,15 @@ void Capture::toggleMagnifier() {
   platform::UpdateWindow(windows_.main());
 }
 
+std::array<Rect, 4> Capture::outlineEdges() const {
+  return edges(shifted(*outline_, -screen_.left, -screen_.top), scaled(kOutlineWidth));
+}
+
 void Capture::paintOverlays(platform::Hdc dc) const {
   using namespace platform;
   if (outline_) {
     const UniqueGdiObject brush(CreateSolidBrush(kOutlineColour));
-    for (const Rect& e : edges(shifted(*outline_, -screen_.left, -screen_.top), scaled(kOutlineWidth)))
-      fill(dc, e, brush.get());
+    for (const Rect& e : outlineEdges()) fill(dc, e, brush.get());
   }
   if (label_) {
     const UniqueGdiObject background(CreateSolidBrush(kLoupeBackground));
