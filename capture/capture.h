@@ -278,8 +278,8 @@ class Capture {
   void placeLoupe(platform::Point at);
   void dropLoupe();
   void toggleMagnifier();
-  // What capture mode draws over the desktop picture, inside the part being painted.
-  void paintOverlays(platform::Hdc dc) const;
+  // What capture mode draws over the desktop picture, where it meets part (client coordinates).
+  void paintOverlays(platform::Hdc dc, const platform::Rect& part) const;
   // One part of the full-screen window (client coordinates) painted: the
   // desktop picture copied straight where nothing lies over it, and what does
   // lie over it put together in the canvas first, a piece at a time, so that

@@ -230,7 +230,7 @@ void Capture::composePiece(platform::Hdc dc, const Rect& piece) const {
   using namespace platform;
   if (!canvas_ || snapshot_->pixels == nullptr) {
     copyDesktop(dc, piece);
-    paintOverlays(dc);
+    paintOverlays(dc, piece);
     return;
   }
   const Snapshot& c = *canvas_;
@@ -246,7 +246,7 @@ void Capture::composePiece(platform::Hdc dc, const Rect& piece) const {
   // The canvas holds the piece at its place on the window: the overlays draw
   // in the window's coordinates, and the copy reads the canvas in them too.
   SetViewportOrgEx(c.dc.get(), -piece.left, -piece.top, nullptr);
-  paintOverlays(c.dc.get());
+  paintOverlays(c.dc.get(), piece);
   BitBlt(dc, piece.left, piece.top, width, piece.bottom - piece.top, c.dc.get(), piece.left, piece.top, SRCCOPY);
 }
 
