@@ -371,47 +371,6 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
   }
 }
 
-// The selection as the window shows it: the desktop under a grey tint of
-// alpha 100, a dotted blue and white border of the same alpha on its outermost
-// pixels, and nothing outside it touched, whatever piece of the window is drawn.
-TEST(Selection, ShowsTintedWithADottedBorderOverTheDesktop) {
-  const platform::Rect selection{10, 20, 30, 30};  // right and bottom outside
-  constexpr std::uint32_t desktop = 0x00C08040;    // blue 0x40, green 0x80, red 0xC0
-  auto over = [](int colour, int under) { return (colour * 100 + under * 155 + 127) / 255; };
-  auto bgr = [&](int r, int g, int b) {
-    return static_cast<std::uint32_t>(over(b, 0x40) | over(g, 0x80) << 8 | over(r, 0xC0) << 16);
-  };
-  const std::uint32_t grey = bgr(100, 100, 100), dot = bgr(0, 10, 255), gap = bgr(255, 255, 255);
-  struct Row {
-    const char* name;
-    platform::Rect piece;  // the part of the window drawn
-    int x, y;
-    std::uint32_t expected;
-  };
-  const Row rows[] = {
-      {"inside", {0, 0, 64, 64}, 15, 25, grey},
-      {"left of it", {0, 0, 64, 64}, 9, 25, desktop},
-      {"right of it", {0, 0, 64, 64}, 30, 25, desktop},
-      {"below it", {0, 0, 64, 64}, 15, 30, desktop},
-      {"its top left corner: a dot", {0, 0, 64, 64}, 10, 20, bgr(0, 10, 255) == dot && (10 / 3) % 2 ? gap : dot},
-      {"its bottom right corner", {0, 0, 64, 64}, 29, 29, (29 / 3) % 2 ? gap : dot},
-      {"the top edge, a dot", {0, 0, 64, 64}, 12, 20, dot},
-      {"the top edge, a gap", {0, 0, 64, 64}, 15, 20, gap},
-      {"the left edge: dots by the row", {0, 0, 64, 64}, 10, 24, dot},
-      {"the right edge", {0, 0, 64, 64}, 29, 27, gap},
-      {"a piece inside it", {14, 24, 18, 28}, 15, 25, grey},
-      {"a piece across its right edge", {28, 22, 40, 26}, 29, 24, dot},
-      {"a piece across its right edge, outside", {28, 22, 40, 26}, 30, 24, desktop},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    const int width = r.piece.right - r.piece.left, height = r.piece.bottom - r.piece.top;
-    std::vector<std::uint32_t> pixels(width * height, desktop);
-    DrawSelection(reinterpret_cast<std::uint8_t*>(pixels.data()), width * 4, r.piece, selection);
-    EXPECT_EQ(pixels[(r.y - r.piece.top) * width + (r.x - r.piece.left)], r.expected);
-  }
-}
-
 // A move repaints every pixel whose look it changes, so that no edge of the
 // selection stays behind where it was, and little more than that: strips
 // along the edges that moved, not the selection again.
