@@ -307,7 +307,7 @@ class Capture {
   bool copyRequested_ = false;
   std::optional<Snapshot> snapshot_;
   // Where a piece of the window is put together before it is copied to the
-  // screen, kCanvasSide pixels square; made as capture mode begins. Without
+  // screen, kCanvasSide pixels square; made at the first press. Without
   // it the window still shows the desktop and what lies over it, drawn
   // straight, but not the selection's tint.
   static constexpr std::int32_t kCanvasSide = 512;

@@ -161,7 +161,6 @@ void Capture::start(const CaptureInput&) {
     MessageBoxW(nullptr, u"Could not capture the screen", u"Error", MB_ICONERROR);
     return;
   }
-  makeCanvas();
   NonClientMetrics metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
@@ -216,6 +215,10 @@ void Capture::press(const CaptureInput& input) {
   selection_.endY = at.y;
   pressedWindow_ = windowAt(at);
   dragged_ = false;
+  // Made here, off the way to the window's first showing: only the selection
+  // needs its pixels put together; what lies over the desktop before the
+  // press is opaque and drawn straight.
+  if (!canvas_) makeCanvas();
   mouse_.reset();  // a second press: the first one's capture goes before the new one is taken
   mouse_ = platform::MouseCapture(windows_.main());
   // From here Escape belongs to whatever program has the keyboard.
