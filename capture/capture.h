@@ -2,6 +2,7 @@
 // it shows, the region grab and the post-selection menu.
 #pragma once
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -90,8 +91,25 @@ struct ScreenArea {
   std::int32_t left, top, width, height;
 };
 
+// The pixels of a selection as capture mode shows it, drawn over the desktop
+// picture in pixels (32 bits each, rows of stride bytes) that hold the client
+// area piece from piece.left, piece.top: a grey tint of alpha 100 of 255 and a
+// dotted blue and white border one pixel wide, also at alpha 100, inside
+// selection (client coordinates, right and bottom outside). Only the part
+// inside the piece is touched.
+void DrawSelection(std::uint8_t* pixels, std::int32_t stride, const platform::Rect& piece,
+                   const platform::Rect& selection);
+// Where the look of the full-screen window changes when the selection drawn
+// on it goes from before to after (client coordinates, right and bottom
+// outside; none for no selection): thin strips along the edges that moved,
+// rather than the box around both.
+std::vector<platform::Rect> SelectionChange(const std::optional<platform::Rect>& before,
+                                            const std::optional<platform::Rect>& after);
+
 // The two windows of capture mode and the only moves they make: nothing else
-// shows, hides or places them.
+// shows, hides or places them. The selection is drawn on the full-screen
+// window, from the desktop picture: a move repaints what changed and no more,
+// and the selection window, made with the full-screen one, stays parked.
 class CaptureWindows {
  public:
   void attach(platform::Hwnd main, platform::Hwnd selection) {
@@ -104,20 +122,25 @@ class CaptureWindows {
   // The full-screen window over the virtual screen, above every other window,
   // with the keyboard: the hot key or the tray click that asked for it lets
   // this process take the foreground.
-  void cover(const ScreenArea& screen) const;
-  // The selection window over the rectangle, both corner pixels inside.
-  void showSelection(const platform::Rect& area) const;
-  // The selection window gone, the desktop picture below it painted again.
-  void hideSelection() const;
+  void cover(const ScreenArea& screen);
+  // The selection shown over the rectangle (virtual screen), both corner pixels inside.
+  void showSelection(const platform::Rect& area);
+  // The selection gone, the desktop picture below it painted again.
+  void hideSelection();
   // The full-screen window brought to the top for the work on a selection,
   // without being hidden first: it is up already.
   void raiseForWork() const;
   // Both hidden, the selection window at (0, 0), 1 x 1.
-  void park() const;
+  void park();
+  // The selection as the full-screen window shows it: client coordinates,
+  // right and bottom outside.
+  const std::optional<platform::Rect>& shownSelection() const { return shown_; }
 
  private:
   platform::Hwnd main_ = nullptr;
   platform::Hwnd selection_ = nullptr;
+  platform::Point origin_{};  // the virtual screen's, as covered
+  std::optional<platform::Rect> shown_;
 };
 
 class MarkupSession;
@@ -154,6 +177,8 @@ class Capture {
 
   // WM_PAINT of the main window: true when it painted the desktop picture.
   bool paint(platform::Hwnd window) const;
+  // The selection the full-screen window shows: virtual screen, both corners inside.
+  std::optional<platform::Rect> selectionShown() const;
 
   // Whether the next upload keeps a copy in the save folder. "Upload && Save"
   // asks for one; a failed one leaves the request, so the next upload of a
@@ -247,17 +272,27 @@ class Capture {
   std::optional<platform::Rect> windowAt(platform::Point at) const;
   // The outline of the window under the cursor before the press; none to drop it.
   void setOutline(const std::optional<platform::Rect>& bounds);
+  // The outline's four edges on the full-screen window (client coordinates); the outline must be there.
+  std::array<platform::Rect, 4> outlineEdges() const;
   // The magnifier at the cursor (virtual screen), or gone.
   void placeLoupe(platform::Point at);
   void dropLoupe();
   void toggleMagnifier();
-  // What capture mode draws over the desktop picture, inside the part being painted.
-  void paintOverlays(platform::Hdc dc) const;
+  // What capture mode draws over the desktop picture, where it meets part (client coordinates).
+  void paintOverlays(platform::Hdc dc, const platform::Rect& part) const;
+  // One part of the full-screen window (client coordinates) painted: the
+  // desktop picture copied straight where nothing lies over it, and what does
+  // lie over it put together in the canvas first, a piece at a time, so that
+  // no half-drawn state reaches the screen.
+  void paintPart(platform::Hdc dc, const platform::Rect& part) const;
+  void composePiece(platform::Hdc dc, const platform::Rect& piece) const;
+  void copyDesktop(platform::Hdc dc, const platform::Rect& part) const;
   void paintLoupe(platform::Hdc dc) const;
   // Lengths in physical pixels at the full-screen window's scale.
   std::int32_t scaled(std::int32_t length) const { return (length * dpi_ + 48) / 96; }
 
   bool takeSnapshot();
+  void makeCanvas();
   void grabRegion();
   // The grab's pixels inside the snapshot; no pixels when the two do not meet.
   PixelRows grabRows() const;
@@ -271,6 +306,12 @@ class Capture {
   Selection selection_{};
   bool copyRequested_ = false;
   std::optional<Snapshot> snapshot_;
+  // Where a piece of the window is put together before it is copied to the
+  // screen, kCanvasSide pixels square; made at the first press. Without
+  // it the window still shows the desktop and what lies over it, drawn
+  // straight, but not the selection's tint.
+  static constexpr std::int32_t kCanvasSide = 512;
+  std::optional<Snapshot> canvas_;
   std::optional<Grab> grab_;
   // The selection's size in pixels, "640 × 480", on a background of its own,
   // painted on the full-screen window beside the selection. It is never part

@@ -16,6 +16,7 @@ Capture& capture() {
 void Capture::reset() {
   markup_.reset();
   grab_.reset();
+  canvas_.reset();
   snapshot_.reset();
   state_ = CaptureState::Idle;
   busyDepth_ = 0;
@@ -199,6 +200,7 @@ void Capture::teardown(bool inUse) {
     return;
   }
   grab_.reset();
+  canvas_.reset();
   snapshot_.reset();
   labelFont_.reset();
   windowsAtStart_.clear();
@@ -213,6 +215,10 @@ void Capture::press(const CaptureInput& input) {
   selection_.endY = at.y;
   pressedWindow_ = windowAt(at);
   dragged_ = false;
+  // Made here, off the way to the window's first showing: only the selection
+  // needs its pixels put together; what lies over the desktop before the
+  // press is opaque and drawn straight.
+  if (!canvas_) makeCanvas();
   mouse_.reset();  // a second press: the first one's capture goes before the new one is taken
   mouse_ = platform::MouseCapture(windows_.main());
   // From here Escape belongs to whatever program has the keyboard.
@@ -317,7 +323,16 @@ void Capture::placeLabel() {
   if (y < m.top) y = std::min(std::max(r.top, m.top), m.bottom - height);
   const std::int32_t x = std::max(m.left, std::min(r.left, m.right - width));
   next.area = {x - screen_.left, y - screen_.top, x - screen_.left + width, y - screen_.top + height};
-  if (label_) InvalidateRect(windows_.main(), &label_->area, 0);
+  if (label_) {
+    const Rect was = label_->area;
+    InvalidateRect(windows_.main(), &was, 0);
+    // Painted apart when it jumps: one paint would cover the box around both.
+    if (was.right <= next.area.left || next.area.right <= was.left || was.bottom <= next.area.top ||
+        next.area.bottom <= was.top) {
+      label_.reset();
+      UpdateWindow(windows_.main());
+    }
+  }
   InvalidateRect(windows_.main(), &next.area, 0);
   label_ = next;
 }
@@ -365,9 +380,8 @@ bool Capture::paint(platform::Hwnd window) const {
   // The main window lies exactly over the virtual screen, as the snapshot does.
   if (paint.dc() != nullptr) {
     const platform::Rect& r = paint.area();
-    platform::BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, snapshot_->dc.get(), r.left,
-                     r.top, platform::SRCCOPY);
-    paintOverlays(paint.dc());
+    paintPart(paint.dc(), {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, screen_.width),
+                           std::min(r.bottom, screen_.height)});
   }
   return true;
 }

@@ -115,15 +115,20 @@ std::optional<Rect> Capture::windowAt(Point at) const {
   return std::nullopt;
 }
 
+// Each edge where it was and where it goes painted on its own: one paint
+// covers the box around all it repaints, here both windows whole.
 void Capture::setOutline(const std::optional<Rect>& bounds) {
   if (bounds.has_value() == outline_.has_value() && (!bounds || same(*bounds, *outline_))) return;
   const std::int32_t width = scaled(kOutlineWidth);
-  const std::optional<Rect>* both[] = {&outline_, &bounds};
-  for (const auto* r : both)
+  std::vector<Rect> changed;
+  for (const std::optional<Rect>* r : {static_cast<const std::optional<Rect>*>(&outline_), &bounds})
     if (*r)
-      for (const Rect& e : edges(shifted(**r, -screen_.left, -screen_.top), width))
-        platform::InvalidateRect(windows_.main(), &e, 0);
+      for (const Rect& e : edges(shifted(**r, -screen_.left, -screen_.top), width)) changed.push_back(e);
   outline_ = bounds;
+  for (const Rect& e : changed) {
+    platform::InvalidateRect(windows_.main(), &e, 0);
+    platform::UpdateWindow(windows_.main());
+  }
 }
 
 // Beside the cursor, away from the selection as it grows, clear of the size
@@ -170,7 +175,11 @@ void Capture::placeLoupe(Point at) {
                    std::max(m.top - area.top, std::min(0, m.bottom - area.bottom)));
   }
   next.area = shifted(area, -screen_.left, -screen_.top);
+  // Where it was and where it goes, painted apart when they lie apart: one
+  // paint would cover the box around both.
+  const bool apart = loupe_ && !meet(loupe_->area, next.area);
   dropLoupe();
+  if (apart) UpdateWindow(windows_.main());
   InvalidateRect(windows_.main(), &next.area, 0);
   loupe_ = next;
 }
@@ -195,14 +204,20 @@ void Capture::toggleMagnifier() {
   platform::UpdateWindow(windows_.main());
 }
 
-void Capture::paintOverlays(platform::Hdc dc) const {
+std::array<Rect, 4> Capture::outlineEdges() const {
+  return edges(shifted(*outline_, -screen_.left, -screen_.top), scaled(kOutlineWidth));
+}
+
+void Capture::paintOverlays(platform::Hdc dc, const Rect& part) const {
   using namespace platform;
   if (outline_) {
-    const UniqueGdiObject brush(CreateSolidBrush(kOutlineColour));
-    for (const Rect& e : edges(shifted(*outline_, -screen_.left, -screen_.top), scaled(kOutlineWidth)))
-      fill(dc, e, brush.get());
+    const std::array<Rect, 4> edges = outlineEdges();
+    if (std::any_of(edges.begin(), edges.end(), [&](const Rect& e) { return meet(e, part); })) {
+      const UniqueGdiObject brush(CreateSolidBrush(kOutlineColour));
+      for (const Rect& e : edges) fill(dc, e, brush.get());
+    }
   }
-  if (label_) {
+  if (label_ && meet(label_->area, part)) {
     const UniqueGdiObject background(CreateSolidBrush(kLoupeBackground));
     FillRect(dc, &label_->area, background.get());
     const Selected font(dc, labelFont_.get());
@@ -211,7 +226,7 @@ void Capture::paintOverlays(platform::Hdc dc) const {
     TextOutW(dc, label_->area.left + kLabelPadding, label_->area.top + kLabelPadding / 2, label_->text,
              label_->length);
   }
-  if (loupe_) paintLoupe(dc);
+  if (loupe_ && meet(loupe_->area, part)) paintLoupe(dc);
 }
 
 // The pixels around the cursor from the snapshot, each a square of the zoom's

@@ -31,6 +31,10 @@ Bool StretchBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, st
                 std::uint32_t rop);
 std::int32_t SetStretchBltMode(Hdc dc, std::int32_t mode);
 
+// Drawing into a piece of a larger picture: the DC's logical point (x, y) lands
+// on its device's (0, 0) after SetViewportOrgEx(dc, -x, -y, ...). previous may be null.
+Bool SetViewportOrgEx(Hdc dc, std::int32_t x, std::int32_t y, Point* previous);
+
 inline constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return r | (g << 8) | (static_cast<std::uint32_t>(b) << 16);
 }

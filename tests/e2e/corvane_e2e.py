@@ -696,3 +696,55 @@ def temp_workdir():
 
 def remove_tree(path):
     shutil.rmtree(path, ignore_errors=True)
+
+
+# ---- the selection as capture mode shows it ---------------------------------------------
+# Points are X root points: the full-screen window lies over the whole root, so
+# they are its client points too, which the border's dots keep to.
+
+def tinted(picture, box):
+    """The desktop inside box under the selection's grey tint of alpha 100 (of 255)."""
+    return picture.crop(box).point(lambda v: (100 * 100 + v * 155 + 127) // 255)
+
+
+def _border(picture, x, y, along):
+    dot = (0, 10, 255) if (along // 3) % 2 == 0 else (255, 255, 255)
+    return tuple((c * 100 + p * 155 + 127) // 255 for c, p in zip(dot, picture.getpixel((x, y))))
+
+
+def _close(a, b, most=2):
+    from PIL import ImageChops
+    return max(hi for _, hi in ImageChops.difference(a.convert("RGB"), b.convert("RGB")).getextrema()) <= most
+
+
+def shows_selection(screen, picture, box):
+    """Whether the screen shows the selection over box (right and bottom outside):
+    the desktop tinted inside, the dotted blue and white border on its outermost
+    pixels, and the desktop again just outside its top corners."""
+    left, top, right, bottom = box
+    inner = (left + 1, top + 1, right - 1, bottom - 1)
+    if not _close(screen.crop(inner), tinted(picture, inner)):
+        return False
+    edges = [(x, top, x) for x in range(left, right)] + [(x, bottom - 1, x) for x in range(left, right)]
+    edges += [(x, y, y) for y in range(top + 1, bottom - 1) for x in (left, right - 1)]
+    if any(max(abs(s - e) for s, e in zip(screen.getpixel((x, y)), _border(picture, x, y, along))) > 2
+           for x, y, along in edges):
+        return False
+    return all(max(abs(s - e) for s, e in zip(screen.getpixel(p), picture.getpixel(p))) <= 2
+               for p in ((left - 1, top), (right, top)) if 0 <= p[0] < picture.width)
+
+
+def untouched_outside(screen, picture, box, cursor, tray_rows=48):
+    """Whether every pixel outside the selection, the size label's room beside it
+    and the magnifier's by the cursor shows the desktop as it was (rows of the
+    tray strip aside): nothing left behind where the selection was before."""
+    left, top, right, bottom = box
+    rooms = (box, (left, top - 40, left + 160, top), (left, bottom, left + 160, bottom + 40),
+             (cursor[0] - 190, cursor[1] - 200, cursor[0] + 190, cursor[1] + 200))
+    masked = []
+    for image in (screen, picture):
+        image = image.convert("RGB").copy()
+        for room in rooms:
+            image.paste((0, 0, 0), room)
+        masked.append(image.crop((0, tray_rows, image.width, image.height)))
+    return _close(*masked)

@@ -4,7 +4,7 @@ through Alt+C and the tray, the selection rectangle, and leaving capture mode.""
 import pytest
 
 import corvane_e2e as e2e
-from corvane_e2e import MAIN_CLASS, MENU_CLASS, SELECTION_CLASS, SCREEN, wait_for
+from corvane_e2e import MAIN_CLASS, MENU_CLASS, SCREEN, wait_for
 
 # Rows below the tray strip, where the desktop picture shows unobstructed.
 BELOW_TRAY = (0, 40, SCREEN[0], SCREEN[1])
@@ -59,7 +59,6 @@ def test_alt_c_covers_the_screen_with_the_desktop_as_it_was(desktop, resident, s
     main = enter_capture_mode(desktop)
     try:
         assert main.rect == (0, 0) + SCREEN, "the main window does not cover the virtual screen"
-        assert not desktop.shown(SELECTION_CLASS)
         screen = shots("capture-mode")
         loupe = (cursor[0], cursor[1], cursor[0] + 200, cursor[1] + 220)
         screen.paste((0, 0, 0), loupe)
@@ -73,37 +72,46 @@ def test_alt_c_covers_the_screen_with_the_desktop_as_it_was(desktop, resident, s
     desktop.wait_gone(MAIN_CLASS)
 
 
-@pytest.mark.parametrize("start, end", [
-    ((300, 200), (520, 361)),   # towards the bottom right
-    ((520, 361), (300, 200)),   # towards the top left: the same rectangle
-    ((700, 150), (640, 420)),   # towards the bottom left
+@pytest.mark.parametrize("start, end, back", [
+    ((300, 200), (520, 361), (430, 300)),   # towards the bottom right, then smaller
+    ((520, 361), (300, 200), (400, 280)),   # towards the top left: the same rectangle
+    ((700, 150), (640, 420), (670, 260)),   # towards the bottom left
 ])
-def test_a_drag_shows_the_selection_over_the_normalised_rectangle(desktop, resident, shots, start, end):
+def test_a_drag_shows_the_selection_over_the_normalised_rectangle(desktop, resident, shots, start, end, back):
     desktop.show_picture(desktop.picture_path)
     enter_capture_mode(desktop)
+
+    def box_to(point):
+        left, right = sorted((start[0], point[0]))
+        top, bottom = sorted((start[1], point[1]))
+        # Both corner pixels belong to the rectangle.
+        return (left, top, right + 1, bottom + 1)
+
     try:
         desktop.press_button(*start)
-        desktop.drag_to(*end)
-        left, right = sorted((start[0], end[0]))
-        top, bottom = sorted((start[1], end[1]))
-        # Both corner pixels belong to the rectangle.
-        expected = (left, top, right + 1, bottom + 1)
-        selection = wait_for(lambda: [w for w in desktop.shown(SELECTION_CLASS) if w.rect == expected],
-                             5, what=f"the selection window at {expected}")[0]
-        screen = shots("dragging")
-        inside = screen.getpixel(((left + right) // 2, (top + bottom) // 2))
-        assert inside != desktop.picture.getpixel(((left + right) // 2, (top + bottom) // 2)), \
-            f"the selection does not show over the desktop: {selection}"
-        # Right of the selection's top row: clear of the magnifier, which lies away from the selection.
-        outside = (right + 60, max(40, top))
-        assert screen.getpixel(outside) == desktop.picture.getpixel(outside)
-        # The size label below the selection: light text on its own dark background.
-        label = {colour for _, colour in screen.crop((left, bottom + 6, left + 60, bottom + 20)).getcolors(4096)}
-        assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
+        for point, name in ((end, "dragging"), (back, "dragged-back")):
+            desktop.drag_to(*point)
+            box = box_to(point)
+            wait_for(lambda: e2e.shows_selection(desktop.screenshot(desktop.workdir / "drag.png"), desktop.picture, box),
+                     5, what=f"the selection over {box}")
+            screen = shots(name)
+            assert e2e.untouched_outside(screen, desktop.picture, box, point), \
+                f"outside the selection {box} the desktop is not as it was"
+            # The size label below the selection: light text on its own dark background.
+            left, bottom = box[0], box[3]
+            label = {colour for _, colour in screen.crop((left, bottom + 5, left + 60, bottom + 19)).getcolors(4096)}
+            assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
+            # Beside the cursor, away from the selection: below it here, or, dragged
+            # upwards, above it, where its frame's corner is the pixel checked.
+            if point[1] >= start[1]:
+                assert shows_loupe(screen, desktop.picture, point, left=point[0] < start[0]), "no magnifier"
+            else:
+                assert screen.getpixel((point[0] - LOUPE_GAP - 1, point[1] - LOUPE_GAP - 1)) == (32, 32, 32), \
+                    "no magnifier above the cursor"
     finally:
         desktop.release_button()
         desktop.back_to_idle()
-    assert not desktop.shown(SELECTION_CLASS)
+    assert not desktop.shown(MAIN_CLASS)
 
 
 def test_escape_before_the_press_leaves_capture_mode(desktop, resident):
@@ -120,7 +128,6 @@ def test_right_click_before_the_press_leaves_capture_mode(desktop, resident):
     enter_capture_mode(desktop)
     desktop.click(640, 400, button=3)
     desktop.wait_gone(MAIN_CLASS)
-    assert not desktop.shown(SELECTION_CLASS)
     assert resident.running()
 
 
@@ -128,13 +135,13 @@ def test_losing_the_mouse_in_a_drag_leaves_capture_mode_and_the_next_alt_c_works
     enter_capture_mode(desktop)
     desktop.press_button(400, 300)
     desktop.drag_to(520, 380)
-    desktop.wait_shown(SELECTION_CLASS)
+    wait_for(lambda: e2e.shows_selection(desktop.screenshot(desktop.workdir / "drag.png"), desktop.picture,
+                                         (400, 300, 521, 381)), 5, what="the selection")
     # What the system sends when Ctrl+Alt+Del, a prompt or the lock screen takes
     # the mouse (under Wine another process cannot take our thread's capture).
     desktop.tool("probe", "cancelmode", MAIN_CLASS)
     desktop.wait_gone(MAIN_CLASS)
     desktop.release_button()
-    assert not desktop.shown(SELECTION_CLASS)
     enter_capture_mode(desktop)
     desktop.keys("escape")
     desktop.wait_gone(MAIN_CLASS)
@@ -189,15 +196,19 @@ LOUPE_GAP, CELL = 20, 8
 OUTLINE = (0, 120, 215)
 
 
-def loupe_cell(cursor, dx=0, dy=0):
-    """The middle of the magnifier's cell for the pixel (dx, dy) away from the cursor's."""
-    first = (cursor[0] + LOUPE_GAP + 1, cursor[1] + LOUPE_GAP + 1)
-    return (first[0] + (7 + dx) * CELL + CELL // 2, first[1] + (7 + dy) * CELL + CELL // 2)
+LOUPE_SIDE = 15 * CELL + 2
 
 
-def shows_loupe(screen, picture, cursor):
+def loupe_cell(cursor, dx=0, dy=0, left=False):
+    """The middle of the magnifier's cell for the pixel (dx, dy) away from the cursor's,
+    the magnifier below the cursor, on its right or its left."""
+    x0 = cursor[0] - LOUPE_GAP - LOUPE_SIDE + 2 if left else cursor[0] + LOUPE_GAP + 1
+    return (x0 + (7 + dx) * CELL + CELL // 2, cursor[1] + LOUPE_GAP + 1 + (7 + dy) * CELL + CELL // 2)
+
+
+def shows_loupe(screen, picture, cursor, left=False):
     """Whether the magnifier beside the cursor shows the cursor's pixel and its neighbours."""
-    return all(screen.getpixel(loupe_cell(cursor, dx, dy)) == picture.getpixel((cursor[0] + dx, cursor[1] + dy))
+    return all(screen.getpixel(loupe_cell(cursor, dx, dy, left)) == picture.getpixel((cursor[0] + dx, cursor[1] + dy))
                for dx, dy in ((0, 0), (1, 0), (0, 1), (-3, -2), (5, 4)))
 
 
@@ -242,8 +253,8 @@ def test_while_dragging_the_magnifier_shows_the_cursors_pixel_the_arrows_nudge_a
         assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
         # Three pixels to the right, one at a time: the corner goes with the cursor.
         desktop.keys("right", "right", "right")
-        wait_for(lambda: [w for w in desktop.shown(SELECTION_CLASS) if w.rect == (300, 200, 524, 362)], 5,
-                 what="the selection three pixels wider")
+        wait_for(lambda: e2e.shows_selection(desktop.screenshot(desktop.workdir / "wider.png"), desktop.picture,
+                                             (300, 200, 524, 362)), 5, what="the selection three pixels wider")
         moved = (end[0] + 3, end[1])
         wait_for(lambda: shows_loupe(desktop.screenshot(desktop.workdir / "loupe.png"), desktop.picture, moved), 5,
                  what="the magnifier at the moved cursor")

@@ -115,8 +115,11 @@ def test_on_the_left_monitor_the_label_and_magnifier_show_and_the_arrow_keys_nud
         label = {colour for _, colour in shot(screens, "left-drag").crop((300, 466, 360, 480)).getcolors(4096)}
         assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
         screens.keys("right", "right", "right")
-        wait_for(lambda: [w for w in screens.shown(e2e.SELECTION_CLASS) if w.rect == (300 - 1280, 300, 524 - 1280, 462)],
-                 5, what="the selection three pixels wider")
+        box = (300, 300, 524, 462)
+        wait_for(lambda: e2e.shows_selection(shot(screens, "wider"), screens.picture, box), 5,
+                 what="the selection three pixels wider")
+        assert e2e.untouched_outside(shot(screens, "wider"), screens.picture, box, (end[0] + 3, end[1])), \
+            "outside the selection the desktop is not as it was"
     finally:
         screens.release_button()
     (upload,) = wait_for(lambda: screens.web.uploads, 30, what="the upload")

@@ -68,6 +68,14 @@ std::vector<std::string> liveGdiObjects() {
   return out;
 }
 void* lastDibBits() { return g_lastDibBits; }
+void* dibBitsIn(platform::Hdc dc) {
+  const auto slots = g_selected.find(dc);
+  if (slots == g_selected.end()) return nullptr;
+  const auto bitmap = slots->second.find(Kind::Bitmap);
+  if (bitmap == slots->second.end()) return nullptr;
+  const auto pixels = g_dibPixels.find(bitmap->second);
+  return pixels == g_dibPixels.end() ? nullptr : pixels->second.data();
+}
 }  // namespace sim
 
 namespace platform {
@@ -189,6 +197,12 @@ Bool StretchBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, st
 }
 std::int32_t SetStretchBltMode(Hdc dc, std::int32_t mode) {
   record("SetStretchBltMode", dc, mode);
+  return 1;
+}
+
+Bool SetViewportOrgEx(Hdc dc, std::int32_t x, std::int32_t y, Point* previous) {
+  record("SetViewportOrgEx", dc, x, y);
+  if (previous != nullptr) *previous = {};
   return 1;
 }
 

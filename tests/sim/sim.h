@@ -296,6 +296,8 @@ std::vector<std::string> liveGdiObjects();
 // The pixels of the last DIB section made, top row first whatever the header
 // says: pixel (x, y) holds dibPixel(x, y), blue in the low byte, the fourth byte 0.
 void* lastDibBits();
+// The pixels of the DIB section selected into a memory DC; null when none is.
+void* dibBitsIn(platform::Hdc dc);
 inline std::uint32_t dibPixel(std::int32_t x, std::int32_t y) {
   return static_cast<std::uint32_t>((x * 7 + y) & 0xFF) | static_cast<std::uint32_t>((y * 3) & 0xFF) << 8 |
          static_cast<std::uint32_t>((x ^ y) & 0xFF) << 16;

@@ -30,6 +30,19 @@ bool defaultHandled(std::uint32_t message) {
   return false;
 }
 
+// The areas copied to the full-screen window, in the order of the log: from
+// the snapshot where nothing lies over the desktop, else from the canvas.
+std::vector<platform::Rect> shownAreas() {
+  std::vector<platform::Rect> areas;
+  const std::string snapshot = h(capture().snapshotDc());
+  for (const auto& c : sim::log())
+    if (c.name == "BitBlt" && c.args[0] != snapshot) {
+      const int x = std::stoi(c.args[1]), y = std::stoi(c.args[2]);
+      areas.push_back({x, y, x + std::stoi(c.args[3]), y + std::stoi(c.args[4])});
+    }
+  return areas;
+}
+
 int firstIndexOf(std::string_view prefix) {
   for (std::size_t i = 0; i < sim::log().size(); ++i)
     if (sim::log()[i].name.starts_with(prefix)) return static_cast<int>(i);
@@ -200,8 +213,10 @@ TEST(CaptureStates, EveryRowOfTheTable) {
       EXPECT_EQ(sim::liveGdiObjects(), std::vector<std::string>{});
     }
     EXPECT_EQ(capture().copyRequested(), o.copyRequested);
-    // The selection window shows only while a rectangle is dragged.
-    EXPECT_EQ(sim::windowVisible(app.selectionWindow), std::string(r.name) == "dragging: move");
+    // The selection shows only while a rectangle is dragged, drawn on the
+    // full-screen window: the selection window stays parked.
+    EXPECT_EQ(capture().selectionShown().has_value(), std::string(r.name) == "dragging: move");
+    EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
     // Paired resources: the wait cursor shown as often as hidden, the tray icon
     // and its image kept until the session ends, no temporary file left.
     const auto cursor = callsOf({"ShowCursor"});
@@ -318,16 +333,18 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     auto main = sim::windowRect(app.mainWindow);
     EXPECT_EQ((std::vector<int>{main.left, main.top, main.right, main.bottom}),
               (std::vector<int>{c.originX, c.originY, c.originX + 3200, c.originY + 1280}));
-    EXPECT_TRUE(sim::last("CreateDIBSection")->text().ends_with(", 3200, -1280, 32, 0)"));
-    auto* const snapshotPixels = static_cast<std::uint8_t*>(sim::lastDibBits());
+    EXPECT_TRUE(std::any_of(sim::log().begin(), sim::log().end(), [](const sim::Call& call) {
+      return call.name == "CreateDIBSection" && call.text().ends_with(", 3200, -1280, 32, 0)");
+    })) << "a snapshot of the whole virtual screen";
+    auto* const snapshotPixels = static_cast<std::uint8_t*>(sim::dibBitsIn(capture().snapshotDc()));
     send(WM_LBUTTONDOWN, 0, point(c.startX, c.startY));
     send(WM_MOUSEMOVE, 0, point(c.endX, c.endY));
-    auto r = sim::windowRect(app.selectionWindow);
     // A click shows no selection: it may yet take the window under it.
     const bool click = c.startX == c.endX && c.startY == c.endY;
-    EXPECT_EQ(sim::windowVisible(app.selectionWindow), !click);
-    if (!click)
-      EXPECT_EQ((std::vector<int>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+    const auto shown = capture().selectionShown();
+    EXPECT_EQ(shown.has_value(), !click);
+    if (shown)
+      EXPECT_EQ((std::vector<int>{shown->left, shown->top, shown->right - shown->left + 1, shown->bottom - shown->top + 1}),
                 (std::vector<int>{c.left, c.top, c.width, c.height}));
     EXPECT_EQ(capture().selection().startX, c.startX + c.originX);
     EXPECT_EQ(capture().selection().endY, c.endY + c.originY);
@@ -335,10 +352,11 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     sim::script("CreatePopupMenu", 0);  // no menu: the grab stays to be looked at
     send(WM_LBUTTONUP, 0, point(c.endX, c.endY));
     ASSERT_TRUE(capture().holdsGrab());
-    // The grab copies nothing: it holds no GDI object beside the snapshot's and the label's font.
-    EXPECT_EQ(sim::liveGdiObjects().size(), 3u);
-    // The selection window was hidden at the release and is not left up.
-    EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
+    // The grab copies nothing: it holds no GDI object beside the snapshot's,
+    // the canvas's and the label's font.
+    EXPECT_EQ(sim::liveGdiObjects().size(), 5u);
+    // The selection went at the release and is not left on screen.
+    EXPECT_FALSE(capture().selectionShown());
 
     // Released again, with quick capture: the encoder reads the rectangle in
     // the snapshot's own rows, whose (0, 0) is the virtual screen's origin.
@@ -355,24 +373,56 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
   }
 }
 
-TEST(Selection, WindowPaintsAGreyBoxWithADottedBorderAndFreesItsTools) {
-  startIdle();
-  reach(State::Dragging);  // pressed at (100, 50)
-  send(WM_MOUSEMOVE, 0, point(149, 69));
-  const auto held = sim::liveGdiObjects();  // the snapshot
-  sim::log().clear();
-  EXPECT_EQ(selectionWindowProc(app.selectionWindow, platform::WM_ERASEBKGND, 0, 0), 1);
-  EXPECT_TRUE(called("CreateSolidBrush(6579300)"));      // RGB(100, 100, 100)
-  EXPECT_TRUE(called("CreatePen(2, 1, 16714240)"));      // dotted, RGB(0, 10, 255)
-  const auto* rect = sim::last("Rectangle");
-  ASSERT_NE(rect, nullptr);
-  EXPECT_EQ(std::vector<std::string>(rect->args.begin() + 1, rect->args.end()),
-            (std::vector<std::string>{"0", "0", "50", "20"}));
-  EXPECT_EQ(sim::liveGdiObjects(), held);
-  for (std::uint32_t m : {platform::WM_PAINT, WM_MOUSEMOVE}) {
-    sim::log().clear();
-    selectionWindowProc(app.selectionWindow, m, 0, 0);
-    EXPECT_EQ(sim::names(), std::vector<std::string>{"DefWindowProcW"});
+// A move repaints every pixel whose look it changes, so that no edge of the
+// selection stays behind where it was, and little more than that: strips
+// along the edges that moved, not the selection again.
+TEST(Selection, AMoveRepaintsWhatChangedAndNoMore) {
+  struct Row {
+    const char* name;
+    platform::Point press;
+    std::vector<platform::Point> moves;  // the last one is checked
+    int mostPainted;                     // pixels
+  };
+  const Row rows[] = {
+      {"the first move", {100, 50}, {{400, 300}}, 302 * 252},
+      {"larger by a few pixels", {100, 50}, {{400, 300}, {403, 302}}, 4 * 253 + 3 * 305},
+      {"back smaller", {100, 50}, {{400, 300}, {380, 290}}, 22 * 252 + 12 * 302},
+      {"over the press point to the top left", {300, 200}, {{400, 300}, {250, 150}}, 152 * 152},
+      {"towards the top left, then further", {300, 200}, {{250, 150}, {245, 148}}, 7 * 55 + 4 * 57},
+      {"only sideways", {100, 50}, {{400, 300}, {401, 300}}, 3 * 252},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    startIdle();
+    send(UM_CAPTURE);
+    send(WM_LBUTTONDOWN, 0, point(r.press.x, r.press.y));
+    std::optional<platform::Rect> before;
+    for (const auto& m : r.moves) {
+      before = capture().selectionShown();
+      sim::log().clear();
+      send(WM_MOUSEMOVE, 0, point(m.x, m.y));
+    }
+    const auto after = capture().selectionShown();
+    ASSERT_TRUE(after.has_value());
+    // The look of one pixel with the selection where it was and where it is.
+    auto look = [](const std::optional<platform::Rect>& s, int x, int y) {
+      std::uint32_t p = 0x00C08040;
+      if (s) DrawSelection(reinterpret_cast<std::uint8_t*>(&p), 4, {x, y, x + 1, y + 1},
+                           {s->left, s->top, s->right + 1, s->bottom + 1});
+      return p;
+    };
+    std::vector<std::uint8_t> painted(1920 * 1080);
+    int count = 0;
+    for (const platform::Rect& a : shownAreas())
+      for (int y = std::max(a.top, 0); y < std::min(a.bottom, 1080); ++y)
+        for (int x = std::max(a.left, 0); x < std::min(a.right, 1920); ++x) painted[y * 1920 + x] = 1;
+    int stale = 0;
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 800; ++x) stale += look(before, x, y) != look(after, x, y) && !painted[y * 1920 + x];
+    EXPECT_EQ(stale, 0) << "pixels left showing the selection as it was";
+    // What the size label and the magnifier need aside.
+    for (const platform::Rect& a : shownAreas()) count += (a.right - a.left) * (a.bottom - a.top);
+    EXPECT_LE(count, r.mostPainted + 2 * (140 * 160) + 2 * (120 * 30));
   }
 }
 
@@ -380,16 +430,21 @@ TEST(Snapshot, TakenBeforeTheWindowShowsAndPaintedByIt) {
   startIdle();
   send(UM_CAPTURE);
   const std::string snap = h(capture().snapshotDc()), main = h(app.mainWindow);
-  const std::string screen = sim::last("CreateCompatibleDC")->args[0];
+  const std::string screen = sim::log()[firstIndexOf("CreateCompatibleDC")].args[0];
   // The desktop is copied before our window covers it, and the window paints the copy.
   const int copied = firstIndexOf("BitBlt"), shown = firstIndexOf("SetWindowPos");
   EXPECT_EQ(sim::log()[copied].text(), "BitBlt(" + snap + ", 0, 0, 1920, 1080, " + screen + ", 0, 0, 1087111200)");  // with layered windows
   EXPECT_LT(copied, shown);
-  EXPECT_TRUE(sim::last("BitBlt")->text().ends_with(", 0, 0, 1920, 1080, " + snap + ", 0, 0, 13369376)"));
+  // Every pixel of the window painted once as it shows, from the snapshot.
+  std::vector<std::uint8_t> times(1920 * 1080);
+  for (const platform::Rect& a : shownAreas())
+    for (int y = std::max(a.top, 0); y < std::min(a.bottom, 1080); ++y)
+      for (int x = std::max(a.left, 0); x < std::min(a.right, 1920); ++x) ++times[y * 1920 + x];
+  EXPECT_EQ(std::count(times.begin(), times.end(), 1), 1920 * 1080);
   const auto r = sim::windowRect(app.mainWindow);
   EXPECT_EQ((std::vector<int>{r.left, r.top, r.right, r.bottom}), (std::vector<int>{0, 0, 1920, 1080}));
   EXPECT_TRUE(sim::windowVisible(app.mainWindow));
-  EXPECT_EQ(sim::liveGdiObjects().size(), 3u) << "the snapshot's DC and bitmap, the label's font";
+  EXPECT_EQ(sim::liveGdiObjects().size(), 3u) << "the snapshot's DC and bitmap, the label's font: no canvas before the press";
 }
 
 TEST(ReleaseHandling, MenuAtTheCursorWithUploadNearestToIt) {
@@ -440,16 +495,13 @@ TEST(PostSelection, AChoiceIsUploadedWhileTheWindowStillShowsTheDesktop) {
     reach(State::Dragging);
     settings.quickCapture = false;
     failEncoding();
-    const std::string snap = h(capture().snapshotDc());
     sim::script("TrackPopupMenu", id);
     // A tray click that reaches the window while the message box is up starts
     // no second capture inside this one.
     sim::script("MessageBoxW", 1);
     send(WM_LBUTTONUP, 0, point(140, 80));
     EXPECT_EQ(stateOf(), State::Idle);
-    bool painted = false;
-    for (const auto& c : sim::log()) painted |= c.name == "BitBlt" && c.args[5] == snap;
-    EXPECT_TRUE(painted) << "the window shown for the upload paints the snapshot";
+    EXPECT_FALSE(shownAreas().empty()) << "the window shown for the upload paints the snapshot";
   }
   startIdle();
   reach(State::Dragging);
@@ -902,9 +954,10 @@ TEST(WindowUnderTheCursor, IsOutlinedAndAClickTakesItsVisibleBounds) {
     if (r.noWindowManager)
       for (int i = 0; i < 2 * static_cast<int>(r.windows.size()); ++i)
         sim::script("DwmGetWindowAttribute", static_cast<std::int32_t>(0x80263001));  // composition off
-    send(UM_CAPTURE);
-    const auto* snapshot = static_cast<const std::uint8_t*>(sim::lastDibBits());
+    // From the start: the cursor may lie over the window as capture mode begins.
     sim::log().clear();
+    send(UM_CAPTURE);
+    const auto* snapshot = static_cast<const std::uint8_t*>(sim::dibBitsIn(capture().snapshotDc()));
     send(WM_MOUSEMOVE, 0, point(r.press.x, r.press.y));
     const auto& p = r.picture;
     const Rect top{p[0], p[1], p[0] + p[2], p[1] + 3};  // the outline's top edge, inside the window
@@ -1006,7 +1059,7 @@ TEST(Magnifier, ShowsThePixelsAroundTheCursorInsideItsMonitor) {
     // A move repaints the magnifier where it was and is, not the screen.
     sim::log().clear();
     send(WM_MOUSEMOVE, 0, point(r.at.x - ox, r.at.y - oy));
-    const auto painted = sim::paintAreas(capture().snapshotDc());
+    const auto painted = shownAreas();
     EXPECT_FALSE(painted.empty());
     for (const Rect& p : painted) EXPECT_LT((p.right - p.left) * (p.bottom - p.top), 300 * 300);
   }
