@@ -327,7 +327,7 @@ BEGIN {
   printf "\nrelease to request, whole %dx%d screen, steps inside Wine:\n", w, h
   printf "  %-44s %8.2f ms\n", "(snapshot copy, at Alt+C)", snap
   printf "  %-44s %8.2f ms\n", "(one screen-sized BitBlt, into a new DIB)", blit
-  printf "  %-44s %8.2f ms\n", "selection window hidden", hide
+  printf "  %-44s %8.2f ms\n", "selection taken off the screen", hide
   printf "  %-44s %8.2f ms\n", "main window put up again (finish)", putup
   printf "  %-44s %8.2f ms\n", "region copy", region
   printf "  %-44s %8.2f ms\n", "temporary file", temp
@@ -354,7 +354,7 @@ BEGIN {
     printf "  %-44s %10.1f %10.1f %14.2f\n", "hot key to window shown, bare tray (ms)", hb, hb2, (hb2 - hb) / (px2 - px1)
     printf "  %-44s %10.2f %10.2f %14.2f\n", "one screen-sized BitBlt (ms)", blit, blit2, (blit2 - blit) / (px2 - px1)
     printf "  %-44s %10.2f %10.2f %14.2f\n", "snapshot copy (ms)", snap, snap2, (snap2 - snap) / (px2 - px1)
-    printf "  %-44s %10.2f %10.2f\n", "selection window hidden, whole screen (ms)", hide, hide2
+    printf "  %-44s %10.2f %10.2f\n", "selection taken off, whole screen (ms)", hide, hide2
     printf "  %-44s %10.2f %10.2f\n", "main window put up again (ms)", putup, putup2
     printf "  %-44s %10.2f %10.2f %14.2f\n", "encoding, whole screen (ms)", enc, enc2, (enc2 - enc) / (px2 - px1)
     printf "  %-44s %10.2f %10.2f\n", "the product'"'"'s whole release, to return (ms)", whole, whole2

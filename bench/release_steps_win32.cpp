@@ -182,7 +182,7 @@ int feedback(int runs, const char* saveFolder) {
 
   Step hover{"mouse move before the press, outline and magnifier repainted", {}};
   Step drag{"mouse move while dragging, selection, label and magnifier repainted", {}};
-  Step alone{"of which the selection window placed, alone", {}};
+  Step alone{"of which the selection's strips repainted, alone", {}};
   Step copy{"release to the picture on the clipboard (Copy)", {}};
   Step save{"release to the PNG written (Save)", {}};
   auto pump = [] {
@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
 
   Step snapshot{"snapshot copy (Alt+C, before the window shows)", {}};
   Step blit{"one screen-sized BitBlt (into a new DIB section)", {}};
-  Step hide{"selection window hidden", {}};
+  Step hide{"selection taken off the screen", {}};
   Step putUp{"main window put up again (finish)", {}};
   Step region{"region copy", {}};
   Step tempFile{"temporary file", {}};
