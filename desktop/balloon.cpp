@@ -12,31 +12,32 @@ void CopyCut(char16_t (&to)[N], std::u16string_view from) {
   for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
   to[n] = 0;
 }
-}  // namespace
 
-bool ShowBalloon(platform::Hwnd window, std::u16string_view title, std::u16string_view text, BalloonIcon icon) {
+// The icon's balloon record: with an empty text, the shell removes the balloon.
+platform::NotifyIconData BalloonRecord(platform::Hwnd window) {
   using namespace platform;
-  if (window == nullptr) return false;
   NotifyIconData record{};
   record.cbSize = kTrayIconRecordSize;
   record.hWnd = window;
   record.uID = kTrayIconId;
   record.uFlags = NIF_INFO;
+  return record;
+}
+}  // namespace
+
+bool ShowBalloon(platform::Hwnd window, std::u16string_view title, std::u16string_view text, BalloonIcon icon) {
+  if (window == nullptr) return false;
+  platform::NotifyIconData record = BalloonRecord(window);
   CopyCut(record.szInfo, text);
   CopyCut(record.szInfoTitle, title);
   record.dwInfoFlags = static_cast<std::uint32_t>(icon);
-  return Shell_NotifyIconW(NIM_MODIFY, &record) != 0;
+  return platform::Shell_NotifyIconW(platform::NIM_MODIFY, &record) != 0;
 }
 
 bool HideBalloon(platform::Hwnd window) {
-  using namespace platform;
   if (window == nullptr) return false;
-  NotifyIconData record{};
-  record.cbSize = kTrayIconRecordSize;
-  record.hWnd = window;
-  record.uID = kTrayIconId;
-  record.uFlags = NIF_INFO;  // with an empty text: the shell removes the balloon
-  return Shell_NotifyIconW(NIM_MODIFY, &record) != 0;
+  platform::NotifyIconData record = BalloonRecord(window);
+  return platform::Shell_NotifyIconW(platform::NIM_MODIFY, &record) != 0;
 }
 
 }  // namespace corvane
