@@ -219,7 +219,10 @@ class SwiftS3:
             common + f"bind_port = {ports['proxy']}\n[pipeline:main]\n"
             "pipeline = catch_errors gatekeeper healthcheck proxy-logging cache listing_formats s3api tempauth "
             "copy slo dlo proxy-logging proxy-server\n"
+            # One device stands for the whole store: a server slow for a moment under this
+            # machine's load must not be left out of every request for the next minute.
             "[app:proxy-server]\nuse = egg:swift#proxy\naccount_autocreate = true\n"
+            "conn_timeout = 5\nerror_suppression_interval = 2\nerror_suppression_limit = 100\n"
             f"[filter:tempauth]\nuse = egg:swift#tempauth\nuser_{SWIFT_ACCOUNT}_{SWIFT_USER} = {SWIFT_KEY} .admin\n"
             "[filter:s3api]\nuse = egg:swift#s3api\n"
             f"[filter:cache]\nuse = egg:swift#memcache\nmemcache_servers = 127.0.0.1:{ports['memcached']}\n"
@@ -236,6 +239,21 @@ class SwiftS3:
             proc = next(p for p, what in self.procs if what == kind)
             wait_for_port(port, proc, f"swift {kind}", timeout=60)
         self.endpoint = f"http://127.0.0.1:{ports['proxy']}"
+        self._wait_until_it_stores()
+
+    def _wait_until_it_stores(self, timeout=60):
+        """A server's port is open before its worker answers: a bucket made and
+        removed through every server shows the store is ready."""
+        client, deadline = self.client(), time.monotonic() + timeout
+        while True:
+            try:
+                client.create_bucket(Bucket="corvane-ready")
+                client.delete_bucket(Bucket="corvane-ready")
+                return
+            except Exception:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.5)
 
     def _spawn(self, args, what):
         log = open(self.folder / f"{what}.log", "wb")
