@@ -1,6 +1,7 @@
 // The capture object: its table of states and events, entering and leaving
 // capture mode, and the desktop snapshot it shows.
 #include "capture/capture.h"
+#include "capture/rects.h"
 #include "capture/markup_session.h"
 #include "platform/gdi32.h"
 #include "platform/user32.h"
@@ -327,8 +328,7 @@ void Capture::placeLabel() {
     const Rect was = label_->area;
     InvalidateRect(windows_.main(), &was, 0);
     // Painted apart when it jumps: one paint would cover the box around both.
-    if (was.right <= next.area.left || next.area.right <= was.left || was.bottom <= next.area.top ||
-        next.area.bottom <= was.top) {
+    if (!meet(was, next.area)) {
       label_.reset();
       UpdateWindow(windows_.main());
     }

@@ -147,18 +147,6 @@ Head headOf(const Mark& m) {
 
 }  // namespace
 
-Rect intersect(const Rect& a, const Rect& b) {
-  Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-  if (isEmpty(r)) return {};
-  return r;
-}
-
-Rect unite(const Rect& a, const Rect& b) {
-  if (isEmpty(a)) return b;
-  if (isEmpty(b)) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
-}
-
 Rect bounds(const Mark& m) {
   if (m.points.empty()) return {};
   switch (m.tool) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/rects.h"
 #include "platform/types.h"
 
 namespace corvane::markup {
@@ -54,11 +55,6 @@ struct Canvas {
   std::uint8_t* top = nullptr;
   platform::Point origin{};
 };
-
-// Rectangles here keep right and bottom outside, as the platform's do.
-platform::Rect intersect(const platform::Rect& a, const platform::Rect& b);
-platform::Rect unite(const platform::Rect& a, const platform::Rect& b);
-inline bool isEmpty(const platform::Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 // Every pixel the mark may change, in mark coordinates; empty for a mark with no points.
 platform::Rect bounds(const Mark& mark);

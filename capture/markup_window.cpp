@@ -205,8 +205,8 @@ MarkupSession::MarkupSession(platform::Hwnd owner, const Frozen& frozen, const R
   using namespace platform;
   const ScreenArea& s = frozen.screen;
   area_ = {selection.left - s.left, selection.top - s.top, selection.right - s.left + 1, selection.bottom - s.top + 1};
-  area_ = markup::intersect(area_, {0, 0, s.width, s.height});
-  if (markup::isEmpty(area_)) return;
+  area_ = intersect(area_, {0, 0, s.width, s.height});
+  if (isEmpty(area_)) return;
   const Hinstance instance = GetModuleHandleW(nullptr);
   registerClasses(instance);
   NonClientMetrics metrics{};
@@ -312,8 +312,8 @@ void MarkupSession::paint() {
   using namespace platform;
   Painting painting(window_);
   if (painting.dc() == nullptr) return;
-  const Rect r = markup::intersect(painting.area(), {0, 0, frozen_.screen.width, frozen_.screen.height});
-  if (markup::isEmpty(r)) return;
+  const Rect r = intersect(painting.area(), {0, 0, frozen_.screen.width, frozen_.screen.height});
+  if (isEmpty(r)) return;
   const std::int32_t w = r.right - r.left, h = r.bottom - r.top;
   if (!scratchFor(w, h)) return;
   GdiFlush();
@@ -328,16 +328,16 @@ void MarkupSession::paint() {
   const Rect outside[4] = {{r.left, r.top, r.right, a.top}, {r.left, a.bottom, r.right, r.bottom},
                            {r.left, a.top, a.left, a.bottom}, {a.right, a.top, r.right, a.bottom}};
   for (const Rect& o : outside) {
-    const Rect part = markup::intersect(o, r);
-    if (!markup::isEmpty(part)) dim(c, part);
+    const Rect part = intersect(o, r);
+    if (!isEmpty(part)) dim(c, part);
   }
-  const Rect inner = markup::intersect(a, r);
-  if (!markup::isEmpty(inner)) marks_.each([&](const markup::Mark& m) { markup::burn(m, c, inner); });
+  const Rect inner = intersect(a, r);
+  if (!isEmpty(inner)) marks_.each([&](const markup::Mark& m) { markup::burn(m, c, inner); });
   if (typing_) {
     if (const markup::Mark* t = marks_.drawing()) {
       const Point at = t->points.front();
       const std::int32_t x = t->glyphs.area.right > t->glyphs.area.left ? t->glyphs.area.right : at.x;
-      fillBox(c, markup::intersect({x, at.y, x + std::max(1, scaled(2)), at.y + textSize_}, markup::intersect(r, a)),
+      fillBox(c, intersect({x, at.y, x + std::max(1, scaled(2)), at.y + textSize_}, intersect(r, a)),
               markup::kColours[colour_]);
     }
   }
@@ -353,9 +353,9 @@ void MarkupSession::paint() {
   Rect handles[8];
   handleRects(a, scaled(8), handles);
   for (const Rect& hr : handles) {
-    fillBox(c, markup::intersect(hr, r), 0xFFFFFF);
-    const Rect clipped = markup::intersect(hr, r);
-    if (!markup::isEmpty(clipped)) {
+    fillBox(c, intersect(hr, r), 0xFFFFFF);
+    const Rect clipped = intersect(hr, r);
+    if (!isEmpty(clipped)) {
       markup::Mark m = edge;
       m.points = {{hr.left, hr.top}, {hr.right - 1, hr.bottom - 1}};
       markup::burn(m, c, r);
@@ -365,7 +365,7 @@ void MarkupSession::paint() {
 }
 
 void MarkupSession::refresh(const Rect& clientArea) {
-  if (markup::isEmpty(clientArea)) return;
+  if (isEmpty(clientArea)) return;
   platform::InvalidateRect(window_, &clientArea, 0);
   platform::UpdateWindow(window_);
 }
@@ -375,7 +375,7 @@ void MarkupSession::refreshAround(const Rect& before) {
   const std::int32_t margin = scaled(8) + 2;
   const Rect a{before.left - margin, before.top - margin, before.right + margin, before.bottom + margin};
   const Rect b{area_.left - margin, area_.top - margin, area_.right + margin, area_.bottom + margin};
-  refresh(markup::unite(a, b));
+  refresh(unite(a, b));
   placeToolbar();
 }
 
@@ -436,9 +436,9 @@ void MarkupSession::placeToolbar() {
   Point at{std::max(m.left, std::min(sel.right + 1, m.right) - w - gap), std::max(m.top, std::min(sel.bottom + 1, m.bottom) - h - gap)};
   for (const Point& p : candidates) {
     const Rect t{p.x, p.y, p.x + w, p.y + h};
-    const bool onMonitor = t.left >= m.left && t.top >= m.top && t.right <= m.right && t.bottom <= m.bottom;
+    const bool onMonitor = inside(t, m);
     const Rect selExclusive{sel.left, sel.top, sel.right + 1, sel.bottom + 1};
-    if (onMonitor && markup::isEmpty(markup::intersect(t, selExclusive))) {
+    if (onMonitor && isEmpty(intersect(t, selExclusive))) {
       at = p;
       break;
     }
@@ -597,7 +597,7 @@ void MarkupSession::move(Point p) {
     return;
   }
   if (!drawing_) return;
-  refresh(markup::intersect(marks_.extend(p), area_));
+  refresh(intersect(marks_.extend(p), area_));
 }
 
 void MarkupSession::release(Point p) {
@@ -634,7 +634,7 @@ void MarkupSession::endTyping() {
     const std::int32_t x = std::max(t->glyphs.area.right, at.x);
     caret = {x, at.y, x + scaled(2) + 1, at.y + t->width};
   }
-  refresh(markup::unite(marks_.commit(), caret));
+  refresh(unite(marks_.commit(), caret));
 }
 
 markup::Glyphs MarkupSession::renderText(const markup::Mark& m) const {
@@ -697,7 +697,7 @@ void MarkupSession::character(char16_t c) {
   const Rect before = markup::bounds(*t);
   const Rect changed = marks_.setText(std::move(text), [this](const markup::Mark& m) { return renderText(m); });
   const std::int32_t caret = scaled(2) + 1;
-  refresh(markup::unite(changed, {before.right, before.top, before.right + caret, before.top + textSize_ + 1}));
+  refresh(unite(changed, {before.right, before.top, before.right + caret, before.top + textSize_ + 1}));
   if (const markup::Mark* now = marks_.drawing()) {
     const std::int32_t x = std::max(now->glyphs.area.right, now->points.front().x);
     refresh({x, now->points.front().y, x + caret, now->points.front().y + textSize_ + 1});
@@ -720,7 +720,7 @@ void MarkupSession::wheel(std::int32_t delta) {
       t->width = textSize_;
       const std::u16string text = t->text;
       const Rect changed = marks_.setText(text, [this](const markup::Mark& m) { return renderText(m); });
-      refresh(markup::unite(markup::unite(before, changed), {before.left, before.top, before.right + scaled(4) + textSize_ * 20, before.top + textSize_ * 2}));
+      refresh(unite(unite(before, changed), {before.left, before.top, before.right + scaled(4) + textSize_ * 20, before.top + textSize_ * 2}));
     }
   } else {
     changeWidth(steps);

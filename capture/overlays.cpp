@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "capture/capture.h"
+#include "capture/rects.h"
 #include "platform/dwmapi.h"
 #include "platform/gdi32.h"
 #include "platform/kernel32.h"
@@ -27,14 +28,6 @@ constexpr std::uint32_t kOutlineColour = platform::Rgb(0, 120, 215);
 constexpr std::uint32_t kLoupeBackground = platform::Rgb(32, 32, 32);
 constexpr std::uint32_t kGridColour = platform::Rgb(80, 80, 80);
 
-bool empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-bool meet(const Rect& a, const Rect& b) {
-  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-bool inside(const Rect& inner, const Rect& outer) {
-  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-         inner.bottom <= outer.bottom;
-}
 Rect shifted(const Rect& r, std::int32_t dx, std::int32_t dy) {
   return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
 }
@@ -45,7 +38,7 @@ std::array<Rect, 4> edges(const Rect& r, std::int32_t width) {
           Rect{r.left, r.top + w, r.left + w, r.bottom - w}, Rect{r.right - w, r.top + w, r.right, r.bottom - w}};
 }
 void fill(platform::Hdc dc, const Rect& r, platform::Hgdiobj brush) {
-  if (!empty(r)) platform::FillRect(dc, &r, brush);
+  if (!isEmpty(r)) platform::FillRect(dc, &r, brush);
 }
 bool same(const Rect& a, const Rect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
@@ -80,7 +73,7 @@ platform::Bool listOne(platform::Hwnd window, platform::Lparam lParam) {
   const Rect& s = listing.screen;
   const Rect clipped{std::max(r.left, s.left), std::max(r.top, s.top), std::min(r.right, s.right),
                      std::min(r.bottom, s.bottom)};
-  if (!empty(clipped)) listing.windows->push_back(clipped);
+  if (!isEmpty(clipped)) listing.windows->push_back(clipped);
   return 1;
 }
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "capture/capture.h"
+#include "capture/rects.h"
 #include "platform/gdi32.h"
 #include "platform/guards.h"
 #include "platform/user32.h"
@@ -31,15 +32,11 @@ constexpr std::array<std::uint8_t, 256> kTinted = [] {
   return t;
 }();
 
-bool empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-Rect common(const Rect& a, const Rect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
 }  // namespace
 
 void DrawSelection(std::uint8_t* pixels, std::int32_t stride, const Rect& piece, const Rect& s) {
-  const Rect part = common(piece, s);
-  if (empty(part)) return;
+  const Rect part = intersect(piece, s);
+  if (isEmpty(part)) return;
   auto border = [](const Colour& c, std::uint8_t* p) {
     p[0] = blend(c.blue, p[0]);
     p[1] = blend(c.green, p[1]);
@@ -76,7 +73,7 @@ std::vector<Rect> SelectionChange(const std::optional<Rect>& before, const std::
   if (!before || !after) return {before ? *before : *after};
   const Rect& a = *before;
   const Rect& b = *after;
-  if (empty(common(a, b))) return {a, b};
+  if (!meet(a, b)) return {a, b};
   const std::int32_t left = std::min(a.left, b.left), right = std::max(a.right, b.right);
   const std::int32_t top = std::min(a.top, b.top), bottom = std::max(a.bottom, b.bottom);
   // Rows [first, last) of each strip across, or columns of each strip along the sides.
@@ -153,8 +150,7 @@ platform::Bool stopAtWindow(platform::Hwnd other, platform::Lparam lParam) {
   if (other == above.window) return 0;
   Rect r{};
   if (!IsWindowVisible(other) || !GetWindowRect(other, &r)) return 1;
-  above.covered = r.left < above.area.right && r.right > above.area.left && r.top < above.area.bottom &&
-                  r.bottom > above.area.top;
+  above.covered = meet(r, above.area);
   return above.covered ? 0 : 1;
 }
 
@@ -218,7 +214,7 @@ void Capture::makeCanvas() {
 }
 
 void Capture::copyDesktop(platform::Hdc dc, const Rect& r) const {
-  if (!empty(r))
+  if (!isEmpty(r))
     platform::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, snapshot_->dc.get(), r.left, r.top,
                      platform::SRCCOPY);
 }
@@ -229,8 +225,8 @@ void Capture::paintPart(platform::Hdc dc, const Rect& part) const {
   std::array<Rect, 7> over{};
   std::size_t count = 0;
   auto add = [&](const Rect& r) {
-    const Rect c = common(r, part);
-    if (!empty(c)) over[count++] = c;
+    const Rect c = intersect(r, part);
+    if (!isEmpty(c)) over[count++] = c;
   };
   if (windows_.shownSelection()) add(*windows_.shownSelection());
   if (outline_)
