@@ -188,7 +188,9 @@ TEST(Marks, UndoAndRedoChangeWhatIsShownAndThePixelsBelow) {
         }
         case Redo: {
           const Rect back = marks.redo();
-          if (!isEmpty(back)) EXPECT_EQ(corners(back), corners(bounds(marks.done().back())));
+          if (!isEmpty(back)) {
+            EXPECT_EQ(corners(back), corners(bounds(marks.done().back())));
+          }
           break;
         }
       }
