@@ -462,10 +462,22 @@ class Desktop:
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
         return result.stdout if result.returncode == 0 and result.stdout else None
 
+    def set_clipboard(self, text):
+        """Puts text on the clipboard and waits until it reads back. xclip's owner is
+        a child that takes the selection after its parent has returned, so under
+        load an earlier child can take it last; the text is then put again."""
+        for _ in range(3):
+            subprocess.run(["xclip", "-i", "-selection", "clipboard", "-loops", "0"], input=text.encode(),
+                           env=self.env(), timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.monotonic() + 3
+            while time.monotonic() < deadline:
+                if (self.clipboard() or "") == text:
+                    return
+                time.sleep(0.1)
+        raise Timeout(f"the clipboard did not take {text!r}")
+
     def clear_clipboard(self):
-        proc = subprocess.run(["xclip", "-i", "-selection", "clipboard", "-loops", "0"], input=b"",
-                              env=self.env(), timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return proc.returncode == 0
+        self.set_clipboard("")
 
     def browser_launches(self):
         if not self.browser_log.exists():

@@ -21,16 +21,10 @@ HOST = road.HOST
 SENTINEL = "the user's own clipboard text"
 
 
-def put_clipboard(desktop, text):
-    subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=text.encode(), env=desktop.env(),
-                   timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-    wait_for(lambda: desktop.clipboard() == text, 5, what="the clipboard to take the sentinel")
-
-
 def prepare(desktop, web, quick):
     road.set_quick_capture(desktop, quick)
     road.prepare(desktop, web)
-    put_clipboard(desktop, SENTINEL)
+    desktop.set_clipboard(SENTINEL)
 
 
 def upload_and_save(desktop):
