@@ -72,6 +72,28 @@ def test_alt_c_covers_the_screen_with_the_desktop_as_it_was(desktop, resident, s
     desktop.wait_gone(MAIN_CLASS)
 
 
+def drag_faults(screen, picture, box, start, point):
+    """What is wrong with the screen in a drag from start to point over box."""
+    if not e2e.shows_selection(screen, picture, box):
+        return [f"no selection over {box}"]
+    faults = []
+    if not e2e.untouched_outside(screen, picture, box, point):
+        faults.append(f"outside the selection {box} the desktop is not as it was")
+    # The size label below the selection: light text on its own dark background.
+    left, bottom = box[0], box[3]
+    label = {colour for _, colour in screen.crop((left, bottom + 5, left + 60, bottom + 19)).getcolors(4096)}
+    if not ((32, 32, 32) in label and any(min(c) > 200 for c in label)):
+        faults.append("no size label below the selection")
+    # Beside the cursor, away from the selection: below it here, or, dragged
+    # upwards, above it, where its frame's corner is the pixel checked.
+    if point[1] >= start[1]:
+        if not shows_loupe(screen, picture, point, left=point[0] < start[0]):
+            faults.append("no magnifier")
+    elif screen.getpixel((point[0] - LOUPE_GAP - 1, point[1] - LOUPE_GAP - 1)) != (32, 32, 32):
+        faults.append("no magnifier above the cursor")
+    return faults
+
+
 @pytest.mark.parametrize("start, end, back", [
     ((300, 200), (520, 361), (430, 300)),   # towards the bottom right, then smaller
     ((520, 361), (300, 200), (400, 280)),   # towards the top left: the same rectangle
@@ -92,22 +114,18 @@ def test_a_drag_shows_the_selection_over_the_normalised_rectangle(desktop, resid
         for point, name in ((end, "dragging"), (back, "dragged-back")):
             desktop.drag_to(*point)
             box = box_to(point)
-            wait_for(lambda: e2e.shows_selection(desktop.screenshot(desktop.workdir / "drag.png"), desktop.picture, box),
-                     5, what=f"the selection over {box}")
-            screen = shots(name)
-            assert e2e.untouched_outside(screen, desktop.picture, box, point), \
-                f"outside the selection {box} the desktop is not as it was"
-            # The size label below the selection: light text on its own dark background.
-            left, bottom = box[0], box[3]
-            label = {colour for _, colour in screen.crop((left, bottom + 5, left + 60, bottom + 19)).getcolors(4096)}
-            assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
-            # Beside the cursor, away from the selection: below it here, or, dragged
-            # upwards, above it, where its frame's corner is the pixel checked.
-            if point[1] >= start[1]:
-                assert shows_loupe(screen, desktop.picture, point, left=point[0] < start[0]), "no magnifier"
-            else:
-                assert screen.getpixel((point[0] - LOUPE_GAP - 1, point[1] - LOUPE_GAP - 1)) == (32, 32, 32), \
-                    "no magnifier above the cursor"
+            # A move repaints the strips, the label and the magnifier one after
+            # another: the screen is judged whole, and again until it all holds.
+            faults = []
+
+            def whole_screen_right():
+                faults[:] = drag_faults(shots(name), desktop.picture, box, start, point)
+                return not faults
+
+            try:
+                wait_for(whole_screen_right, 5, what=f"the selection over {box}")
+            except e2e.Timeout:
+                raise AssertionError("; ".join(faults)) from None
     finally:
         desktop.release_button()
         desktop.back_to_idle()
