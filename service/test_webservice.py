@@ -412,8 +412,9 @@ class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
     """An S3 endpoint that answers a conditional write with first_answer, once, as
     a store without conditional writes (or with the name taken, or failing for a
     moment) may: with or without a body to read a code from, or by dropping the
-    connection unanswered (status None). Every other write is stored in .objects,
-    and whether it came with the condition in .conditional."""
+    connection unanswered (status None), or after storing it ("stored"). A name
+    taken is refused with 412. Every write stored is in .objects, its metadata in
+    .metadata, and whether it came with the condition in .conditional."""
     protocol_version = "HTTP/1.1"
 
     def log_message(self, *_):
@@ -422,12 +423,19 @@ class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
     def do_PUT(self):
         server = self.server
         data = self.rfile.read(int(self.headers["Content-Length"]))
+        if self.path in server.objects and "If-None-Match" in self.headers:
+            self.send_response(412)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         if server.first_answer is not None and "If-None-Match" in self.headers:
             status, body = server.first_answer
             server.first_answer = None
             server.refused.append(self.path)
             self.close_connection = True
-            if status is None:
+            if status == "stored":
+                self._store(data)
+            if status in (None, "stored"):
                 return
             self.send_response(status)
             self.send_header("Content-Length", str(len(body)))
@@ -435,11 +443,29 @@ class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(body)
             return
-        server.objects[self.path] = data
-        server.conditional.append("If-None-Match" in self.headers)
+        self._store(data)
         self.send_response(200)
         self.send_header("ETag", '"%s"' % hashlib.md5(data).hexdigest())
         self.send_header("Content-Length", "0")
+        self.end_headers()
+
+
+    def _store(self, data):
+        self.server.objects[self.path] = data
+        self.server.metadata[self.path] = {k: v for k, v in self.headers.items() if k.lower().startswith("x-amz-meta-")}
+        self.server.conditional.append("If-None-Match" in self.headers)
+
+    def do_HEAD(self):
+        if self.path not in self.server.objects:
+            self.send_response(404)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        self.send_response(200)
+        for header, value in self.server.metadata[self.path].items():
+            self.send_header(header, value)
+        self.send_header("Content-Length", str(len(self.server.objects[self.path])))
+        self.send_header("Last-Modified", "Wed, 09 Dec 2026 12:00:00 GMT")
         self.end_headers()
 
 
@@ -454,6 +480,7 @@ NO_CONDITIONS = {  # the first answer -> how the picture is stored, and whether 
     "412 PreconditionFailed": ((412, s3_error(b"PreconditionFailed")), "stored under another name", True),
     "503 SlowDown": ((503, s3_error(b"SlowDown")), "sent again", True),
     "the connection dropped": ((None, b""), "sent again", True),
+    "the answer lost after the store took it": (("stored", b""), "sent again", True),
 }
 
 
@@ -463,7 +490,7 @@ def test_a_store_that_refuses_a_conditional_write_still_gets_the_picture_once(fi
     monkeypatch.setenv("AWS_ACCESS_KEY_ID", "tests")
     monkeypatch.setenv("AWS_SECRET_ACCESS_KEY", "tests-secret")
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), StoreWithoutConditions)
-    server.first_answer, server.refused, server.objects, server.conditional = first_answer, [], {}, []
+    server.first_answer, server.refused, server.objects, server.metadata, server.conditional = first_answer, [], {}, {}, []
     threading.Thread(target=server.serve_forever, daemon=True).start()
     try:
         store = webservice.S3Store("pics", "team/", endpoint="http://127.0.0.1:%d" % server.server_port)

@@ -633,7 +633,10 @@ class S3Store:
                 return True
             # The status counts as much as the code: a store may answer without a body to read one from.
             if code in ("PreconditionFailed", "ConditionalRequestConflict") or status == 412:
-                return False
+                # Sent again, the name may be taken by the first sending, stored before its
+                # answer was lost: that picture is this one (its delete key is new), not a
+                # picture to leave behind unlinked under a name of its own.
+                return attempts > 1 and self._holds(name, picture, key_hash)
             if (code == "NotImplemented" or status == 501) and conditional:
                 # Other threads may have sent the condition too: each sends its picture again without.
                 self._conditional = conditional = False
@@ -642,6 +645,10 @@ class S3Store:
                 continue
             raise StoreError(503, "the store refused to store the picture: %s (HTTP %d)" % (
                 printable(code or str(status)), status))
+
+    def _holds(self, name, picture, key_hash):
+        stored = self.stat(name)
+        return stored is not None and stored.key_hash == key_hash and stored.size == len(picture)
 
     def stat(self, name):
         head = self._call("look up the picture", "head_object", Key=self._key(name))
