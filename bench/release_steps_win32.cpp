@@ -8,9 +8,12 @@
 // The capture is the whole virtual screen; the web service is reached through
 // the prefix's proxy setting, as corvane.exe reaches it.
 //
-//   release_steps_win32.exe RUNS PIXELS.ppm PICTURE.jpg
+//   release_steps_win32.exe RUNS PIXELS.ppm PICTURE.jpg [SINKPORT]
 // Prints one "step=<name> ms=<median>" line per step, and writes the grabbed
-// pixels (for a reference encoder) and one JPEG the product wrote.
+// pixels (for a reference encoder) and one JPEG the product wrote. With
+// SINKPORT, the same body goes again to a service on that loopback port that
+// answers at once (through the proxy setting, set to it for the while): the
+// exchange without the web service's own work on the picture.
 //
 //   release_steps_win32.exe feedback RUNS SAVEFOLDER
 // Capture mode's feedback instead: a mouse move before the press (the window
@@ -22,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -218,9 +222,39 @@ int feedback(int runs, const char* saveFolder) {
   return 0;
 }
 
+// RUNS posts of body through a proxy setting that names 127.0.0.1:PORT, set in the
+// user's Internet settings for the while (each exchange opens its own session,
+// which reads them) and put back afterwards.
+bool sinkExchanges(int runs, const char* port, const std::string& body, Step& step) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                    KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return false;
+  wchar_t old[256] = {};
+  DWORD size = sizeof old - sizeof old[0];
+  const bool had = RegQueryValueExW(key, L"ProxyServer", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+  std::wstring server = L"127.0.0.1:";
+  for (const char* c = port; *c; ++c) server += static_cast<wchar_t>(*c);
+  const auto set = [&](const wchar_t* value) {
+    RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t)));
+  };
+  set(server.c_str());
+  bool done = !body.empty();
+  for (int i = 0; i < runs && done; ++i) {
+    Exchange reply;
+    timed(step, [&] { reply = PostMultipart(kUploadPath, body); });
+    done = reply.stage == ExchangeStage::Done;
+  }
+  if (had) set(old); else RegDeleteValueW(key, L"ProxyServer");
+  RegCloseKey(key);
+  return done;
+}
+
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "feedback") == 0) return feedback(std::max(1, std::atoi(argv[2])), argv[3]);
-  if (argc != 4) return std::fprintf(stderr, "usage: %s RUNS PIXELS.ppm PICTURE.jpg | feedback RUNS SAVEFOLDER\n", argv[0]), 2;
+  if (argc != 4 && argc != 5)
+    return std::fprintf(stderr, "usage: %s RUNS PIXELS.ppm PICTURE.jpg [SINKPORT] | feedback RUNS SAVEFOLDER\n", argv[0]), 2;
   const int runs = std::max(1, std::atoi(argv[1]));
 
   const auto instance = reinterpret_cast<platform::Hinstance>(GetModuleHandleW(nullptr));
@@ -242,6 +276,7 @@ int main(int argc, char** argv) {
   Step encode{"encoding (SaveBitmapAsJpeg less start-up)", {}};
   Step body{"body", {}};
   Step exchange{"exchange", {}};
+  Step sink{"sink: the exchange with a service that answers at once", {}};
   Step link{"link handed on (clipboard, browser)", {}};
   Step whole{"release to return, the product's own path", {}};
   // A yardstick of the machine, not a step: new memory costs a page fault per
@@ -249,6 +284,7 @@ int main(int argc, char** argv) {
   // encoder's buffers are all new memory.
   Step fresh{"8 MB of new memory written once", {}};
 
+  std::string sent;  // the last body, for the service that answers at once
   for (int i = 0; i < runs; ++i) {
     steps.readScreen();
     bool shot = false;
@@ -320,6 +356,7 @@ int main(int argc, char** argv) {
     if (!read) return fail("the picture could not be read into the body");
     Exchange reply;
     timed(exchange, [&] { reply = PostMultipart(kUploadPath, bytes); });
+    sent = bytes;
     if (reply.stage != ExchangeStage::Done) return fail("the exchange failed (is the proxy set to the service?)");
     timed(link, [&] {
       CopyTextToClipboard(nullptr, reply.reply);
@@ -348,11 +385,13 @@ int main(int argc, char** argv) {
       return fail("the release did not end capture mode");
   }
 
+  if (argc == 5 && !sinkExchanges(runs, argv[4], sent, sink)) return fail("the exchange with the sink failed");
+
   trayIcon().reset();
   DestroyWindow(reinterpret_cast<HWND>(app.mainWindow));
 
   for (const Step* step :
-       {&snapshot, &blit, &hide, &putUp, &region, &tempFile, &gdiplus, &encode, &body, &exchange, &link, &whole, &fresh})
+       {&snapshot, &blit, &hide, &putUp, &region, &tempFile, &gdiplus, &encode, &body, &exchange, &sink, &link, &whole, &fresh})
     std::printf("step=%s ms=%.2f\n", step->name, median(step->ms));
   std::printf("size=%dx%d runs=%d\n", width, height, runs);
   return 0;
