@@ -24,6 +24,7 @@ std::vector<TrayIconShown> trayIcons() {
   for (const auto& [key, icon] : g_icons) out.push_back(icon);
   return out;
 }
+void restartShell() { g_icons.clear(); }
 void showTrayIcon(platform::Hwnd window, std::uint32_t id) {
   g_icons.emplace(std::make_pair(window, id), TrayIconShown{window, id, 0, 0, 0, nullptr, {}, 4});
 }

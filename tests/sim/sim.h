@@ -145,6 +145,7 @@ struct TrayIconShown {
   int version;
 };
 std::vector<TrayIconShown> trayIcons();
+void restartShell();  // a shell that starts afresh shows no icons
 // This thread's COM apartment (shell32_browse.cpp): entries not yet left, the
 // flags of the last, and the tray icons shown when COM was first loaded into
 // the process (none: never loaded; once loaded it stays, as its libraries do).
@@ -299,6 +300,7 @@ struct Image {
   platform::Hinstance module;
   std::uintptr_t resource;
   std::int32_t size;
+  bool operator==(const Image&) const = default;
 };
 std::optional<Image> imageOf(const void* iconOrCursor);
 std::vector<platform::Hicon> iconsHeld();  // loaded with LoadImageW and not yet destroyed
