@@ -78,7 +78,9 @@ TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
     const std::u16string module = c.modulePath.empty() ? u"C:\\Tools\\corvane.exe" : c.modulePath;
     EXPECT_EQ(sim::utf8(sim::currentDirectory()), sim::utf8(module.substr(0, module.rfind(u'\\'))));
     ASSERT_EQ(sim::boxes().size(), c.box ? 1u : 0u);
-    if (c.box) EXPECT_EQ(sim::boxes()[0], (sim::Box{nullptr, c.box, u"Error", platform::MB_ICONERROR}));
+    if (c.box) {
+      EXPECT_EQ(sim::boxes()[0], (sim::Box{nullptr, c.box, u"Error", platform::MB_ICONERROR}));
+    }
     // One wait for the user: the loop of the resident run, else the box.
     const std::uint32_t apartment = platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE;
     const Seen waited{c.box ? 1u : 0u, c.resident, c.resident, c.resident, c.com ? 1 : 0, c.com ? apartment : 0u};
@@ -123,9 +125,9 @@ TEST(StartUp, AResidentRunTellsOfAKeyHeldElsewhereAndGivesBackWhatItHeld) {
   EXPECT_FALSE(sim::windowVisible(app.mainWindow));
   ASSERT_TRUE(settings.versionCheck);  // a first start switches it on
   ASSERT_EQ(sim::threads().size(), 1u);
-  EXPECT_EQ(sim::threads()[0].start, &VersionCheckThread);
-  EXPECT_EQ(sim::threads()[0].parameter, app.mainWindow);
-  EXPECT_FALSE(sim::threads()[0].handleOpen);
+  const sim::ThreadMade thread = sim::threads()[0];
+  EXPECT_EQ(std::tuple(thread.start, thread.parameter, thread.handleOpen),
+            std::tuple(&VersionCheckThread, static_cast<void*>(app.mainWindow), false));
   EXPECT_EQ(sim::regKeysOpen(), 0);
 }
 
@@ -288,12 +290,9 @@ TEST(TrayMenu, EntriesInOrderWithCheckMarksFromTheSettings) {
     // elsewhere leaves it open), and a message after it, or the next menu
     // misbehaves; the menu and its submenu are gone once it closed.
     const sim::ShownMenu& shown = sim::shownMenus()[0];
-    EXPECT_EQ(std::make_pair(shown.at.x, shown.at.y), std::make_pair(400, 300));
-    EXPECT_EQ(shown.flags, platform::TPM_BOTTOMALIGN);
-    EXPECT_EQ(shown.owner, app.mainWindow);
-    EXPECT_EQ(shown.foreground, app.mainWindow);
-    EXPECT_EQ(sim::queuedMessages(), 1u);
-    EXPECT_EQ(sim::queuedMessages(false), 0u) << "the message after the menu is WM_NULL";
+    EXPECT_EQ(std::tuple(shown.at.x, shown.at.y, shown.flags, shown.owner, shown.foreground),
+              std::tuple(400, 300, platform::TPM_BOTTOMALIGN, app.mainWindow, app.mainWindow));
+    EXPECT_EQ(std::tuple(sim::queuedMessages(), sim::queuedMessages(false)), std::tuple(1u, 0u)) << "one WM_NULL";
     EXPECT_EQ(sim::menusHeld(), 0);
     EXPECT_EQ(stateOf(), State::Idle);
   }
@@ -481,7 +480,9 @@ TEST(HotKeys, AKeyAnotherProgramHoldsIsToldOnceAndAChangeTakesEffectOrLeavesTheO
     for (const HotKeyChord& k : c.heldElsewhere) sim::holdHotKeyElsewhere(k.modifiers, k.key);
     registerHotKeys(HotKeySettings{});
     ASSERT_EQ(sim::balloons().size(), c.balloon.empty() ? 0u : 1u);
-    if (!c.balloon.empty()) EXPECT_EQ(sim::balloons()[0].text, c.balloon);
+    if (!c.balloon.empty()) {
+      EXPECT_EQ(sim::balloons()[0].text, c.balloon);
+    }
     EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_CAPTURE), c.heldElsewhere.empty());
     if (c.heldElsewhere.empty()) {
       EXPECT_EQ(sim::hotKeyOf(HOTKEY_CAPTURE), std::make_pair(platform::MOD_ALT, std::uint32_t{'C'}));
