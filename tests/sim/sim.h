@@ -167,7 +167,7 @@ const std::vector<Launch>& launches();
 // C:\Tools\corvane.exe and USERPROFILE is C:\Users\user1, a folder that exists.
 // CreateDirectoryW works on the file store above; sim::script("CreateDirectoryW",
 // code) makes its next call fail with that last-error code.
-std::u16string currentDirectory();                 // C:\\Windows\\System32 after reset, as for a start at logon
+std::u16string currentDirectory();                 // the working folder: C:\Windows\System32 after reset, as at logon
 // Threads made (kernel32_memory.cpp), in order, and whether their handle is still open.
 struct ThreadMade {
   platform::ThreadProc start;
