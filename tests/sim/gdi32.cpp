@@ -15,6 +15,7 @@ struct Live {
 };
 std::map<const void*, Live> g_live;
 std::map<const void*, Kind> g_stock;                         // stock and DC default objects: never freed
+std::map<std::int32_t, platform::Hgdiobj> g_stockObjects;   // of those, the stock objects by index
 std::map<const void*, std::map<Kind, const void*>> g_selected;  // dc -> kind -> object
 void* g_lastDibBits = nullptr;
 std::map<const void*, std::vector<std::uint8_t>> g_dibPixels;  // bitmap -> its pixels, while it lives
@@ -22,6 +23,7 @@ std::map<const void*, std::vector<std::uint8_t>> g_dibPixels;  // bitmap -> its 
 const bool g_registered = (sim::onReset([] {
                              g_live.clear();
                              g_stock.clear();
+                             g_stockObjects.clear();
                              g_selected.clear();
                              g_lastDibBits = nullptr;
                              g_dibPixels.clear();
@@ -151,8 +153,12 @@ Bool DeleteObject(Hgdiobj object) {
 }
 Hgdiobj GetStockObject(std::int32_t index) {
   record("GetStockObject", index);
-  auto h = sim::handle<Hgdiobj>();
-  g_stock[h] = Kind::Brush;
+  // The same object for the same index, as on the platform.
+  Hgdiobj& h = g_stockObjects[index];
+  if (h == nullptr) {
+    h = sim::handle<Hgdiobj>();
+    g_stock[h] = Kind::Brush;
+  }
   return h;
 }
 Hgdiobj CreateSolidBrush(std::uint32_t color) {

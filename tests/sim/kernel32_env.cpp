@@ -9,6 +9,7 @@ constexpr char16_t kDefaultProfile[] = u"C:\\Users\\user1";
 
 std::u16string g_modulePath;
 std::u16string g_commandLine;
+std::u16string g_currentDirectory;
 std::u16string g_heldMutex;  // a mutex name another process of the session holds
 std::map<std::u16string, std::u16string> g_env;  // upper name -> value
 std::uint32_t g_lastError = 0;
@@ -25,6 +26,7 @@ std::u16string upper(std::u16string_view s) {
 void defaults() {
   g_modulePath = u"C:\\Tools\\corvane.exe";
   g_commandLine = u"\"C:\\Tools\\corvane.exe\"";
+  g_currentDirectory = u"C:\\Windows\\System32";
   g_heldMutex.clear();
   g_env = {{u"USERPROFILE", kDefaultProfile}};
   g_lastError = 0;
@@ -56,7 +58,12 @@ std::uint32_t GetModuleFileNameW(Hinstance module, char16_t* path, std::uint32_t
   g_lastError = kInsufficientBuffer;
   return capacity;
 }
-Bool SetCurrentDirectoryW(const char16_t* path) { record("SetCurrentDirectoryW", path); return 1; }
+Bool SetCurrentDirectoryW(const char16_t* path) {
+  ready();
+  record("SetCurrentDirectoryW", path);
+  g_currentDirectory = path;
+  return 1;
+}
 std::uint32_t GetEnvironmentVariableW(const char16_t* name, char16_t* value, std::uint32_t capacity) {
   ready();
   record("GetEnvironmentVariableW", name, capacity);
@@ -164,6 +171,10 @@ void setLocalTime(const platform::SystemTime& time) {
 void setLastError(std::uint32_t code) {
   ready();
   g_lastError = code;
+}
+std::u16string currentDirectory() {
+  ready();
+  return g_currentDirectory;
 }
 void setCommandLine(std::u16string_view line) {
   ready();

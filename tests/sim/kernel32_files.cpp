@@ -8,6 +8,10 @@
 #include <set>
 #include "tests/sim/sim.h"
 
+namespace sim {
+void threadHandleClosed(platform::Handle handle);  // kernel32_memory.cpp
+}
+
 namespace {
 struct OpenFile {
   std::u16string key;
@@ -205,6 +209,7 @@ Bool WriteFile(Handle file, const void* buffer, std::uint32_t toWrite, std::uint
 }
 Bool CloseHandle(Handle handle) {
   record("CloseHandle", handle);
+  sim::threadHandleClosed(handle);
   g_open.erase(reinterpret_cast<std::uintptr_t>(handle));
   return 1;
 }

@@ -15,6 +15,7 @@ struct Thread {
   void* parameter;
   bool ran = false;
   std::uint64_t endsAt = 0;
+  bool handleOpen = true;
 };
 std::map<platform::Handle, Thread> g_threads;
 std::map<platform::Hglobal, std::size_t> g_blockSizes;  // live global blocks and their sizes
@@ -24,6 +25,19 @@ const bool g_registered = (sim::onReset([] {
                            }),
                            true);
 }  // namespace
+
+namespace sim {
+std::vector<ThreadMade> threads() {
+  std::vector<ThreadMade> out;
+  for (const auto& [handle, t] : g_threads) out.push_back({t.start, t.parameter, t.handleOpen});
+  return out;
+}
+// CloseHandle (kernel32_files.cpp) of a thread's handle.
+void threadHandleClosed(platform::Handle handle) {
+  auto it = g_threads.find(handle);
+  if (it != g_threads.end()) it->second.handleOpen = false;
+}
+}  // namespace sim
 
 namespace platform {
 using sim::record;

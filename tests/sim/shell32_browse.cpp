@@ -12,9 +12,11 @@ struct Choice {
 Choice g_next;
 std::map<platform::ItemIdList, Choice> g_items;  // returned and not yet freed
 std::u16string g_title;
+sim::ComApartment g_com;
 
 const bool g_registered = (sim::onReset([] {
                              g_next = {};
+                             g_com = {};
                              g_items.clear();
                              g_title.clear();
                            }),
@@ -51,13 +53,22 @@ Bool SHFreeItemIdList(ItemIdList item) {
 }
 std::int32_t CoInitializeEx(void* reserved, std::uint32_t flags) {
   record("CoInitializeEx", reserved, flags);
-  return result<std::int32_t>("CoInitializeEx", 0);
+  const auto hr = result<std::int32_t>("CoInitializeEx", 0);
+  if (hr < 0) return hr;
+  if (!g_com.trayIconsAtLoad) g_com.trayIconsAtLoad = sim::trayIcons().size();
+  ++g_com.entered;
+  g_com.flags = flags;
+  return hr;
 }
-void CoUninitialize() { record("CoUninitialize"); }
+void CoUninitialize() {
+  record("CoUninitialize");
+  --g_com.entered;
+}
 
 }  // namespace platform
 
 namespace sim {
+ComApartment comApartment() { return g_com; }
 void browseCancels() { g_next = {}; }
 void browseChooses(std::u16string_view path) { g_next = {true, true, std::u16string(path)}; }
 void browseChoosesVirtual() { g_next = {true, false, {}}; }

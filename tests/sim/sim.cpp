@@ -1,4 +1,5 @@
 #include "tests/sim/sim.h"
+#include "app/hotkeys.h"
 #include "app/state.h"
 #include "capture/capture.h"
 #include "settings/settings.h"
@@ -101,6 +102,7 @@ void onReset(ResetHook hook) { hooks().push_back(hook); }
 void reset() {
   // What a test left held goes back to the simulation it came from, before that is cleared.
   corvane::capture().reset();
+  corvane::releaseHotKeys();
   g_log.clear();
   g_scripts.clear();
   g_next = 0x1000;

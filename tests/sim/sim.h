@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <optional>
@@ -135,6 +136,25 @@ struct Balloon {
 const std::vector<Balloon>& balloons();
 // The version of the tray icon (window, id) as the shell holds it: 0 before NIM_SETVERSION, -1 when not shown.
 int trayIconVersion(platform::Hwnd window, std::uint32_t id);
+// The tray icons the shell shows, as their record was when added.
+struct TrayIconShown {
+  platform::Hwnd window;
+  std::uint32_t id, recordSize, flags, callbackMessage;
+  platform::Hicon image;
+  std::u16string tip;
+  int version;
+};
+std::vector<TrayIconShown> trayIcons();
+void restartShell();  // a shell that starts afresh shows no icons
+// This thread's COM apartment (shell32_browse.cpp): entries not yet left, the
+// flags of the last, and the tray icons shown when COM was first loaded into
+// the process (none: never loaded; once loaded it stays, as its libraries do).
+struct ComApartment {
+  int entered;
+  std::uint32_t flags;
+  std::optional<std::size_t> trayIconsAtLoad;
+};
+ComApartment comApartment();
 
 // Simulated launches (shell32_launch.cpp), in order; lpVerb and lpFile are
 // nulled in info, their text is kept in verb and file.
@@ -147,6 +167,14 @@ const std::vector<Launch>& launches();
 // C:\Tools\corvane.exe and USERPROFILE is C:\Users\user1, a folder that exists.
 // CreateDirectoryW works on the file store above; sim::script("CreateDirectoryW",
 // code) makes its next call fail with that last-error code.
+std::u16string currentDirectory();                 // the working folder: C:\Windows\System32 after reset, as at logon
+// Threads made (kernel32_memory.cpp), in order, and whether their handle is still open.
+struct ThreadMade {
+  platform::ThreadProc start;
+  void* parameter;
+  bool handleOpen;
+};
+std::vector<ThreadMade> threads();
 void setCommandLine(std::u16string_view line);     // GetCommandLineW; after reset the module path quoted
 void holdMutexElsewhere(std::u16string_view name); // CreateMutexW of that name then reports ERROR_ALREADY_EXISTS
 void setModulePath(std::u16string_view path);     // GetModuleFileNameW cuts it as the platform does, unterminated
@@ -245,12 +273,47 @@ const OpenDialogSeen& openDialog();
 // loops would (runModalLoop).
 bool windowVisible(platform::Hwnd window);
 bool windowExists(platform::Hwnd window);
+// A window class as registered, and the windows that exist, in the order made.
+struct WindowClass {
+  platform::WindowProc proc;
+  std::uint32_t style;
+  platform::Hinstance instance;
+  platform::Hicon icon;
+  platform::Hcursor cursor;
+  platform::Hgdiobj background;
+};
+std::optional<WindowClass> windowClass(std::u16string_view name);
+struct WindowMade {
+  platform::Hwnd handle;
+  std::u16string className;
+  std::uint32_t exStyle, style;
+  platform::Rect rect;  // as made
+  platform::Hwnd owner;
+  platform::Hinstance instance;
+  std::uint32_t colorKey, alpha, layeredFlags;  // SetLayeredWindowAttributes
+  std::vector<std::uint32_t> letThrough;        // messages let through to it from less privileged programs
+};
+std::vector<WindowMade> windows();
+// An icon or cursor loaded: the module and resource it came from and its size
+// (0: the system's default); none once destroyed.
+struct Image {
+  platform::Hinstance module;
+  std::uintptr_t resource;
+  std::int32_t size;
+  bool operator==(const Image&) const = default;
+};
+std::optional<Image> imageOf(const void* iconOrCursor);
+std::vector<platform::Hicon> iconsHeld();  // loaded with LoadImageW and not yet destroyed
+// Runs fn each time the program waits for the user: its message loop with
+// nothing queued, or a message box up (after the box's own loop has run).
+void whileWaiting(std::function<void()> fn);
 platform::Rect windowRect(platform::Hwnd window);   // screen rectangle
 bool hotKeyRegistered(std::int32_t id);
 bool timerRunning(platform::Hwnd window, std::uintptr_t id);
 // The modifiers (without MOD_NOREPEAT) and key held under id, if any.
 std::optional<std::pair<std::uint32_t, std::uint32_t>> hotKeyOf(std::int32_t id);
 void holdHotKeyElsewhere(std::uint32_t modifiers, std::uint32_t key);  // another program has it
+bool hotKeyRepeats(std::int32_t id);  // held down, the keys send it again and again (no MOD_NOREPEAT)
 // The entries put into a menu, in order (a submenu's id is its handle).
 struct MenuItem {
   std::uint32_t flags;
@@ -258,6 +321,16 @@ struct MenuItem {
   std::u16string label;
 };
 const std::vector<MenuItem>& menuItems(platform::Hmenu menu);
+// The menus shown, in order: the entries then, where, how aligned, the window
+// that hears of the choice and the window in the foreground as it opened.
+struct ShownMenu {
+  std::vector<MenuItem> items;
+  platform::Point at;
+  std::uint32_t flags;
+  platform::Hwnd owner, foreground;
+};
+const std::vector<ShownMenu>& shownMenus();
+int menusHeld();  // made and not yet destroyed; a submenu goes with the menu it is in
 platform::Hwnd capturedWindow();                    // null when the mouse is not captured
 // Another program's window takes the mouse: the window that held it is told.
 void takeCapture(platform::Hwnd other);

@@ -25,6 +25,7 @@ struct Window {
   // What the next paint covers: the union of the invalidated parts, or all of it.
   platform::Rect dirty{};
   bool dirtyAll = false, hasDirty = false;
+  sim::WindowMade made{};
 };
 // Other programs' top-level windows, below ours, the top one first.
 struct OtherWindow {
@@ -34,13 +35,19 @@ struct OtherWindow {
 std::vector<OtherWindow> g_others;
 const std::vector<platform::Rect> kOneMonitor{{0, 0, 1920, 1080}};
 std::vector<platform::Rect> g_monitors = kOneMonitor;
-std::map<std::u16string, platform::WindowProc> g_classes;
+std::map<std::u16string, sim::WindowClass> g_classes;
 std::map<Hwnd, Window> g_windows;
 std::deque<platform::Msg> g_queue;
 std::set<std::int32_t> g_hotKeys;
 std::map<std::int32_t, std::pair<std::uint32_t, std::uint32_t>> g_hotKeyChords;  // id -> modifiers, key
 std::set<std::pair<std::uint32_t, std::uint32_t>> g_heldElsewhere;           // without MOD_NOREPEAT
 std::map<platform::Hmenu, std::vector<sim::MenuItem>> g_menus;
+std::set<platform::Hmenu> g_liveMenus;
+std::vector<sim::ShownMenu> g_shownMenus;
+std::set<std::int32_t> g_repeating;  // hot keys registered without MOD_NOREPEAT
+std::map<const void*, sim::Image> g_images;  // icons and cursors loaded, while they live
+std::set<platform::Hicon> g_ownedIcons;      // of those, the ones LoadImageW made
+std::function<void()> g_waiting;
 Hwnd g_capture = nullptr;
 std::map<Hwnd, std::set<std::uintptr_t>> g_timers;
 Hwnd g_foreground = nullptr;
@@ -56,6 +63,12 @@ const bool g_registered = (sim::onReset([] {
                              g_hotKeyChords.clear();
                              g_heldElsewhere.clear();
                              g_menus.clear();
+                             g_liveMenus.clear();
+                             g_shownMenus.clear();
+                             g_repeating.clear();
+                             g_images.clear();
+                             g_ownedIcons.clear();
+                             g_waiting = nullptr;
                              g_capture = nullptr;
                              g_timers.clear();
                              g_foreground = nullptr;
@@ -73,6 +86,12 @@ const sim::OtherWindow* findOther(Hwnd window) {
   for (const auto& o : g_others)
     if (o.handle == window) return &o.is;
   return nullptr;
+}
+bool forgetMenu(platform::Hmenu menu) {
+  if (!g_liveMenus.erase(menu)) return false;
+  for (const sim::MenuItem& item : g_menus[menu])
+    if (item.flags & platform::MF_POPUP) forgetMenu(reinterpret_cast<platform::Hmenu>(item.id));
+  return true;
 }
 void invalidateAll(Window& w) {
   w.needsPaint = true;
@@ -103,6 +122,26 @@ platform::Rect windowRect(platform::Hwnd window) {
   return w != nullptr ? w->rect : platform::Rect{};
 }
 bool windowExists(platform::Hwnd window) { return find(window) != nullptr; }
+std::optional<WindowClass> windowClass(std::u16string_view name) {
+  auto it = g_classes.find(std::u16string(name));
+  if (it == g_classes.end()) return std::nullopt;
+  return it->second;
+}
+std::vector<WindowMade> windows() {
+  std::vector<WindowMade> out;
+  for (const auto& [h, w] : g_windows) out.push_back(w.made);
+  return out;
+}
+std::optional<Image> imageOf(const void* iconOrCursor) {
+  auto it = g_images.find(iconOrCursor);
+  if (it == g_images.end()) return std::nullopt;
+  return it->second;
+}
+std::vector<platform::Hicon> iconsHeld() { return {g_ownedIcons.begin(), g_ownedIcons.end()}; }
+void whileWaiting(std::function<void()> fn) { g_waiting = std::move(fn); }
+bool hotKeyRepeats(std::int32_t id) { return g_repeating.count(id) != 0; }
+const std::vector<ShownMenu>& shownMenus() { return g_shownMenus; }
+int menusHeld() { return static_cast<int>(g_liveMenus.size()); }
 bool hotKeyRegistered(std::int32_t id) { return g_hotKeys.count(id) != 0; }
 bool timerRunning(platform::Hwnd window, std::uintptr_t id) { return g_timers[window].count(id) != 0; }
 std::optional<std::pair<std::uint32_t, std::uint32_t>> hotKeyOf(std::int32_t id) {
@@ -166,7 +205,8 @@ std::uint16_t RegisterClassW(const WndClass* wc) {
   record("RegisterClassW", wc->lpszClassName, wc->style, wc->hIcon, wc->hCursor, wc->hbrBackground,
          wc->lpszMenuName, wc->cbClsExtra, wc->cbWndExtra);
   auto atom = result<std::uint16_t>("RegisterClassW", 0xC001);
-  if (atom != 0) g_classes[wc->lpszClassName] = wc->lpfnWndProc;
+  if (atom != 0)
+    g_classes[wc->lpszClassName] = {wc->lpfnWndProc, wc->style, wc->hInstance, wc->hIcon, wc->hCursor, wc->hbrBackground};
   return atom;
 }
 Hwnd CreateWindowExW(std::uint32_t exStyle, const char16_t* className, const char16_t* title, std::uint32_t style,
@@ -180,7 +220,8 @@ Hwnd CreateWindowExW(std::uint32_t exStyle, const char16_t* className, const cha
   const bool system = std::u16string_view(className) == u"Static";
   if (cls == g_classes.end() && !system) return nullptr;  // class not registered
   auto h = sim::handle<Hwnd>();
-  g_windows[h] = {system ? nullptr : cls->second, parent, false, false, {x, y, x + width, y + height}};
+  Window& w = g_windows[h] = {system ? nullptr : cls->second.proc, parent, false, false, {x, y, x + width, y + height}};
+  w.made = {h, className, exStyle, style, w.rect, parent, instance};
   return h;
 }
 Bool DestroyWindow(Hwnd window) {
@@ -240,6 +281,11 @@ Bool UpdateWindow(Hwnd window) {
 }
 Bool SetLayeredWindowAttributes(Hwnd window, std::uint32_t colorKey, std::uint8_t alpha, std::uint32_t flags) {
   record("SetLayeredWindowAttributes", window, colorKey, alpha, flags);
+  if (Window* w = find(window)) {
+    w->made.colorKey = colorKey;
+    w->made.alpha = alpha;
+    w->made.layeredFlags = flags;
+  }
   return 1;
 }
 std::int32_t GetSystemMetrics(std::int32_t index) {
@@ -253,15 +299,25 @@ Bool GetClientRect(Hwnd window, Rect* rect) {
   *rect = w != nullptr ? Rect{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top} : Rect{0, 0, 300, 300};
   return 1;
 }
-Hicon LoadIconW(Hinstance instance, const char16_t* name) { record("LoadIconW", instance, name); return sim::handle<Hicon>(); }
+Hicon LoadIconW(Hinstance instance, const char16_t* name) {
+  record("LoadIconW", instance, name);
+  auto icon = sim::handle<Hicon>();
+  g_images[icon] = {instance, reinterpret_cast<std::uintptr_t>(name), 0};
+  return icon;
+}
 Hcursor LoadCursorW(Hinstance instance, const char16_t* name) {
   record("LoadCursorW", instance, name);
-  return sim::handle<Hcursor>();
+  auto cursor = sim::handle<Hcursor>();
+  g_images[cursor] = {instance, reinterpret_cast<std::uintptr_t>(name), 0};
+  return cursor;
 }
 Hicon LoadImageIconW(Hinstance instance, const char16_t* name, std::uint32_t type, std::int32_t cx, std::int32_t cy,
                      std::uint32_t flags) {
   record("LoadImageW", instance, name, type, cx, cy, flags);
-  return sim::handle<Hicon>();
+  auto icon = sim::handle<Hicon>();
+  g_images[icon] = {instance, reinterpret_cast<std::uintptr_t>(name), cx};
+  g_ownedIcons.insert(icon);
+  return icon;
 }
 Lresult DefWindowProcW(Hwnd window, std::uint32_t message, Wparam wParam, Lparam lParam) {
   record("DefWindowProcW", window, message, static_cast<std::uint64_t>(wParam), static_cast<std::int64_t>(lParam));
@@ -274,13 +330,22 @@ Bool GetMessageW(Msg* msg, Hwnd window, std::uint32_t first, std::uint32_t last)
   if (sim::scripted("GetMessageW", &r)) return static_cast<Bool>(r);
   *msg = {};
   msg->message = WM_QUIT;
+  if (g_queue.empty() && g_waiting) g_waiting();
   if (!g_queue.empty()) {
     *msg = g_queue.front();
     g_queue.pop_front();
   }
   return msg->message == WM_QUIT ? 0 : 1;
 }
-Bool TranslateMessage(const Msg* msg) { record("TranslateMessage", msg->message); return 0; }
+// A key that types a character posts it, as WM_CHAR: letters (unshifted), digits and the space here.
+Bool TranslateMessage(const Msg* msg) {
+  record("TranslateMessage", msg->message);
+  if (msg->message != WM_KEYDOWN) return 0;
+  const auto key = msg->wParam;
+  const bool letter = key >= 'A' && key <= 'Z', typed = letter || (key >= '0' && key <= '9') || key == ' ';
+  if (typed) post(msg->hwnd, WM_CHAR, letter ? key - 'A' + 'a' : key, msg->lParam);
+  return typed ? 1 : 0;
+}
 Lresult DispatchMessageW(const Msg* msg) {
   record("DispatchMessageW", msg->hwnd, msg->message);
   return deliver(msg->hwnd, msg->message, msg->wParam, msg->lParam);
@@ -317,7 +382,11 @@ std::uint32_t RegisterWindowMessageW(const char16_t* name) {
   record("RegisterWindowMessageW", name);
   return result<std::uint32_t>("RegisterWindowMessageW", 0xC0DE);
 }
-Bool DestroyIcon(Hicon icon) { record("DestroyIcon", icon); return 1; }
+Bool DestroyIcon(Hicon icon) {
+  record("DestroyIcon", icon);
+  g_ownedIcons.erase(icon);
+  return g_images.erase(icon) != 0;
+}
 void PostQuitMessage(std::int32_t exitCode) {
   record("PostQuitMessage", exitCode);
   post(nullptr, WM_QUIT, static_cast<Wparam>(exitCode), 0);
@@ -332,20 +401,26 @@ Bool RegisterHotKey(Hwnd window, std::int32_t id, std::uint32_t modifiers, std::
     if (held == chord) return 0;
   g_hotKeys.insert(id);
   g_hotKeyChords[id] = chord;
+  if (!(modifiers & MOD_NOREPEAT)) g_repeating.insert(id);
   return 1;
 }
 Bool UnregisterHotKey(Hwnd window, std::int32_t id) {
   record("UnregisterHotKey", window, id);
   g_hotKeyChords.erase(id);
+  g_repeating.erase(id);
   return g_hotKeys.erase(id) ? 1 : 0;
 }
 Hmenu CreatePopupMenu() {
   record("CreatePopupMenu");
   std::int64_t r;
   if (sim::scripted("CreatePopupMenu", &r)) return reinterpret_cast<Hmenu>(r);
-  return sim::handle<Hmenu>();
+  return *g_liveMenus.insert(sim::handle<Hmenu>()).first;
 }
-Bool DestroyMenu(Hmenu menu) { record("DestroyMenu", menu); return 1; }
+// The entries stay readable (menuItems); the menu and its submenus are gone.
+Bool DestroyMenu(Hmenu menu) {
+  record("DestroyMenu", menu);
+  return forgetMenu(menu) ? 1 : 0;
+}
 Bool InsertMenuW(Hmenu menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id, const char16_t* label) {
   record("InsertMenuW", menu, position, flags, static_cast<std::uint64_t>(id), label);
   g_menus[menu].push_back({flags, id, label != nullptr ? std::u16string(label) : std::u16string()});
@@ -358,6 +433,8 @@ Bool InsertMenuW(Hmenu menu, std::uint32_t position, std::uint32_t flags, std::u
 Bool TrackPopupMenu(Hmenu menu, std::uint32_t flags, std::int32_t x, std::int32_t y, std::int32_t reserved,
                     Hwnd window, const Rect*) {
   record("TrackPopupMenu", menu, flags, x, y, reserved, window);
+  if (!g_liveMenus.count(menu)) return 0;
+  g_shownMenus.push_back({g_menus[menu], {x, y}, flags, window, g_foreground});
   sim::runModalLoop();
   std::int64_t chosen = 0;
   const bool picked = sim::scripted("TrackPopupMenu", &chosen);
@@ -406,6 +483,7 @@ std::int32_t MessageBoxW(Hwnd owner, const char16_t* text, const char16_t* capti
   record("MessageBoxW", owner, text, caption, type);
   g_boxes.push_back({owner, text ? text : u"", caption ? caption : u"", type});
   sim::runModalLoop();
+  if (g_waiting) g_waiting();
   return result<std::int32_t>("MessageBoxW", 1);
 }
 Bool InvalidateRect(Hwnd window, const Rect* rect, Bool erase) {
@@ -523,6 +601,11 @@ Bool KillTimer(Hwnd window, std::uintptr_t id) {
 }
 Bool ChangeWindowMessageFilterEx(Hwnd window, std::uint32_t message, std::uint32_t action, void*) {
   record("ChangeWindowMessageFilterEx", window, message, action);
+  Window* w = find(window);
+  if (w == nullptr) return 0;
+  auto& through = w->made.letThrough;
+  std::erase(through, message);
+  if (action == MSGFLT_ALLOW) through.push_back(message);
   return 1;
 }
 

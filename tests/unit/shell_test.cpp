@@ -2,6 +2,10 @@
 // tray menu and its commands.
 #include <algorithm>
 #include <functional>
+#include <tuple>
+#include "app/hotkeys.h"
+#include "net/service_address.h"
+#include "net/version_check.h"
 #include "tests/unit/shell_fixture.h"
 
 namespace corvane::testing {
@@ -14,64 +18,84 @@ std::vector<char16_t*> argsOf(std::vector<std::u16string>& storage) {
   return args;
 }
 
-// Position of the first call whose text starts with prefix, or -1.
-int indexOf(const std::string& prefix) {
-  for (std::size_t i = 0; i < sim::log().size(); ++i)
-    if (sim::log()[i].text().rfind(prefix, 0) == 0) return static_cast<int>(i);
-  return -1;
-}
-
 TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
+  const char16_t* const refusal = u"Only one image at a time can be dropped!";
+  const char16_t* const unreadable = u"Could not convert image";  // the dropped files do not exist
   // The arguments as the platform parsed the command line; the command line
   // itself where it matters (after reset: the module path C:\Tools\corvane.exe, quoted).
   struct Case {
     std::vector<std::u16string> args;
     int exitCode;
-    bool refused, resident;
+    const char16_t* box;  // the message box shown; null: none
+    bool resident;        // windows, tray icon and hot keys up while the loop waits
+    bool com;             // the apartment entered while the run waits for the user
+    bool settingsLoaded;
+    std::function<void()> before = [] {};
     std::u16string commandLine = {}, modulePath = {};
   } cases[] = {
-      {{u"C:\\Tools\\corvane.exe"}, 0, false, true},
-      {{u"C:\\Tools\\corvane.exe", u"C:\\My Pictures\\a b.png"}, 1, false, false},
-      {{u"C:\\Tools\\corvane.exe", u"a.png", u"b.png"}, 1, true, false},
-      {{u"C:\\Tools\\corvane.exe", u"a", u"b", u"c", u"d"}, 1, true, false},
+      {{u"C:\\Tools\\corvane.exe"}, 0, nullptr, true, true, true},
+      {{u"C:\\Tools\\corvane.exe", u"C:\\My Pictures\\a b.png"}, 1, unreadable, false, true, false},
+      {{u"C:\\Tools\\corvane.exe", u"a.png", u"b.png"}, 1, refusal, false, false, false},
+      {{u"C:\\Tools\\corvane.exe", u"a", u"b", u"c", u"d"}, 1, refusal, false, false, false},
       // A bare Run value of an earlier build, split at its blanks: the resident run.
-      {{u"C:\\Users\\Ann", u"Lee\\Tools\\corvane.exe"}, 0, false, true, u"C:\\Users\\Ann Lee\\Tools\\corvane.exe",
-       u"C:\\Users\\Ann Lee\\Tools\\corvane.exe"},
-      {{u"C:\\Program", u"Files\\Corvane", u"Tool\\corvane.exe"}, 0, false, true,
+      {{u"C:\\Users\\Ann", u"Lee\\Tools\\corvane.exe"}, 0, nullptr, true, true, true, [] {},
+       u"C:\\Users\\Ann Lee\\Tools\\corvane.exe", u"C:\\Users\\Ann Lee\\Tools\\corvane.exe"},
+      {{u"C:\\Program", u"Files\\Corvane", u"Tool\\corvane.exe"}, 0, nullptr, true, true, true, [] {},
        u"c:\\program files\\corvane tool\\CORVANE.EXE ", u"C:\\Program Files\\Corvane Tool\\corvane.exe"},
       // A file dropped on an executable whose path has no blank is still a file.
-      {{u"C:\\Tools\\corvane.exe", u"C:\\a.png"}, 1, false, false, u"C:\\Tools\\corvane.exe C:\\a.png"},
+      {{u"C:\\Tools\\corvane.exe", u"C:\\a.png"}, 1, unreadable, false, true, false, [] {},
+       u"C:\\Tools\\corvane.exe C:\\a.png"},
+      // Autostart and a click on the executable: the later start ends at once,
+      // with no window, no icon, no hot key and no setting written...
+      {{u"corvane.exe"}, 0, nullptr, false, false, false, [] { sim::holdMutexElsewhere(u"Local\\Corvane.Tool.Resident"); }},
+      // ...and a dropped file is its own short run all the same.
+      {{u"C:\\Tools\\corvane.exe", u"C:\\a.png"}, 1, unreadable, false, true, false,
+       [] { sim::holdMutexElsewhere(u"Local\\Corvane.Tool.Resident"); }},
+      // No main window: the run ends before anything that needs COM.
+      {{u"corvane.exe"}, 0, nullptr, false, false, true, [] { sim::script("CreateWindowExW", 0); }},
   };
   for (auto& c : cases) {
-    SCOPED_TRACE(sim::utf8(c.commandLine) + " " + std::to_string(c.args.size()));
+    SCOPED_TRACE(sim::utf8(c.commandLine) + " " + std::to_string(c.args.size()) + (c.box ? " " + sim::utf8(c.box) : ""));
     sim::reset();
+    UseServiceAddress(u"");
+    sim::regPutString(kSettingsKey, u"service", u"https://a.b");
     if (!c.commandLine.empty()) sim::setCommandLine(c.commandLine);
     if (!c.modulePath.empty()) sim::setModulePath(c.modulePath);
+    c.before();
+    // What the program had up each time it waited for the user: boxes, windows,
+    // tray icons, the capture key, the COM apartment.
+    using Seen = std::tuple<std::size_t, bool, bool, bool, int, std::uint32_t>;
+    std::vector<Seen> seen;
+    sim::whileWaiting([&seen] {
+      seen.emplace_back(sim::boxes().size(), !sim::windows().empty(), !sim::trayIcons().empty(),
+                        sim::hotKeyRegistered(HOTKEY_CAPTURE), sim::comApartment().entered, sim::comApartment().flags);
+    });
     auto args = argsOf(c.args);
     EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), static_cast<int>(c.args.size()), args.data()),
               c.exitCode);
 
-    EXPECT_EQ(sim::count("SetCurrentDirectoryW"), 1);
-    const std::vector<sim::Box> refusal = {{nullptr, u"Only one image at a time can be dropped!", u"Error", 16}};
-    EXPECT_EQ(!sim::boxes().empty() && sim::boxes()[0] == refusal[0], c.refused);
-    EXPECT_EQ(sim::count("CreateWindowExW") > 0, c.resident);
-    EXPECT_EQ(sim::count("Shell_NotifyIconW") > 0, c.resident);
-    EXPECT_EQ(sim::count("RegisterHotKey") > 0, c.resident);
-    EXPECT_EQ(sim::count("GetMessageW") > 0, c.resident);
-    if (!c.resident) {
-      // Only the service address is read, so that a dropped file goes where captures go.
-      EXPECT_EQ(sim::count("RegCreateKeyExW") + sim::count("RegSetValueExW"), 0) << "settings loaded";
-      EXPECT_EQ(sim::count("RegOpenKeyExW"), c.refused ? 0 : 1);
+    // Relative paths count from the executable's folder.
+    const std::u16string module = c.modulePath.empty() ? u"C:\\Tools\\corvane.exe" : c.modulePath;
+    EXPECT_EQ(sim::utf8(sim::currentDirectory()), sim::utf8(module.substr(0, module.rfind(u'\\'))));
+    ASSERT_EQ(sim::boxes().size(), c.box ? 1u : 0u);
+    if (c.box) {
+      EXPECT_EQ(sim::boxes()[0], (sim::Box{nullptr, c.box, u"Error", platform::MB_ICONERROR}));
     }
-    // COM lives on this thread for the dropped file and the resident run, and ends with them.
-    EXPECT_EQ(sim::count("CoInitializeEx"), c.refused ? 0 : 1);
-    EXPECT_EQ(sim::count("CoUninitialize"), c.refused ? 0 : 1);
-    if (!c.refused) {
-      // Once the tray icon shows, or before the dropped file is read.
-      EXPECT_GT(indexOf("CoInitializeEx(null, 6)"), c.resident ? indexOf("Shell_NotifyIconW(0") : 1);
-      EXPECT_GT(indexOf("CoUninitialize"), c.resident ? indexOf("GetMessageW") : indexOf("CoInitializeEx"));
-    }
+    // One wait for the user: the loop of the resident run, else the box.
+    const std::uint32_t apartment = platform::COINIT_APARTMENTTHREADED | platform::COINIT_DISABLE_OLE1DDE;
+    const Seen waited{c.box ? 1u : 0u, c.resident, c.resident, c.resident, c.com ? 1 : 0, c.com ? apartment : 0u};
+    EXPECT_EQ(seen, c.resident || c.box ? std::vector<Seen>{waited} : std::vector<Seen>{});
+    // COM is left at the end, and loaded once the tray icon shows: not before, it costs the icon time.
+    EXPECT_EQ(sim::comApartment().entered, 0);
+    EXPECT_EQ(sim::comApartment().trayIconsAtLoad, c.com ? std::optional<std::size_t>(c.resident ? 1 : 0) : std::nullopt);
+    EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_CAPTURE));
+    EXPECT_EQ(sim::windows().empty(), !c.resident);
+    // The service address is read before the dropped file goes, so that it goes where captures go.
+    EXPECT_EQ(ServiceLinkPrefix(), c.box == refusal ? "http://" + sim::utf8(kServiceHost) + "/" : "https://a.b/");
+    EXPECT_EQ(sim::regValueNames(kSettingsKey).size() > 1, c.settingsLoaded) << "settings loaded";
+    EXPECT_EQ(sim::regHasKey(kRunKey), false);
   }
+  UseServiceAddress(u"");
 }
 
 // The tray icon is up before the hot keys are taken, so that a key held
@@ -81,12 +105,18 @@ TEST(StartUp, ArgumentCountDecidesTheRunAndItsExitCode) {
 TEST(StartUp, AResidentRunTellsOfAKeyHeldElsewhereAndGivesBackWhatItHeld) {
   sim::reset();
   sim::holdHotKeyElsewhere(platform::MOD_ALT, 'F');
+  bool captureKeyHeld = false, fileKeyHeld = true;
+  sim::whileWaiting([&] {
+    captureKeyHeld = sim::hotKeyRegistered(HOTKEY_CAPTURE);
+    fileKeyHeld = sim::hotKeyRegistered(HOTKEY_FILEUPLOAD);
+  });
   std::vector<std::u16string> storage{u"corvane.exe"};
   auto args = argsOf(storage);
   ASSERT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 1, args.data()), 0);
   ASSERT_EQ(sim::balloons().size(), 1u);
   EXPECT_EQ(sim::balloons()[0].text, u"Alt+F is used by another program. File upload is still in the tray menu.");
-  EXPECT_EQ(sim::count("RegisterHotKey"), 2);
+  EXPECT_TRUE(captureKeyHeld) << "the key that is free is had all the same";
+  EXPECT_FALSE(fileKeyHeld);
   EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_CAPTURE));
   EXPECT_FALSE(sim::hotKeyRegistered(HOTKEY_FILEUPLOAD));
   const auto parked = sim::windowRect(app.selectionWindow);
@@ -94,39 +124,11 @@ TEST(StartUp, AResidentRunTellsOfAKeyHeldElsewhereAndGivesBackWhatItHeld) {
   EXPECT_FALSE(sim::windowVisible(app.selectionWindow));
   EXPECT_FALSE(sim::windowVisible(app.mainWindow));
   ASSERT_TRUE(settings.versionCheck);  // a first start switches it on
-  ASSERT_EQ(sim::count("CreateThread"), 1);
-  EXPECT_EQ(sim::log()[indexOf("CreateThread") + 1].name, "CloseHandle");
-}
-
-// Autostart and a click on the executable: the later start ends at once, with
-// no window, no icon, no hot key and no setting written.
-TEST(StartUp, ASecondResidentStartEndsAndLeavesTheFirstAlone) {
-  sim::reset();
-  sim::holdMutexElsewhere(u"Local\\Corvane.Tool.Resident");
-  std::vector<std::u16string> storage{u"corvane.exe"};
-  auto args = argsOf(storage);
-  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 1, args.data()), 0);
-  for (const char* call : {"CreateWindowExW", "Shell_NotifyIconW", "RegisterHotKey", "RegSetValueExW"})
-    EXPECT_EQ(sim::count(call), 0) << call;
-  EXPECT_TRUE(sim::boxes().empty());
-  // A dropped file is its own short run all the same.
-  sim::log().clear();
-  std::vector<std::u16string> dropped{u"C:\\Tools\\corvane.exe", u"C:\\a.png"};
-  auto droppedArgs = argsOf(dropped);
-  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 2, droppedArgs.data()), 1);
-  EXPECT_EQ(sim::count("CreateMutexW"), 0);
-}
-
-TEST(StartUp, NoMainWindowEndsWithCodeZeroAndNoHotKeys) {
-  sim::reset();
-  sim::script("CreateWindowExW", 0);
-  std::vector<std::u16string> storage{u"corvane.exe"};
-  auto args = argsOf(storage);
-  EXPECT_EQ(runCorvane(sim::handle<platform::Hinstance>(), 1, args.data()), 0);
-  EXPECT_TRUE(sim::boxes().empty());
-  EXPECT_EQ(sim::count("RegisterHotKey"), 0);
-  EXPECT_EQ(sim::count("GetMessageW"), 0);
-  EXPECT_EQ(sim::count("CoInitializeEx"), 0);  // nothing ran that needs COM
+  ASSERT_EQ(sim::threads().size(), 1u);
+  const sim::ThreadMade thread = sim::threads()[0];
+  EXPECT_EQ(std::tuple(thread.start, thread.parameter, thread.handleOpen),
+            std::tuple(&VersionCheckThread, static_cast<void*>(app.mainWindow), false));
+  EXPECT_EQ(sim::regKeysOpen(), 0);
 }
 
 TEST(Windows, ClassesWindowsAndTrayIcon) {
@@ -134,34 +136,59 @@ TEST(Windows, ClassesWindowsAndTrayIcon) {
   auto instance = sim::handle<platform::Hinstance>();
   registerWindowClasses(instance);
   ASSERT_TRUE(createWindows(instance));
-  auto classes = callsOf({"RegisterClassW"});
-  ASSERT_EQ(classes.size(), 2u);
-  EXPECT_TRUE(classes[0].starts_with("RegisterClassW(\"ZURAZIZIZIZAR\", 0, ")) << classes[0];
-  EXPECT_TRUE(classes[0].ends_with(", null, null, 0, 0)")) << "no background brush: " << classes[0];
-  EXPECT_TRUE(classes[1].starts_with("RegisterClassW(\"VOVIDEDIDIZEZA\", 3, ")) << classes[1];
-  EXPECT_FALSE(classes[1].ends_with(", null, null, 0, 0)")) << classes[1];
-  EXPECT_EQ(sim::last("LoadIconW")->text(), "LoadIconW(" + h(instance) + ", #132)");
-  EXPECT_EQ(sim::last("LoadCursorW")->text(), "LoadCursorW(" + h(instance) + ", #2002)");
-  EXPECT_TRUE(called("GetStockObject(0)"));
-
-  auto windows = callsOf({"CreateWindowExW"});
+  using platform::WS_EX_TOOLWINDOW, platform::WS_EX_NOACTIVATE;
+  struct Row {
+    platform::Hwnd window;
+    std::u16string className;
+    platform::WindowProc proc;
+    std::uint32_t classStyle;
+    platform::Hgdiobj background;
+    std::uint32_t exStyle;
+    std::vector<int> rect;
+    platform::Hwnd owner;
+  } rows[] = {
+      // No background brush: the desktop snapshot is all the main window shows.
+      {app.mainWindow, u"ZURAZIZIZIZAR", mainWindowProc, 0, nullptr,
+       platform::WS_EX_TOPMOST | platform::WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, {0, 0, 0, 0},
+       nullptr},
+      {app.selectionWindow, u"VOVIDEDIDIZEZA", selectionWindowProc, platform::CS_HREDRAW | platform::CS_VREDRAW,
+       platform::GetStockObject(platform::WHITE_BRUSH), platform::WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+       {100, 100, 400, 400}, app.mainWindow},
+  };
+  const auto windows = sim::windows();
   ASSERT_EQ(windows.size(), 2u);
-  EXPECT_EQ(windows[0], "CreateWindowExW(134217896, \"ZURAZIZIZIZAR\", null, 2147483648, 0, 0, 0, 0, null, null, " +
-                            h(instance) + ", null)");
-  EXPECT_EQ(windows[1], "CreateWindowExW(134742144, \"VOVIDEDIDIZEZA\", null, 2147483648, 100, 100, 300, 300, " +
-                            h(app.mainWindow) + ", null, " + h(instance) + ", null)");
-  EXPECT_FALSE(sim::windowVisible(app.mainWindow));
-  EXPECT_TRUE(called("SetLayeredWindowAttributes(" + h(app.selectionWindow) + ", 255, 100, 3)"));
+  for (std::size_t i = 0; i < 2; ++i) {
+    const Row& r = rows[i];
+    const sim::WindowMade& w = windows[i];
+    SCOPED_TRACE(sim::utf8(r.className));
+    const auto cls = sim::windowClass(r.className);
+    ASSERT_TRUE(cls);
+    EXPECT_EQ(std::tuple(cls->proc, cls->style, cls->background, cls->instance),
+              std::tuple(r.proc, r.classStyle, r.background, instance));
+    // The program's icon and the crosshair, from the executable.
+    EXPECT_EQ(sim::imageOf(cls->icon), (sim::Image{instance, 132, 0}));
+    EXPECT_EQ(sim::imageOf(cls->cursor), (sim::Image{instance, 2002, 0}));
+    EXPECT_EQ(std::tuple(w.handle, w.className, w.exStyle, w.style, w.owner, w.instance),
+              std::tuple(r.window, r.className, r.exStyle, platform::WS_POPUP, r.owner, instance));
+    EXPECT_EQ((std::vector<int>{w.rect.left, w.rect.top, w.rect.right, w.rect.bottom}), r.rect);
+    EXPECT_FALSE(sim::windowVisible(w.handle));
+  }
+  // Red is see-through, the rest at 100 of 255.
+  EXPECT_EQ(std::tuple(windows[1].colorKey, windows[1].alpha, windows[1].layeredFlags),
+            std::tuple(platform::Rgb(255, 0, 0), 100u, platform::LWA_COLORKEY | platform::LWA_ALPHA));
+  // An elevated run still hears of a restarted shell.
+  EXPECT_EQ(windows[0].letThrough, std::vector<std::uint32_t>{app.taskbarCreated});
 
   // The tray record: 64-bit size up to guidItem, no balloon icon.
   EXPECT_EQ(kTrayIconRecordSize, sizeof(void*) == 8 ? 968u : 952u);
-  EXPECT_TRUE(called("Shell_NotifyIconW(0, " + std::to_string(kTrayIconRecordSize) + ", " + h(app.mainWindow) +
-                     ", 100, 7, 1025, \"Corvane Tool 2.6 - Left click to enter capture mode\")"));
-  EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), 4);
-  EXPECT_EQ(sim::last("LoadImageW")->args[1], "#132");  // at the taskbar's size: see the TrayIcon tests
-  // An elevated run still hears of a restarted shell.
-  EXPECT_TRUE(called("ChangeWindowMessageFilterEx(" + h(app.mainWindow) + ", " + std::to_string(app.taskbarCreated) +
-                     ", 1)"));
+  ASSERT_EQ(sim::trayIcons().size(), 1u);
+  const sim::TrayIconShown icon = sim::trayIcons()[0];
+  EXPECT_EQ(std::tuple(icon.recordSize, icon.window, icon.id, icon.flags, icon.callbackMessage, icon.tip, icon.version),
+            std::tuple(kTrayIconRecordSize, app.mainWindow, kTrayIconId,
+                       platform::NIF_MESSAGE | platform::NIF_ICON | platform::NIF_TIP, UM_TRAYICON,
+                       std::u16string(u"Corvane Tool 2.6 - Left click to enter capture mode"), 4));
+  ASSERT_TRUE(sim::imageOf(icon.image));
+  EXPECT_EQ(sim::imageOf(icon.image)->resource, 132u);  // at the taskbar's size: see the TrayIcon tests
 }
 
 // --- the message loop ---------------------------------------------------------
@@ -187,24 +214,43 @@ TEST(MessageLoop, HotKeysAreForwardedNeverDispatchedAndJudgedByTheState) {
     SCOPED_TRACE(::testing::Message() << "id " << c.id << " in " << nameOf(c.state));
     startIdle();
     reach(c.state);
-    sim::log().clear();
     sim::queueMessage(nullptr, platform::WM_HOTKEY, c.id, 0);
     EXPECT_EQ(runMessageLoop(), 0);
     EXPECT_EQ(nameOf(stateOf()), nameOf(c.next));
-    EXPECT_EQ(sim::count("GetOpenFileNameW"), c.dialog ? 1 : 0);
+    EXPECT_EQ(sim::openDialog().title.empty(), !c.dialog);
     EXPECT_EQ(sim::windowVisible(app.mainWindow), c.next == State::Waiting || c.next == State::Dragging);
     EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_ESCAPE), c.next == State::Waiting);
   }
 }
 
-TEST(MessageLoop, DispatchesOtherMessagesAndReturnsTheQuitCode) {
+// What a window of our own was given, as its procedure saw it.
+std::vector<std::pair<std::uint32_t, platform::Wparam>> g_received;
+platform::Lresult receivingProc(platform::Hwnd, std::uint32_t message, platform::Wparam wParam, platform::Lparam) {
+  g_received.emplace_back(message, wParam);
+  return 0;
+}
+
+// A window of ours (the mark-up window) gets its messages from this loop, a
+// typed key with its character; the quit message ends the loop with its code.
+TEST(MessageLoop, DeliversMessagesWithTheirCharactersAndReturnsTheQuitCode) {
   startIdle();
-  sim::queueMessage(app.mainWindow, platform::WM_MOUSEMOVE, 0, 0);
+  platform::WndClass wc{};
+  wc.lpfnWndProc = receivingProc;
+  wc.lpszClassName = u"Receiving";
+  platform::RegisterClassW(&wc);
+  const auto window = platform::CreateWindowExW(0, u"Receiving", nullptr, platform::WS_POPUP, 0, 0, 10, 10, nullptr,
+                                                nullptr, nullptr, nullptr);
+  g_received.clear();
+  sim::queueMessage(window, platform::WM_KEYDOWN, 'Q', 0);
+  EXPECT_EQ(runMessageLoop(), 0);
+  using Got = std::vector<std::pair<std::uint32_t, platform::Wparam>>;
+  EXPECT_EQ(g_received, (Got{{platform::WM_KEYDOWN, 'Q'}, {platform::WM_CHAR, 'q'}}));
+
+  g_received.clear();
   sim::queueMessage(nullptr, platform::WM_QUIT, 7, 0);
-  sim::queueMessage(app.mainWindow, platform::WM_MOUSEMOVE, 0, 0);  // never read
+  sim::queueMessage(window, platform::WM_MOUSEMOVE, 0, 0);  // never read
   EXPECT_EQ(runMessageLoop(), 7);
-  EXPECT_EQ(callsOf({"TranslateMessage", "DispatchMessageW"}),
-            (std::vector<std::string>{"TranslateMessage(512)", "DispatchMessageW(" + h(app.mainWindow) + ", 512)"}));
+  EXPECT_EQ(g_received, Got{});
   EXPECT_EQ(sim::queuedMessages(), 1u);
 
   startIdle();
@@ -216,11 +262,9 @@ TEST(MessageLoop, DispatchesOtherMessagesAndReturnsTheQuitCode) {
 
 // The entries of the last menu shown, as "flags label".
 std::vector<std::string> shownMenu() {
-  const auto* track = sim::last("TrackPopupMenu");
-  if (track == nullptr) return {};
+  if (sim::shownMenus().empty()) return {};
   std::vector<std::string> shown;
-  for (const sim::MenuItem& item :
-       sim::menuItems(reinterpret_cast<platform::Hmenu>(std::stoull(track->args[0].substr(1)))))
+  for (const sim::MenuItem& item : sim::shownMenus().back().items)
     shown.push_back(std::to_string(item.flags) + " " + sim::utf8(item.label));
   return shown;
 }
@@ -236,26 +280,28 @@ TEST(TrayMenu, EntriesInOrderWithCheckMarksFromTheSettings) {
     settings.quickCapture = c.quickCapture;
     send(UM_TRAYICON, point(400, 300), kTrayMenuEvent);  // the anchor the shell gives
     auto mark = [](bool on) { return std::string(on ? "1032" : "1024"); };
-    ASSERT_NE(sim::last("TrackPopupMenu"), nullptr);
-    const std::string menu = sim::last("TrackPopupMenu")->args[0];
+    ASSERT_EQ(sim::shownMenus().size(), 1u);
     const std::string recent = std::to_string(platform::MF_BYPOSITION | platform::MF_POPUP) + " Recent &uploads";
     EXPECT_EQ(shownMenu(), (std::vector<std::string>{mark(c.versionCheck) + " Autoupdate", mark(c.autostart) + " &Autostart",
                                                mark(c.quickCapture) + " &Quick capture", "1024 &Set save path",
                                                "1024 Se&ttings...", "2048 ", "1024 &File upload      (ALT+ F)",
                                                "1024 &Capture mode (ALT+ C)", recent, "2048 ", "1024 &Exit"}));
-    // In the foreground for the menu, and a message after it, or the next menu misbehaves.
-    EXPECT_EQ(callsOf({"GetCursorPos", "SetForegroundWindow", "TrackPopupMenu", "PostMessageW", "DestroyMenu"}),
-              (std::vector<std::string>{"SetForegroundWindow(" + h(app.mainWindow) + ")",
-                                        "TrackPopupMenu(" + menu + ", 32, 400, 300, 0, " + h(app.mainWindow) + ")",
-                                        "PostMessageW(" + h(app.mainWindow) + ", 0, 0, 0)",
-                                        "DestroyMenu(" + menu + ")"}));
+    // Its bottom at the anchor, our window in the foreground (else a click
+    // elsewhere leaves it open), and a message after it, or the next menu
+    // misbehaves; the menu and its submenu are gone once it closed.
+    const sim::ShownMenu& shown = sim::shownMenus()[0];
+    EXPECT_EQ(std::tuple(shown.at.x, shown.at.y, shown.flags, shown.owner, shown.foreground),
+              std::tuple(400, 300, platform::TPM_BOTTOMALIGN, app.mainWindow, app.mainWindow));
+    EXPECT_EQ(std::tuple(sim::queuedMessages(), sim::queuedMessages(false)), std::tuple(1u, 0u)) << "one WM_NULL";
+    EXPECT_EQ(sim::menusHeld(), 0);
     EXPECT_EQ(stateOf(), State::Idle);
   }
 
   startIdle();
   sim::script("CreatePopupMenu", 0);
   EXPECT_EQ(send(UM_TRAYICON, 0, kTrayMenuEvent), 0);
-  EXPECT_EQ(sim::count("InsertMenuW") + sim::count("TrackPopupMenu") + sim::count("DestroyMenu"), 0);
+  EXPECT_TRUE(sim::shownMenus().empty());
+  EXPECT_EQ(sim::menusHeld(), 0);
 }
 
 // The command chosen comes back through the loop as WM_COMMAND, as on the platform.
@@ -279,7 +325,6 @@ TEST(TrayMenu, SwitchesToggleTheirSettingAndTheNextMenuShowsIt) {
     const bool first = settings.*c.field;
     chooseFromTrayMenu(c.id);
     EXPECT_EQ(settings.*c.field, !first);
-    sim::log().clear();
     chooseFromTrayMenu(c.id);
     EXPECT_EQ(settings.*c.field, first);
     // The second menu showed the mark of the value set by the first command.
@@ -315,25 +360,26 @@ TEST(TrayIcon, ComesBackWhenTheShellRestartsAndLetsASessionEndInAnyState) {
   for (State state : {State::Idle, State::Waiting, State::Dragging, State::Busy}) {
     SCOPED_TRACE(nameOf(state));
     startIdle();
-    ASSERT_EQ(callsOf({"RegisterWindowMessageW"}).size(), 0u) << "registered before the log was cleared";
+    ASSERT_EQ(app.taskbarCreated, 0xC0DEu);  // the number the simulation gives "TaskbarCreated"
     reach(state);
-    sim::log().clear();
-    const std::string oldImage = h(trayIcon().record().hIcon);
-    EXPECT_EQ(send(0xC0DE), 0);  // the number the simulation gives "TaskbarCreated"
+    const auto oldImage = sim::iconsHeld();
+    sim::restartShell();
+    EXPECT_EQ(send(0xC0DE), 0);
     // Shown again in the shell's current behaviour, with a fresh image; the old one is gone.
-    EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), 4);
-    EXPECT_EQ(callsOf({"DestroyIcon"}), std::vector<std::string>{"DestroyIcon(" + oldImage + ")"});
-    EXPECT_NE(trayIcon().record().hIcon, nullptr);
+    const auto icons = sim::trayIcons();
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons[0].version, 4);
+    EXPECT_EQ(sim::iconsHeld(), std::vector<platform::Hicon>{icons[0].image});
+    EXPECT_NE(sim::iconsHeld(), oldImage);
     EXPECT_EQ(send(platform::WM_QUERYENDSESSION), 1);
     EXPECT_EQ(stateOf(), state);
   }
   // Exit takes the icon away with its image; a later announcement brings back nothing.
   startIdle();
-  const std::string image = h(trayIcon().record().hIcon);
   send(platform::WM_COMMAND, IDM_EXIT);
-  EXPECT_EQ(callsOf({"DestroyIcon"}), std::vector<std::string>{"DestroyIcon(" + image + ")"});
+  EXPECT_EQ(sim::iconsHeld(), std::vector<platform::Hicon>{});
   mainWindowProc(app.mainWindow, 0xC0DE, 0, 0);
-  EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), -1);
+  EXPECT_TRUE(sim::trayIcons().empty());
 }
 
 // The icon's image is the small icon at the taskbar's scale; a shell not ready
@@ -362,7 +408,6 @@ TEST(TrayIcon, AddedAtTheTaskbarsScaleAndAgainWhileTheShellIsNotReady) {
     auto instance = sim::handle<platform::Hinstance>();
     registerWindowClasses(instance);
     ASSERT_TRUE(createWindows(instance));
-    EXPECT_EQ(sim::last("LoadImageW")->args[3], std::to_string(r.size));
     for (int tick = 1; tick <= r.refusals; ++tick) {
       EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), -1);
       EXPECT_TRUE(sim::timerRunning(app.mainWindow, 1));
@@ -370,6 +415,9 @@ TEST(TrayIcon, AddedAtTheTaskbarsScaleAndAgainWhileTheShellIsNotReady) {
     }
     EXPECT_EQ(sim::trayIconVersion(app.mainWindow, kTrayIconId), 4);
     EXPECT_FALSE(sim::timerRunning(app.mainWindow, 1));
+    ASSERT_EQ(sim::iconsHeld().size(), 1u) << "one image, however often the shell is asked";
+    EXPECT_EQ(sim::iconsHeld()[0], sim::trayIcons()[0].image);
+    EXPECT_EQ(sim::imageOf(sim::iconsHeld()[0])->size, r.size);
   }
 }
 
@@ -397,7 +445,7 @@ TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
     sim::script("TrackPopupMenu", IDM_EXIT);
     sim::queueMessage(main, UM_TRAYICON, 0, kTrayMenuEvent);
     c.run();
-    EXPECT_EQ(sim::count("TrackPopupMenu"), 1);
+    EXPECT_EQ(sim::shownMenus().size(), 1u);
     EXPECT_EQ(runMessageLoop(), 0);
     EXPECT_FALSE(sim::windowExists(main));
     EXPECT_EQ(stateOf(), State::Idle);
@@ -411,9 +459,6 @@ TEST(TrayMenu, ExitIsSafeWhileADialogOrAnUploadRuns) {
 }  // namespace corvane::testing
 
 // --- the hot keys: held elsewhere, changed at once ----------------------------
-#include "app/hotkeys.h"
-#include "net/service_address.h"
-#include "net/version_check.h"
 
 namespace corvane::testing {
 namespace {
@@ -435,12 +480,13 @@ TEST(HotKeys, AKeyAnotherProgramHoldsIsToldOnceAndAChangeTakesEffectOrLeavesTheO
     for (const HotKeyChord& k : c.heldElsewhere) sim::holdHotKeyElsewhere(k.modifiers, k.key);
     registerHotKeys(HotKeySettings{});
     ASSERT_EQ(sim::balloons().size(), c.balloon.empty() ? 0u : 1u);
-    if (!c.balloon.empty()) EXPECT_EQ(sim::balloons()[0].text, c.balloon);
+    if (!c.balloon.empty()) {
+      EXPECT_EQ(sim::balloons()[0].text, c.balloon);
+    }
     EXPECT_EQ(sim::hotKeyRegistered(HOTKEY_CAPTURE), c.heldElsewhere.empty());
     if (c.heldElsewhere.empty()) {
       EXPECT_EQ(sim::hotKeyOf(HOTKEY_CAPTURE), std::make_pair(platform::MOD_ALT, std::uint32_t{'C'}));
-      const auto* reg = sim::last("RegisterHotKey");
-      EXPECT_EQ(reg->args[2], std::to_string(platform::MOD_ALT | platform::MOD_NOREPEAT)) << "auto-repeat starts one";
+      EXPECT_FALSE(sim::hotKeyRepeats(HOTKEY_CAPTURE)) << "held down, one capture, not one after another";
     }
     releaseHotKeys();
   }
