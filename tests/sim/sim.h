@@ -290,8 +290,8 @@ struct WindowMade {
   platform::Rect rect;  // as made
   platform::Hwnd owner;
   platform::Hinstance instance;
-  std::uint32_t colorKey, alpha, layeredFlags;  // SetLayeredWindowAttributes
-  std::vector<std::uint32_t> letThrough;        // messages let through to it from less privileged programs
+  std::uint32_t colorKey = 0, alpha = 0, layeredFlags = 0;  // SetLayeredWindowAttributes
+  std::vector<std::uint32_t> letThrough = {};                // messages let through to it from less privileged programs
 };
 std::vector<WindowMade> windows();
 // An icon or cursor loaded: the module and resource it came from and its size

@@ -343,9 +343,10 @@ TEST(Selection, FollowsTheDragNormalisedWithBothCornersIncluded) {
     const bool click = c.startX == c.endX && c.startY == c.endY;
     const auto shown = capture().selectionShown();
     EXPECT_EQ(shown.has_value(), !click);
-    if (shown)
+    if (shown) {
       EXPECT_EQ((std::vector<int>{shown->left, shown->top, shown->right - shown->left + 1, shown->bottom - shown->top + 1}),
                 (std::vector<int>{c.left, c.top, c.width, c.height}));
+    }
     EXPECT_EQ(capture().selection().startX, c.startX + c.originX);
     EXPECT_EQ(capture().selection().endY, c.endY + c.originY);
 
@@ -653,7 +654,9 @@ TEST(FinishSelection, WithoutATemporaryFileThePictureGoesToTheSaveFolder) {
     const bool sent = c.serviceUp && c.message.empty();
     EXPECT_EQ(sim::clipboardText(), sent ? "http://corvane.net/abc" : "");
     EXPECT_EQ(sim::hasFile(kUnsent), c.keptAfter);
-    if (c.keptAfter) EXPECT_EQ(sim::fileBytes(kUnsent).substr(0, 2), "\xFF\xD8");
+    if (c.keptAfter) {
+      EXPECT_EQ(sim::fileBytes(kUnsent).substr(0, 2), "\xFF\xD8");
+    }
     EXPECT_EQ(sim::filesIn(kSaved).size(), c.keptAfter ? 1u : 0u) << "nothing half-written left";
     EXPECT_TRUE(sim::hasFolder(u"C:\\Temp"));
     EXPECT_EQ(sim::filesIn(u"C:\\Temp"), std::vector<std::u16string>{});
@@ -806,7 +809,9 @@ TEST(PostSelection, CopyAndSaveKeepTheExactPixelsWithoutTheService) {
     EXPECT_EQ(balloons.size(), r.balloon.empty() ? 0u : 1u);
     if (!balloons.empty()) {
       EXPECT_EQ(balloons[0].title, r.balloon);
-      if (!r.files.empty()) EXPECT_NE(balloons[0].text.find(r.files.back()), std::u16string::npos) << "names the file";
+      if (!r.files.empty()) {
+        EXPECT_NE(balloons[0].text.find(r.files.back()), std::u16string::npos) << "names the file";
+      }
     }
     EXPECT_EQ(called("MessageBoxW(" + h(app.mainWindow) + ", \"Could not save image\", \"Error\", 16)"), r.message);
     // The PNG is made from the same bottom-up rows, read from the top one.

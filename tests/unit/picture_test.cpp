@@ -322,7 +322,9 @@ TEST(ConvertAndUploadFile, UploadsTheConvertedCopyAndAlwaysDeletesIt) {
       EXPECT_EQ(sim::gdiplus().startups, 0);
     }
     // Only a converted picture goes out; a Retry finds the converted file still there.
-    if (!row.converted) EXPECT_EQ(sim::count("HttpSendRequestW"), 0);
+    if (!row.converted) {
+      EXPECT_EQ(sim::count("HttpSendRequestW"), 0);
+    }
     if (row.sent) {
       EXPECT_NE(sim::lastHttpSend().body.find(sim::savedJpeg(row.source)), std::string::npos);
     }

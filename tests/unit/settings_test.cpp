@@ -411,7 +411,9 @@ TEST_F(SettingsTest, StoredFolderIsReadSafely) {
     EXPECT_EQ(stored->type, c.type);
     EXPECT_EQ(stored->bytes, c.bytes);
     EXPECT_FALSE(sim::hasFolder(u"C:\\Users\\user1\\ReDoda")) << "no default folder made";
-    if (!c.saveFolder.empty()) EXPECT_FALSE(sim::hasFolder(c.saveFolder)) << "a stored folder is made at first use only";
+    if (!c.saveFolder.empty()) {
+      EXPECT_FALSE(sim::hasFolder(c.saveFolder)) << "a stored folder is made at first use only";
+    }
     EXPECT_TRUE(messages().empty());
   }
 }
@@ -525,7 +527,9 @@ TEST_F(SettingsTest, AStoredFolderIsExpandedAndARelativeOneIsRefusedAndToldOnce)
     EXPECT_TRUE(messages().empty()) << "nothing is said at start-up";
     EXPECT_EQ(sim::regGet(kSettingsPath, u"ReDoda")->bytes, sim::utf16le(c.stored, true)) << "the user's value stays";
     EXPECT_EQ(sim::regGet(kSettingsPath, u"ReDoda")->type, c.type);
-    if (c.told) EXPECT_TRUE(sim::hasFolder(kDefault));
+    if (c.told) {
+      EXPECT_TRUE(sim::hasFolder(kDefault));
+    }
     const auto owner = sim::handle<Hwnd>();
     corvane::TellRefusedSaveFolder(owner, nullptr);
     corvane::TellRefusedSaveFolder(owner, nullptr);
@@ -703,7 +707,9 @@ TEST(RecentUploads, KeptNewestFirstBoundedAndOnlyWhatHoldsUpIsRead) {
     SCOPED_TRACE(sim::utf8(e.text));
     const auto parsed = corvane::ParseRecentEntry(e.text);
     EXPECT_EQ(parsed.has_value(), e.taken);
-    if (parsed) EXPECT_EQ(corvane::RecentEntryText(*parsed), e.text);
+    if (parsed) {
+      EXPECT_EQ(corvane::RecentEntryText(*parsed), e.text);
+    }
   }
 
   // Twelve uploads keep the last ten, newest first; garbage in the key is skipped, never a crash.
