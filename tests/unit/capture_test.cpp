@@ -982,11 +982,11 @@ TEST(Magnifier, ShowsThePixelsAroundTheCursorInsideItsMonitor) {
   const std::u16string key = kSettingsKey;
   struct Row {
     const char* name;
-    std::optional<std::uint32_t> stored;  // the "magnifier" value before, absent when none
+    std::optional<std::uint32_t> stored = std::nullopt;  // the "magnifier" value before, absent when none
     int presses = 0;                      // of M, before the cursor moves
     platform::Point at;
     bool shown;
-    std::optional<std::uint32_t> storedAfter;
+    std::optional<std::uint32_t> storedAfter = std::nullopt;
     std::vector<Rect> monitors = {{0, 0, 1920, 1080}};
     std::vector<int> screen = {0, 0, 1920, 1080};  // the virtual screen
     bool dragFrom = false;                          // pressed at (100, 50) and dragged to at
