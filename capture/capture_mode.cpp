@@ -378,11 +378,7 @@ bool Capture::paint(platform::Hwnd window) const {
   if (!snapshot_) return false;
   platform::Painting paint(window);
   // The main window lies exactly over the virtual screen, as the snapshot does.
-  if (paint.dc() != nullptr) {
-    const platform::Rect& r = paint.area();
-    paintPart(paint.dc(), {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, screen_.width),
-                           std::min(r.bottom, screen_.height)});
-  }
+  if (paint.dc() != nullptr) paintPart(paint.dc(), intersect(paint.area(), {0, 0, screen_.width, screen_.height}));
   return true;
 }
 

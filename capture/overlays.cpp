@@ -70,9 +70,7 @@ platform::Bool listOne(platform::Hwnd window, platform::Lparam lParam) {
   Rect r{};
   if (DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &r, sizeof r) != 0 && !GetWindowRect(window, &r))
     return 1;
-  const Rect& s = listing.screen;
-  const Rect clipped{std::max(r.left, s.left), std::max(r.top, s.top), std::min(r.right, s.right),
-                     std::min(r.bottom, s.bottom)};
+  const Rect clipped = intersect(r, listing.screen);
   if (!isEmpty(clipped)) listing.windows->push_back(clipped);
   return 1;
 }
@@ -114,9 +112,9 @@ void Capture::setOutline(const std::optional<Rect>& bounds) {
   if (bounds.has_value() == outline_.has_value() && (!bounds || same(*bounds, *outline_))) return;
   const std::int32_t width = scaled(kOutlineWidth);
   std::vector<Rect> changed;
-  for (const std::optional<Rect>* r : {static_cast<const std::optional<Rect>*>(&outline_), &bounds})
-    if (*r)
-      for (const Rect& e : edges(shifted(**r, -screen_.left, -screen_.top), width)) changed.push_back(e);
+  for (const std::optional<Rect>& r : {outline_, bounds})
+    if (r)
+      for (const Rect& e : edges(shifted(*r, -screen_.left, -screen_.top), width)) changed.push_back(e);
   outline_ = bounds;
   for (const Rect& e : changed) {
     platform::InvalidateRect(windows_.main(), &e, 0);

@@ -238,9 +238,7 @@ void Capture::paintPart(platform::Hdc dc, const Rect& part) const {
     return;
   }
   Rect box = over[0];
-  for (std::size_t i = 1; i < count; ++i)
-    box = {std::min(box.left, over[i].left), std::min(box.top, over[i].top), std::max(box.right, over[i].right),
-           std::max(box.bottom, over[i].bottom)};
+  for (std::size_t i = 1; i < count; ++i) box = unite(box, over[i]);
   // Around the box, the desktop as it was.
   copyDesktop(dc, {part.left, part.top, part.right, box.top});
   copyDesktop(dc, {part.left, box.bottom, part.right, part.bottom});

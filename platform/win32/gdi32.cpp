@@ -52,7 +52,6 @@ Bool StretchBlt(Hdc dest, std::int32_t x, std::int32_t y, std::int32_t width, st
 }
 std::int32_t SetStretchBltMode(Hdc dc, std::int32_t mode) { return ::SetStretchBltMode(As<HDC>(dc), mode); }
 
-
 Bool SetViewportOrgEx(Hdc dc, std::int32_t x, std::int32_t y, Point* previous) {
   return ::SetViewportOrgEx(As<HDC>(dc), x, y, As<POINT*>(previous));
 }
