@@ -43,6 +43,15 @@ std::vector<platform::Rect> shownAreas() {
   return areas;
 }
 
+// How often each pixel of a 1920 x 1080 window was copied to, by shownAreas().
+std::vector<std::uint8_t> timesShown() {
+  std::vector<std::uint8_t> times(1920 * 1080);
+  for (const platform::Rect& a : shownAreas())
+    for (int y = std::max(a.top, 0); y < std::min(a.bottom, 1080); ++y)
+      for (int x = std::max(a.left, 0); x < std::min(a.right, 1920); ++x) ++times[y * 1920 + x];
+  return times;
+}
+
 int firstIndexOf(std::string_view prefix) {
   for (std::size_t i = 0; i < sim::log().size(); ++i)
     if (sim::log()[i].name.starts_with(prefix)) return static_cast<int>(i);
@@ -412,11 +421,8 @@ TEST(Selection, AMoveRepaintsWhatChangedAndNoMore) {
                            {s->left, s->top, s->right + 1, s->bottom + 1});
       return p;
     };
-    std::vector<std::uint8_t> painted(1920 * 1080);
+    const std::vector<std::uint8_t> painted = timesShown();
     int count = 0;
-    for (const platform::Rect& a : shownAreas())
-      for (int y = std::max(a.top, 0); y < std::min(a.bottom, 1080); ++y)
-        for (int x = std::max(a.left, 0); x < std::min(a.right, 1920); ++x) painted[y * 1920 + x] = 1;
     int stale = 0;
     for (int y = 0; y < 600; ++y)
       for (int x = 0; x < 800; ++x) stale += look(before, x, y) != look(after, x, y) && !painted[y * 1920 + x];
@@ -437,10 +443,7 @@ TEST(Snapshot, TakenBeforeTheWindowShowsAndPaintedByIt) {
   EXPECT_EQ(sim::log()[copied].text(), "BitBlt(" + snap + ", 0, 0, 1920, 1080, " + screen + ", 0, 0, 1087111200)");  // with layered windows
   EXPECT_LT(copied, shown);
   // Every pixel of the window painted once as it shows, from the snapshot.
-  std::vector<std::uint8_t> times(1920 * 1080);
-  for (const platform::Rect& a : shownAreas())
-    for (int y = std::max(a.top, 0); y < std::min(a.bottom, 1080); ++y)
-      for (int x = std::max(a.left, 0); x < std::min(a.right, 1920); ++x) ++times[y * 1920 + x];
+  const std::vector<std::uint8_t> times = timesShown();
   EXPECT_EQ(std::count(times.begin(), times.end(), 1), 1920 * 1080);
   const auto r = sim::windowRect(app.mainWindow);
   EXPECT_EQ((std::vector<int>{r.left, r.top, r.right, r.bottom}), (std::vector<int>{0, 0, 1920, 1080}));
