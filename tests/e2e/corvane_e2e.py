@@ -469,11 +469,11 @@ class Desktop:
         for _ in range(3):
             subprocess.run(["xclip", "-i", "-selection", "clipboard", "-loops", "0"], input=text.encode(),
                            env=self.env(), timeout=10, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            deadline = time.monotonic() + 3
-            while time.monotonic() < deadline:
-                if (self.clipboard() or "") == text:
-                    return
-                time.sleep(0.1)
+            try:
+                wait_for(lambda: (self.clipboard() or "") == text, 3, what="the clipboard to take the text")
+                return
+            except Timeout:
+                pass
         raise Timeout(f"the clipboard did not take {text!r}")
 
     def clear_clipboard(self):
@@ -724,6 +724,10 @@ def _border(picture, x, y, along):
     return tuple((c * 100 + p * 155 + 127) // 255 for c, p in zip(dot, picture.getpixel((x, y))))
 
 
+def _near(a, b, most=2):
+    return max(abs(s - e) for s, e in zip(a, b)) <= most
+
+
 def _close(a, b, most=2):
     from PIL import ImageChops
     return max(hi for _, hi in ImageChops.difference(a.convert("RGB"), b.convert("RGB")).getextrema()) <= most
@@ -739,10 +743,9 @@ def shows_selection(screen, picture, box):
         return False
     edges = [(x, top, x) for x in range(left, right)] + [(x, bottom - 1, x) for x in range(left, right)]
     edges += [(x, y, y) for y in range(top + 1, bottom - 1) for x in (left, right - 1)]
-    if any(max(abs(s - e) for s, e in zip(screen.getpixel((x, y)), _border(picture, x, y, along))) > 2
-           for x, y, along in edges):
+    if not all(_near(screen.getpixel((x, y)), _border(picture, x, y, along)) for x, y, along in edges):
         return False
-    return all(max(abs(s - e) for s, e in zip(screen.getpixel(p), picture.getpixel(p))) <= 2
+    return all(_near(screen.getpixel(p), picture.getpixel(p))
                for p in ((left - 1, top), (right, top)) if 0 <= p[0] < picture.width)
 
 
