@@ -424,10 +424,7 @@ class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
         server = self.server
         data = self.rfile.read(int(self.headers["Content-Length"]))
         if self.path in server.objects and "If-None-Match" in self.headers:
-            self.send_response(412)
-            self.send_header("Content-Length", "0")
-            self.end_headers()
-            return
+            return self._empty(412)
         if server.first_answer is not None and "If-None-Match" in self.headers:
             status, body = server.first_answer
             server.first_answer = None
@@ -455,12 +452,14 @@ class StoreWithoutConditions(http.server.BaseHTTPRequestHandler):
         self.server.metadata[self.path] = {k: v for k, v in self.headers.items() if k.lower().startswith("x-amz-meta-")}
         self.server.conditional.append("If-None-Match" in self.headers)
 
+    def _empty(self, status):
+        self.send_response(status)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
     def do_HEAD(self):
         if self.path not in self.server.objects:
-            self.send_response(404)
-            self.send_header("Content-Length", "0")
-            self.end_headers()
-            return
+            return self._empty(404)
         self.send_response(200)
         for header, value in self.server.metadata[self.path].items():
             self.send_header(header, value)
